@@ -1,0 +1,75 @@
+#include "Dispatcher.h"
+
+#include <chrono>
+
+namespace mv {
+
+void TQueueDispatcher::Post(std::function<void()> task) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(task));
+  }
+  cv_.notify_one();
+}
+
+void TQueueDispatcher::Run() {
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    if (queue_.empty()) {
+      cv_.wait(lock);
+      continue;
+    }
+    auto task = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    task();
+    lock.lock();
+  }
+  quit_ = false;
+}
+
+bool TQueueDispatcher::RunUntil(const std::function<bool()>& pred, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    lock.unlock();
+    if (pred()) return true;
+    lock.lock();
+    if (queue_.empty()) {
+      if (cv_.wait_until(lock, deadline) == std::cv_status::timeout && queue_.empty()) {
+        lock.unlock();
+        return pred();
+      }
+      continue;
+    }
+    auto task = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    task();
+    lock.lock();
+  }
+}
+
+int TQueueDispatcher::RunPending() {
+  int count = 0;
+  std::unique_lock lock(mutex_);
+  while (!queue_.empty()) {
+    auto task = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    task();
+    ++count;
+    lock.lock();
+  }
+  return count;
+}
+
+void TQueueDispatcher::Quit() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  cv_.notify_one();
+}
+
+}  // namespace mv

@@ -1,0 +1,31 @@
+#pragma once
+// The list box's item list, as the commands see it. The window implements it over its list
+// view; the command-line tool and tests use TMemoryListItems. Texts are narrow byte strings.
+
+#include <string>
+#include <string_view>
+
+namespace mv {
+
+class TListBoxStrings {
+ public:
+  virtual ~TListBoxStrings() = default;
+  virtual int Count() const = 0;
+  // Raises EStringListError "列表索引越界 (%d)" for an index outside the list.
+  virtual std::string Get(int index) const = 0;
+  // Appends at the end and returns the new index; EOutOfResources "无法插入行" on failure.
+  virtual int Add(const std::string& text) = 0;
+  // Deletes without any check (an index outside the list does nothing).
+  virtual void Delete(int index) = 0;
+  // The caret (focus) item, which need not be selected; -1 when none.
+  virtual int ItemIndex() const = 0;
+  virtual void SetItemIndex(int index) = 0;
+  virtual int SelCount() const = 0;
+  // Raises EListError "列表索引越界 (%d)" for an index outside the list.
+  virtual bool Selected(int index) const = 0;
+  // Same answer as a case-insensitive (ASCII) search from the last entry to the first, but
+  // at a cost that does not grow with the list.
+  virtual bool ContainsNoCase(std::string_view text) const = 0;
+};
+
+}  // namespace mv
