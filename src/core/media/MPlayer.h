@@ -1,0 +1,161 @@
+#pragma once
+// TMediaPlayer: the invisible media player of the main window. It owns at most one open media
+// device, opens it for one file, starts and stops playback and turns device failures into
+// EMCIDeviceError. The device itself sits behind IMediaDevice (MediaDevice.h); on Linux it is
+// a GStreamer playbin.
+//
+// Units: length and position are milliseconds.
+//
+// Threading: every member runs on the window thread (the thread of the dispatcher given to the
+// constructor). The device's end-of-play notice arrives through IMainThreadDispatcher::Post as
+// a task of the player's own; it is dropped when the player has gone meanwhile.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Dispatcher.h"
+#include "MediaDevice.h"
+
+namespace mv {
+
+class TMediaPlayer {
+ public:
+  using TNotifyEvent = std::function<void(TMediaPlayer& sender)>;
+
+  // device: the backend to use; null picks the platform's own (CreateMediaDevice with the
+  // default audio sink, see SetDefaultAudioSink).
+  explicit TMediaPlayer(IMainThreadDispatcher& dispatcher,
+                        std::unique_ptr<IMediaDevice> device = nullptr);
+  // Closes the open device without waiting for the end of playback; never raises.
+  ~TMediaPlayer();
+  TMediaPlayer(const TMediaPlayer&) = delete;
+  TMediaPlayer& operator=(const TMediaPlayer&) = delete;
+
+  // The GStreamer audio sink element ("" = the platform default, autoaudiosink) used by
+  // players created afterwards with the default device. Tests and the CLI pick "fakesink".
+  static void SetDefaultAudioSink(const std::string& elementName);
+  static std::string DefaultAudioSink();
+
+  // --- operations -----------------------------------------------------------------------
+  // Closes any open device, then opens FileName() synchronously (unless SetWait(false)).
+  // Raises EMCIDeviceError with the device's own error text, or text::kUnknownErrorCode.
+  void Open();
+  // Closes the open device; never raises; nothing happens when nothing is open.
+  void Close();
+  // Starts playback and returns at once (unless SetWait(true)); rewinds first when the
+  // position stands at the end and AutoRewind() holds; honours a pending start/end position.
+  // Raises EMCIDeviceError(text::kNoDeviceOpen) when nothing is open; a device error only
+  // goes into Error().
+  void Play();
+  // Stops playback, keeping the position. Raises like Play; device errors go into Error().
+  void Stop();
+  // Runs AutoOpen: opens when AutoOpen() holds. The window calls it once it is set up.
+  void Loaded();
+
+  // --- properties -----------------------------------------------------------------------
+  // Writing only stores the name (bytes in the locale's encoding); the next Open uses it.
+  const std::string& FileName() const { return fileName_; }
+  void SetFileName(const std::string& name) { fileName_ = name; }
+
+  TMPDeviceTypes DeviceType() const { return deviceType_; }
+  void SetDeviceType(TMPDeviceTypes type) { deviceType_ = type; }
+  bool AutoRewind() const { return autoRewind_; }
+  void SetAutoRewind(bool on) { autoRewind_ = on; }
+  bool AutoOpen() const { return autoOpen_; }
+  void SetAutoOpen(bool on) { autoOpen_ = on; }
+  bool AutoEnable() const { return autoEnable_; }
+  void SetAutoEnable(bool on) { autoEnable_ = on; }
+  bool Shareable() const { return shareable_; }
+  void SetShareable(bool on) { shareable_ = on; }
+
+  bool Opened() const { return opened_; }
+  std::uint16_t DeviceID() const { return deviceId_; }
+  // Device result of the last command that records one (0 = success).
+  std::int32_t Error() const { return error_; }
+  // The readable text of Error() (empty when 0; text::kUnknownErrorCode when unknown).
+  std::string ErrorMessage() const;
+
+  // Use-once overrides of the wait / notify choice, consumed by the next Open, Close, Play or
+  // Stop. Defaults: Open/Close/Stop wait and do not notify; Play notifies and does not wait.
+  void SetWait(bool on);
+  void SetNotify(bool on);
+  bool Wait() const { return wait_; }
+  bool Notify() const { return notify_; }
+
+  // Use-once play range for the next Play, in milliseconds.
+  void SetStartPos(std::int32_t ms);
+  void SetEndPos(std::int32_t ms);
+  std::int32_t StartPos() const { return startPos_; }
+  std::int32_t EndPos() const { return endPos_; }
+
+  // Filled by Open.
+  bool CanPlay() const { return caps_.canPlay; }
+  bool CanRecord() const { return caps_.canRecord; }
+  bool CanEject() const { return caps_.canEject; }
+  bool HasVideo() const { return caps_.hasVideo; }
+  bool CanStep() const { return caps_.canStep; }
+  // Step size: a tenth of the length, set by Open.
+  std::int32_t Frames() const { return frames_; }
+  void SetFrames(std::int32_t ms) { frames_ = ms; }
+
+  // Length of the medium; raises EMCIDeviceError(text::kNoDeviceOpen) when nothing is open.
+  std::int32_t Length();
+  // Current position and mode; 0 / mpNotReady when nothing is open (never raise).
+  std::int32_t Position();
+  TMPModes Mode();
+
+  // Notice code of the last completion notice handled.
+  TMPNotifyValues NotifyValue() const { return notifyValue_; }
+  // Raised on the window thread after each completion notice.
+  TNotifyEvent OnNotify;
+
+  // The button bar (never drawn here; kept for the component's own state rules).
+  TButtonSet VisibleButtons() const { return visibleButtons_; }
+  void SetVisibleButtons(TButtonSet set) { visibleButtons_ = set; }
+  TButtonSet EnabledButtons() const { return enabledButtons_; }
+  void SetEnabledButtons(TButtonSet set) { enabledButtons_ = set; }
+  TButtonSet ColoredButtons() const { return coloredButtons_; }
+  void SetColoredButtons(TButtonSet set) { coloredButtons_ = set; }
+  // The buttons the device state enables (the automatic button set).
+  TButtonSet AutoButtons() const { return autoButtons_; }
+
+ private:
+  struct TFlags {
+    bool wait;
+    bool notify;
+  };
+  TFlags TakeFlags(bool defaultWait, bool defaultNotify);
+  IMediaDevice::TNotifyFn MakeNotifier();
+  void HandleNotify(TMPNotifyValues value);
+  void RequireOpened() const;
+
+  IMainThreadDispatcher& dispatcher_;
+  std::unique_ptr<IMediaDevice> device_;
+  // Posted notices hold a weak reference; they are dropped once the player is gone.
+  std::shared_ptr<TMediaPlayer*> self_;
+
+  std::string fileName_;
+  TMPDeviceTypes deviceType_ = dtAutoSelect;
+  bool autoRewind_ = true;
+  bool autoOpen_ = false;
+  bool autoEnable_ = true;
+  bool shareable_ = false;
+  bool opened_ = false;
+  std::uint16_t deviceId_ = 0;
+  std::int32_t error_ = 0;
+  bool wait_ = false, waitSet_ = false;
+  bool notify_ = false, notifySet_ = false;
+  std::int32_t startPos_ = 0, endPos_ = 0;
+  bool startSet_ = false, endSet_ = false;
+  std::int32_t frames_ = 0;
+  TDeviceCaps caps_;
+  TMPNotifyValues notifyValue_ = nvSuccessful;
+  TButtonSet visibleButtons_ = TButtonSet::All();
+  TButtonSet enabledButtons_ = TButtonSet::All();
+  TButtonSet coloredButtons_ = TButtonSet::All();
+  TButtonSet autoButtons_;
+};
+
+}  // namespace mv
