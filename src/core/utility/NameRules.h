@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace mv {
 
@@ -21,6 +23,9 @@ const TLeadBytes& LeadBytes();
 void SetLeadBytes(const TLeadBytes& lead);
 // Fills the set from the current locale's narrow encoding (call after setlocale(LC_ALL, "")).
 void InitLeadBytesFromLocale();
+// The lead-byte set of a narrow encoding named as nl_langinfo(CODESET) names it ("GBK",
+// "BIG5", "SHIFT_JIS", "EUC-KR", ...); empty for UTF-8, single-byte and unknown encodings.
+TLeadBytes LeadBytesForCodeset(std::string_view codeset);
 
 // Path delimiters of this platform: Linux "/" (the extension also stops at "."), Windows "\\" and
 // ":".

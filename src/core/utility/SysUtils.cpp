@@ -1,0 +1,17 @@
+#include "SysUtils.h"
+
+#include <string_view>
+
+namespace mv {
+
+std::string FormatD(std::string_view pattern, long long value) {
+  const std::size_t p = pattern.find("%d");
+  if (p == std::string_view::npos) return std::string(pattern);
+  std::string out(pattern.substr(0, p));
+  // to_string handles the most negative value too (no negation of value is needed).
+  out += std::to_string(value);
+  out += pattern.substr(p + 2);
+  return out;
+}
+
+}  // namespace mv
