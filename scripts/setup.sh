@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Melvigil needs on Debian 12, only what is
+# missing (quick when everything is there). Run as root (or with sudo available).
+# Usage: scripts/setup.sh [--windows]   (--windows adds the mingw-w64 toolchain and Wine)
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  libgtest-dev libgmock-dev googletest
+  # run: playback of WAV, MP3 and WMA, and a Song-style CJK font for the window's font
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+  gstreamer1.0-libav fonts-arphic-uming xdg-utils
+  # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher
+  gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
+)
+if [[ "${1:-}" == "--windows" ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
