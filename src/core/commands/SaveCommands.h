@@ -1,0 +1,118 @@
+#pragma once
+// "另存为" (BitBtn3) and "自动更名" (BitBtn4): copy listed files elsewhere, adding the detected
+// extension where the file's own is not in the mask, and rename listed files in place. Every
+// copy and rename goes through FileRules.h: a rename never replaces a file, a copy never
+// damages its source or (when it fails) the old target. Neither command changes the list.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mv {
+
+class TListBoxStrings;
+
+inline constexpr const char* kCopyDone = "复制完成";
+inline constexpr const char* kCopiedCount = "成功复制%d个文件";
+
+// What a long copy tells its progress display, and how it learns of a cancel. Called from the
+// thread that runs the work (a worker thread in the window): implementations must be
+// thread-safe.
+class TProgress {
+ public:
+  virtual ~TProgress() = default;
+  // done files of the total given to RunWithProgress are finished (called after each file,
+  // whether its copy succeeded or not).
+  virtual void Step(int done) = 0;
+  // Bytes of the file being copied now, called between chunks of a large file.
+  virtual void Bytes(std::uint64_t copied, std::uint64_t total) = 0;
+  // True once the user pressed cancel. A bulk copy stops after the current file; the single
+  // copy of one large file stops at once and leaves any old target as it was.
+  virtual bool Cancelled() const = 0;
+};
+
+// The window's side of the save command.
+class ISaveUi {
+ public:
+  virtual ~ISaveUi() = default;
+  // SaveDialog1: fileName in (the proposed name, no directory) and out (the chosen full path).
+  // False on cancel; no overwrite question.
+  virtual bool ExecuteSaveDialog(std::string& fileName) = 0;
+  // ChooseDirectory(false, dir): dir comes in empty; false on cancel (dir unchanged). The
+  // returned folder may lack a trailing delimiter.
+  virtual bool ChooseDirectory(std::string& dir) = 0;
+  // ShowInfoMessage: caption "提示", information icon, OK.
+  virtual void ShowInfoMessage(const std::string& text) = 0;
+  // Runs work(progress) and returns when it has finished. total: the number of files. The
+  // window runs work on a worker thread and keeps its event loop going meanwhile (painting,
+  // a progress display of files done of all once it takes over about half a second, a cancel
+  // button). work touches no window object (it gets copies of the entries and the mask), so it
+  // may run on any thread. An exception thrown by work must be rethrown by RunWithProgress on
+  // the calling thread.
+  virtual void RunWithProgress(int total, const std::function<void(TProgress&)>& work) = 0;
+};
+
+// Runs the work on the calling thread: for melvigil-cli and tests. Cancel() may be called from
+// any thread (or from OnStep) and is honoured like the window's cancel button.
+class TDirectProgress final : public TProgress {
+ public:
+  std::function<void(int done)> OnStep;
+  void Step(int done) override;
+  void Bytes(std::uint64_t copied, std::uint64_t total) override;
+  bool Cancelled() const override;
+  void Cancel();
+  int LastDone() const;
+
+ private:
+  struct {
+    std::uint64_t copied = 0, total = 0;
+  } bytes_;
+  int done_ = 0;
+  bool cancelled_ = false;
+};
+void RunDirect(int total, const std::function<void(TProgress&)>& work, TDirectProgress& progress);
+
+// Per-file outcome of the copy and rename cores (for melvigil-cli's report): ok false means the
+// copy or rename failed. Called on the thread that runs the work.
+using TFileReport = std::function<void(const std::string& from, const std::string& to, bool ok)>;
+
+// --- the commands, as the window calls them (main thread) --------------------------------
+
+// BitBtn3Click, maskText = Edit1's text (lower-cased here).
+// Fewer than two entries selected: source := list.Get(list.ItemIndex()) (index -1 raises
+// EStringListError, nothing is copied); the save dialog proposes the source's name part; on
+// confirm the source is copied over the chosen path (inside ui.RunWithProgress with total 1)
+// and "复制完成" is shown only when the copy succeeded.
+// Two or more selected: ui.ChooseDirectory with an empty dir; when one is chosen every
+// selected entry, first to last, is copied into it (CopyEntriesToDirectory inside
+// ui.RunWithProgress); then "成功复制%d个文件" with the count, also after a cancelled choice.
+void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui);
+
+// BitBtn4Click: every entry, last to first, whose extension is not in the mask (read afresh
+// for each entry) is renamed to entry + GuessFileExt(entry). An empty detected extension means
+// the same name: that entry is skipped. Results are ignored and the list is unchanged (the
+// sweep drops the old names). report (optional) hears of each rename tried.
+void BitBtn4Click(TListBoxStrings& list, const std::function<std::string()>& maskText,
+                  const TFileReport& report = {});
+
+// --- the cores beneath them (any thread; they touch no list) -------------------------------
+
+// dir with the platform's directory delimiter appended unless its last byte is one ("" stays
+// "").
+std::string WithTrailingDelimiter(std::string dir);
+// dir (already ending in a delimiter) + name part of entry, + GuessFileExt(entry) when the
+// target's extension is not in the mask.
+std::string BulkCopyTarget(const std::string& dir, const std::string& entry, std::string_view mask);
+// Copies each entry, first to last, to BulkCopyTarget(WithTrailingDelimiter(dir), ...),
+// replacing existing targets; stops after the current file once progress->Cancelled(). Returns
+// the number of successful copies. progress may be null. dir must not be empty.
+int CopyEntriesToDirectory(const std::vector<std::string>& entries, const std::string& dir,
+                           std::string_view mask, TProgress* progress,
+                           const TFileReport& report = {});
+// The single-file copy: source over target, replacing it; bytes go to progress (may be null),
+// whose cancel stops the copy and leaves the old target as it was. True on success.
+bool CopySingle(const std::string& source, const std::string& target, TProgress* progress);
+
+}  // namespace mv
