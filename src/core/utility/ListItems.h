@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mv {
 
@@ -17,6 +18,11 @@ class TListBoxStrings {
   virtual int Add(const std::string& text) = 0;
   // Deletes without any check (an index outside the list does nothing).
   virtual void Delete(int index) = 0;
+  // Deletes the entries at indices, given from the highest index to the lowest without
+  // repeats. Lists that can delete many at once at a lower cost override it.
+  virtual void DeleteMany(const std::vector<int>& indicesDescending) {
+    for (int index : indicesDescending) Delete(index);
+  }
   // The caret (focus) item, which need not be selected; -1 when none.
   virtual int ItemIndex() const = 0;
   virtual void SetItemIndex(int index) = 0;
