@@ -1,0 +1,65 @@
+#pragma once
+// The save-file dialog through which a single file is copied under a name the user chooses.
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace mv {
+
+class TSaveDialog {
+ public:
+  // The options this dialog honours; the rest of the classic option set has no meaning here.
+  enum TOpenOption : unsigned {
+    ofOverwritePrompt = 0x2,  // ask before an existing file is chosen
+    ofHideReadOnly = 0x4,     // no "open read-only" check box (there never is one here)
+    ofEnableSizing = 0x800000,
+  };
+
+  TSaveDialog() = default;
+
+  // "Description|pattern[;pattern...]|Description|pattern..." -- e.g. "音乐|*.*".
+  std::string Filter;
+  // 1-based index of the filter offered first; updated from the user's choice.
+  int FilterIndex = 1;
+  // In: the proposed name, optionally with a directory, which then is the starting folder.
+  // Out (after true): the full path the user chose, exactly as typed (no extension is added).
+  // Bytes in the locale's encoding; bytes the user did not edit are returned unchanged.
+  std::string FileName;
+  // Folder to start in when FileName carries none; empty lets the dialog choose.
+  std::string InitialDir;
+  // A set of TOpenOption bits. The default: read-only hidden, sizable, no overwrite question.
+  unsigned Options = ofHideReadOnly | ofEnableSizing;
+
+  // Runs the dialog modally, centred on the screen. True when the user confirmed a name;
+  // false on Cancel, Esc or close, with FileName unchanged.
+  bool Execute(QWidget* owner = nullptr);
+};
+
+namespace testing {
+
+// One queued answer: confirmed with the given name (which becomes FileName as is), or cancelled.
+struct SaveDialogAnswer {
+  bool confirmed = false;
+  std::string fileName;
+};
+
+// What a dialog answered from the queue was offered.
+struct SaveDialogOffer {
+  std::string fileName;                  // FileName on entry
+  std::string filter;                    // the Filter text
+  std::vector<std::string> nameFilters;  // the filters as the dialog would list them
+  unsigned options = 0;
+};
+
+// While answers are queued, Execute() takes the first instead of showing the dialog, and records
+// what it was offered.
+void QueueSaveDialogAnswer(SaveDialogAnswer answer);
+void ClearSaveDialogAnswers();
+// The offers recorded so far, oldest first; the record is emptied.
+std::vector<SaveDialogOffer> TakeSaveDialogOffers();
+
+}  // namespace testing
+
+}  // namespace mv
