@@ -1,0 +1,18 @@
+// guess FILE...: the type each file's first bytes name, one line per file.
+#include <cstdio>
+
+#include "Cli.h"
+#include "GuessFileExt.h"
+
+namespace mv::cli {
+
+int Guess(const Args& args) {
+  if (args.empty()) return Usage("guess needs at least one FILE");
+  for (const std::string& file : args) {
+    const std::string line = EscapeName(file) + "\t" + EscapeName(GuessFileExt(file)) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace mv::cli

@@ -1,0 +1,52 @@
+#pragma once
+// The list without a window, for the command-line tool and tests: entries in arrival order,
+// a caret index and one selection flag per entry.
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ListItems.h"
+
+namespace mv {
+
+class TMemoryListItems final : public TListBoxStrings {
+ public:
+  int Count() const override;
+  std::string Get(int index) const override;
+  int Add(const std::string& text) override;
+  // O(Count()) for one entry; the caret moves with its entry and stays at the same index
+  // when its own entry goes (clamped to the new end).
+  void Delete(int index) override;
+  // Deletes all the given entries in one pass, O(Count() + k log k) for k indices, with the
+  // caret ending where one-by-one Delete calls from the highest index down would leave it.
+  // Descending order is expected but any order works; repeats and indices outside the list
+  // are ignored. The once-a-second sweep of a long list uses this.
+  void DeleteMany(const std::vector<int>& indicesDescending) override;
+  int ItemIndex() const override;
+  // -1 clears the caret; other indices outside the list are ignored.
+  void SetItemIndex(int index) override;
+  int SelCount() const override;
+  bool Selected(int index) const override;
+  // Raises EListError "列表索引越界 (%d)" for an index outside the list.
+  void SetSelected(int index, bool selected);
+  void ClearSelection();
+  bool ContainsNoCase(std::string_view text) const override;
+
+ private:
+  struct TEntry {
+    std::string text;
+    bool selected = false;
+  };
+  void Forget(const TEntry& entry);
+
+  std::vector<TEntry> entries_;
+  // AsciiLower(text) -> number of entries with that form: two texts are equal under
+  // AsciiCompareNoCase exactly when their AsciiLower forms are equal.
+  std::unordered_map<std::string, int> lowerCounts_;
+  int caret_ = -1;
+  int selCount_ = 0;
+};
+
+}  // namespace mv

@@ -1,0 +1,11 @@
+#include "ShellOpen.h"
+
+namespace mv {
+
+std::string ShellWorkingDirectory(std::string_view target, std::string_view delimiters,
+                                  const TLeadBytes& lead) {
+  const int p = LastDelimiterPos(delimiters, target, lead);
+  return std::string(target.substr(0, static_cast<std::size_t>(p)));
+}
+
+}  // namespace mv
