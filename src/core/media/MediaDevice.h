@@ -119,7 +119,13 @@ class IMediaDevice {
 };
 
 struct TDeviceOptions {
-  std::string audioSink;  // element name; "" = the platform's default
+  // The audio output: a GStreamer bin description such as "fakesink" or "pulsesink"; "" = the
+  // platform's default. Sinks that can run unsynchronised are made to play in real time unless
+  // the description sets sync= itself.
+  std::string audioSink;
+  // Called on a streaming thread each time the sink renders a buffer (benchmarks, tests); only
+  // sinks that signal hand-offs (fakesink) report.
+  std::function<void()> onRender;
 };
 
 // The platform's device.

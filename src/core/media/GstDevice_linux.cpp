@@ -1,0 +1,466 @@
+// The media device on Linux: one GStreamer playbin per open medium, driven directly (no GLib
+// main loop). Bus messages are handled by a sync handler on the thread that posts them; the
+// handler only records what happened and forwards completion notices, which the player then
+// posts to the window thread.
+
+#include <gst/gst.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "MediaDevice.h"
+
+namespace mv {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// How long an open may take to preroll before it counts as failed; a local music file
+// prerolls in a few milliseconds.
+constexpr milliseconds kOpenTimeout{5000};
+// Bound of a waiting stop or seek.
+constexpr milliseconds kStateTimeout{2000};
+
+void EnsureGstInitialized() {
+  static std::once_flag once;
+  std::call_once(once, [] { gst_init(nullptr, nullptr); });
+}
+
+// GLib texts are UTF-8; the player's texts are in the locale's narrow encoding.
+std::string ToLocaleText(const char* utf8) {
+  if (utf8 == nullptr) return {};
+  gsize written = 0;
+  gchar* converted = g_locale_from_utf8(utf8, -1, nullptr, &written, nullptr);
+  if (converted == nullptr) return utf8;
+  std::string out(converted, written);
+  g_free(converted);
+  return out;
+}
+
+std::int32_t NsToMs(gint64 ns) {
+  if (ns <= 0) return 0;
+  const gint64 ms = ns / GST_MSECOND;
+  return ms > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(ms);
+}
+
+// What the bus reports for one medium, shared with the sync handler.
+struct TBusState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool failed = false;          // an error was reported
+  std::string firstError;       // the text of the first error, which names the cause
+  bool prerolled = false;       // the first ASYNC_DONE arrived
+  unsigned long asyncDone = 0;  // ASYNC_DONE messages so far
+  bool eos = false;             // playback reached the end of the current segment
+  IMediaDevice::TNotifyFn openNotify;
+  IMediaDevice::TNotifyFn playNotify;
+};
+
+GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+  auto& state = **static_cast<std::shared_ptr<TBusState>*>(data);
+  IMediaDevice::TNotifyFn openNotify, playNotify;
+  TMPNotifyValues openValue = nvSuccessful, playValue = nvSuccessful;
+  switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+      GError* error = nullptr;
+      gst_message_parse_error(message, &error, nullptr);
+      std::lock_guard lock(state.mutex);
+      if (!state.failed) {
+        state.failed = true;
+        state.firstError = ToLocaleText(error != nullptr ? error->message : nullptr);
+      }
+      openNotify = std::move(state.openNotify);
+      playNotify = std::move(state.playNotify);
+      openValue = playValue = nvFailure;
+      if (error != nullptr) g_error_free(error);
+      break;
+    }
+    case GST_MESSAGE_ASYNC_DONE: {
+      std::lock_guard lock(state.mutex);
+      state.prerolled = true;
+      ++state.asyncDone;
+      openNotify = std::move(state.openNotify);
+      break;
+    }
+    case GST_MESSAGE_EOS: {
+      std::lock_guard lock(state.mutex);
+      state.eos = true;
+      playNotify = std::move(state.playNotify);
+      break;
+    }
+    default:
+      // Nobody pops this bus: everything else is dropped.
+      return GST_BUS_DROP;
+  }
+  state.changed.notify_all();
+  if (openNotify) openNotify(openValue);
+  if (playNotify) playNotify(playValue);
+  return GST_BUS_DROP;
+}
+
+void OnHandoff(GstElement*, GstBuffer*, GstPad*, gpointer data) {
+  (*static_cast<std::function<void()>*>(data))();
+}
+
+class TGstDevice final : public IMediaDevice {
+ public:
+  explicit TGstDevice(TDeviceOptions options) : options_(std::move(options)) {}
+  ~TGstDevice() override { Teardown(); }
+
+  std::uint32_t Open(const TOpenRequest& request, bool wait, TNotifyFn notify) override;
+  std::uint32_t Close(bool wait, TNotifyFn notify) override;
+  std::uint32_t Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool wait,
+                     TNotifyFn notify) override;
+  std::uint32_t Stop(bool wait, TNotifyFn notify) override;
+  std::uint32_t SeekToStart() override;
+
+  std::uint16_t Id() const override { return pipeline_ != nullptr ? id_ : 0; }
+  TDeviceCaps Capabilities() const override {
+    TDeviceCaps caps;
+    caps.canPlay = pipeline_ != nullptr;
+    return caps;
+  }
+  std::int32_t Length() override;
+  std::int32_t Position() override;
+  TMPModes Mode() override;
+  bool ErrorText(std::uint32_t code, std::string& text) const override;
+
+ private:
+  GstElement* MakeAudioSink(std::string& error);
+  // Stops and frees the pipeline; the pending notices get `pendingValue`.
+  void Teardown(TMPNotifyValues pendingValue = nvAborted);
+  // Waits until the ASYNC_DONE after `before` arrived or an error; false on timeout.
+  bool WaitAsyncDone(unsigned long before, milliseconds timeout);
+  unsigned long AsyncDoneCount();
+  bool Seek(std::optional<std::int32_t> from, std::optional<std::int32_t> to);
+
+  TDeviceOptions options_;
+  GstElement* pipeline_ = nullptr;
+  std::shared_ptr<TBusState> bus_;
+  std::uint16_t id_ = 0;
+  std::uint16_t lastId_ = 0;
+  bool rangeLimited_ = false;  // the last play set an end position
+  std::int32_t lastLength_ = 0;
+  std::int32_t lastPosition_ = 0;
+  std::string openError_;
+  std::string playError_;
+};
+
+GstElement* TGstDevice::MakeAudioSink(std::string& error) {
+  if (options_.audioSink.empty() && !options_.onRender) return nullptr;  // playbin's default
+  const std::string description =
+      options_.audioSink.empty() ? std::string("autoaudiosink") : options_.audioSink;
+  GError* parseError = nullptr;
+  GstElement* sink = gst_parse_bin_from_description(description.c_str(), TRUE, &parseError);
+  if (sink == nullptr) {
+    error = ToLocaleText(parseError != nullptr ? parseError->message : nullptr);
+    if (parseError != nullptr) g_error_free(parseError);
+    return nullptr;
+  }
+  if (parseError != nullptr) g_error_free(parseError);  // a recoverable warning
+  // Sinks that can run unsynchronised (fakesink) play in real time unless told otherwise, so
+  // that playback takes as long as the medium.
+  const bool syncGiven = description.find("sync=") != std::string::npos;
+  GstIterator* it = gst_bin_iterate_sinks(GST_BIN(sink));
+  GValue item = G_VALUE_INIT;
+  while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+    auto* element = GST_ELEMENT(g_value_get_object(&item));
+    GObjectClass* klass = G_OBJECT_GET_CLASS(element);
+    if (!syncGiven && g_object_class_find_property(klass, "sync") != nullptr)
+      g_object_set(element, "sync", TRUE, nullptr);
+    if (options_.onRender && g_object_class_find_property(klass, "signal-handoffs") != nullptr) {
+      g_object_set(element, "signal-handoffs", TRUE, nullptr);
+      g_signal_connect(element, "handoff", G_CALLBACK(OnHandoff), &options_.onRender);
+    }
+    g_value_reset(&item);
+  }
+  g_value_unset(&item);
+  gst_iterator_free(it);
+  return sink;
+}
+
+std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn notify) {
+  Teardown();
+  EnsureGstInitialized();
+  openError_.clear();
+  // The device plays files only; a device chosen by type alone has nothing to play.
+  if (!request.deviceType.empty()) return kDevErrUnsupported;
+
+  // The name is bytes in the locale's encoding; the URI carries them escaped, unchanged.
+  GError* error = nullptr;
+  gchar* uri = gst_filename_to_uri(request.element.c_str(), &error);
+  if (uri == nullptr) {
+    openError_ = ToLocaleText(error != nullptr ? error->message : nullptr);
+    if (error != nullptr) g_error_free(error);
+    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+  }
+
+  GstElement* pipeline = gst_element_factory_make("playbin", nullptr);
+  if (pipeline == nullptr) {
+    g_free(uri);
+    openError_ = "no element \"playbin\"";
+    return kDevErrOpen;
+  }
+  g_object_set(pipeline, "uri", uri, nullptr);
+  g_free(uri);
+  // A music player: no video window, no subtitles.
+  gst_util_set_object_arg(G_OBJECT(pipeline), "flags", "audio+soft-volume");
+  std::string sinkError;
+  if (GstElement* sink = MakeAudioSink(sinkError)) {
+    g_object_set(pipeline, "audio-sink", sink, nullptr);
+  } else if (!sinkError.empty()) {
+    gst_object_unref(pipeline);
+    openError_ = sinkError;
+    return kDevErrOpen;
+  }
+
+  auto bus = std::make_shared<TBusState>();
+  if (!wait) bus->openNotify = notify;
+  GstBus* gstBus = gst_element_get_bus(pipeline);
+  gst_bus_set_sync_handler(gstBus, OnBusMessage, new std::shared_ptr<TBusState>(bus),
+                           [](gpointer p) { delete static_cast<std::shared_ptr<TBusState>*>(p); });
+  gst_object_unref(gstBus);
+  pipeline_ = pipeline;
+  bus_ = bus;
+  lastLength_ = 0;
+  lastPosition_ = 0;
+  rangeLimited_ = false;
+
+  const GstStateChangeReturn ret = gst_element_set_state(pipeline, GST_STATE_PAUSED);
+  std::uint32_t result = kDevOk;
+  {
+    std::unique_lock lock(bus->mutex);
+    if (ret == GST_STATE_CHANGE_FAILURE && !bus->failed) {
+      result = kDevErrUnknown;
+    } else if (wait || ret == GST_STATE_CHANGE_FAILURE) {
+      const bool ready =
+          ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL ||
+          bus->changed.wait_for(lock, kOpenTimeout, [&] { return bus->prerolled || bus->failed; });
+      if (bus->failed) {
+        openError_ = bus->firstError;
+        result = openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+      } else if (!ready) {
+        // No error was reported, only silence: a cause nobody named.
+        result = kDevErrUnknown;
+      }
+    }
+    if (result != kDevOk) bus->openNotify = nullptr;
+  }
+  if (result != kDevOk) {
+    Teardown();
+    return result;
+  }
+  if (++lastId_ == 0) ++lastId_;
+  id_ = lastId_;
+  if (wait) {
+    lastLength_ = Length();
+    if (notify) notify(nvSuccessful);
+  }
+  return kDevOk;
+}
+
+void TGstDevice::Teardown(TMPNotifyValues pendingValue) {
+  if (pipeline_ == nullptr) return;
+  TNotifyFn openNotify, playNotify;
+  {
+    std::lock_guard lock(bus_->mutex);
+    openNotify = std::move(bus_->openNotify);
+    playNotify = std::move(bus_->playNotify);
+  }
+  if (openNotify) openNotify(pendingValue);
+  if (playNotify) playNotify(pendingValue);
+  // Going to NULL stops the streaming threads without waiting for the end of playback.
+  gst_element_set_state(pipeline_, GST_STATE_NULL);
+  GstBus* gstBus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(gstBus, nullptr, nullptr, nullptr);
+  gst_object_unref(gstBus);
+  gst_object_unref(pipeline_);
+  pipeline_ = nullptr;
+  bus_.reset();
+  id_ = 0;
+}
+
+std::uint32_t TGstDevice::Close(bool /*wait*/, TNotifyFn notify) {
+  if (pipeline_ == nullptr) return kDevErrNotOpen;
+  Teardown();
+  if (notify) notify(nvSuccessful);
+  return kDevOk;
+}
+
+unsigned long TGstDevice::AsyncDoneCount() {
+  std::lock_guard lock(bus_->mutex);
+  return bus_->asyncDone;
+}
+
+bool TGstDevice::WaitAsyncDone(unsigned long before, milliseconds timeout) {
+  std::unique_lock lock(bus_->mutex);
+  return bus_->changed.wait_for(lock, timeout, [&] {
+    return bus_->asyncDone > before || bus_->failed;
+  }) && !bus_->failed;
+}
+
+bool TGstDevice::Seek(std::optional<std::int32_t> from, std::optional<std::int32_t> to) {
+  gint64 start = 0;
+  GstSeekType startType = GST_SEEK_TYPE_SET;
+  if (from) {
+    start = static_cast<gint64>(*from < 0 ? 0 : *from) * GST_MSECOND;
+  } else if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &start)) {
+    start = static_cast<gint64>(lastPosition_) * GST_MSECOND;
+  }
+  const gint64 stop = to ? static_cast<gint64>(*to < 0 ? 0 : *to) * GST_MSECOND : -1;
+  const unsigned long before = AsyncDoneCount();
+  {
+    std::lock_guard lock(bus_->mutex);
+    bus_->eos = false;
+  }
+  if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME,
+                        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                        startType, start, GST_SEEK_TYPE_SET, stop))
+    return false;
+  rangeLimited_ = to.has_value();
+  lastPosition_ = NsToMs(start);
+  // A flushing seek prerolls again; playing on before that would report the old position.
+  return WaitAsyncDone(before, kStateTimeout);
+}
+
+std::uint32_t TGstDevice::SeekToStart() {
+  if (pipeline_ == nullptr) return kDevErrNotOpen;
+  return Seek(0, std::nullopt) ? kDevOk : kDevErrSeek;
+}
+
+std::uint32_t TGstDevice::Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to,
+                               bool wait, TNotifyFn notify) {
+  if (pipeline_ == nullptr) return kDevErrNotOpen;
+  TNotifyFn superseded;
+  {
+    std::lock_guard lock(bus_->mutex);
+    superseded = std::move(bus_->playNotify);
+  }
+  if (superseded) superseded(nvSuperseded);
+
+  std::uint32_t result = kDevOk;
+  // A play without an end position plays to the end, also after one that had an end.
+  if ((from || to || rangeLimited_) && !Seek(from, to)) result = kDevErrSeek;
+
+  bool atEnd = false;
+  {
+    std::lock_guard lock(bus_->mutex);
+    if (bus_->failed) {
+      playError_ = bus_->firstError;
+      return playError_.empty() ? kDevErrUnknown : kDevErrPlayback;
+    }
+    atEnd = bus_->eos;
+    if (!atEnd) bus_->playNotify = notify;
+  }
+  if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    std::lock_guard lock(bus_->mutex);
+    bus_->playNotify = nullptr;
+    playError_ = bus_->firstError;
+    return playError_.empty() ? kDevErrState : kDevErrPlayback;
+  }
+  // Playing from the end finishes at once.
+  if (atEnd) {
+    if (notify) notify(nvSuccessful);
+    return result;
+  }
+  if (wait) {
+    // Bounded by the medium's own length with a margin: a stalled source must not hang the
+    // window thread forever.
+    const milliseconds bound{static_cast<long long>(Length()) + 5000};
+    std::unique_lock lock(bus_->mutex);
+    bus_->changed.wait_for(lock, bound, [&] { return bus_->eos || bus_->failed; });
+  }
+  return result;
+}
+
+std::uint32_t TGstDevice::Stop(bool wait, TNotifyFn notify) {
+  if (pipeline_ == nullptr) return kDevErrNotOpen;
+  TNotifyFn aborted;
+  {
+    std::lock_guard lock(bus_->mutex);
+    aborted = std::move(bus_->playNotify);
+  }
+  if (aborted) aborted(nvAborted);
+  lastPosition_ = Position();
+  std::uint32_t result = kDevOk;
+  const GstStateChangeReturn ret = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  if (ret == GST_STATE_CHANGE_FAILURE) {
+    result = kDevErrState;
+  } else if (wait && ret == GST_STATE_CHANGE_ASYNC) {
+    if (gst_element_get_state(pipeline_, nullptr, nullptr,
+                              static_cast<GstClockTime>(kStateTimeout.count()) * GST_MSECOND) ==
+        GST_STATE_CHANGE_FAILURE)
+      result = kDevErrState;
+  }
+  if (notify) notify(result == kDevOk ? nvSuccessful : nvFailure);
+  return result;
+}
+
+std::int32_t TGstDevice::Length() {
+  if (pipeline_ == nullptr) return 0;
+  gint64 duration = 0;
+  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration))
+    lastLength_ = NsToMs(duration);
+  return lastLength_;
+}
+
+std::int32_t TGstDevice::Position() {
+  if (pipeline_ == nullptr) return 0;
+  bool atEnd;
+  {
+    std::lock_guard lock(bus_->mutex);
+    atEnd = bus_->eos;
+  }
+  const std::int32_t length = Length();
+  // At the end the position is the length exactly, so that a play rewinds first.
+  if (atEnd && !rangeLimited_) return length;
+  gint64 position = 0;
+  if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position))
+    lastPosition_ = NsToMs(position);
+  return length > 0 && lastPosition_ > length ? length : lastPosition_;
+}
+
+TMPModes TGstDevice::Mode() {
+  if (pipeline_ == nullptr) return mpNotReady;
+  bool atEnd, failed, prerolled;
+  {
+    std::lock_guard lock(bus_->mutex);
+    atEnd = bus_->eos;
+    failed = bus_->failed;
+    prerolled = bus_->prerolled;
+  }
+  GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
+  gst_element_get_state(pipeline_, &current, &pending, 0);
+  const GstState target = pending != GST_STATE_VOID_PENDING ? pending : current;
+  if (failed) return mpStopped;
+  if (target == GST_STATE_PLAYING) return atEnd ? mpStopped : mpPlaying;
+  if (target == GST_STATE_PAUSED) return prerolled ? mpStopped : mpNotReady;
+  return mpNotReady;
+}
+
+bool TGstDevice::ErrorText(std::uint32_t code, std::string& text) const {
+  switch (code) {
+    case kDevErrOpen:
+      text = openError_;
+      return !text.empty();
+    case kDevErrPlayback:
+      text = playError_;
+      return !text.empty();
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<IMediaDevice> CreateMediaDevice(const TDeviceOptions& options) {
+  return std::make_unique<TGstDevice>(options);
+}
+
+}  // namespace mv

@@ -1,0 +1,223 @@
+#include "MPlayer.h"
+
+#include <mutex>
+#include <utility>
+
+#include "SysUtils.h"
+
+namespace mv {
+
+namespace {
+
+std::mutex& SinkMutex() {
+  static std::mutex m;
+  return m;
+}
+std::string& SinkSetting() {
+  static std::string s;
+  return s;
+}
+
+}  // namespace
+
+const char* DeviceTypeText(TMPDeviceTypes type) {
+  static constexpr const char* kTexts[kDeviceTypeCount] = {
+      "",        "AVIVideo", "CDAudio",   "DAT", "DigitalVideo", "MMMovie",   "Other",
+      "Overlay", "Scanner",  "Sequencer", "VCR", "Videodisc",    "WaveAudio",
+  };
+  const int i = static_cast<int>(type);
+  return i >= 0 && i < kDeviceTypeCount ? kTexts[i] : "";
+}
+
+void TMediaPlayer::SetDefaultAudioSink(const std::string& elementName) {
+  std::lock_guard lock(SinkMutex());
+  SinkSetting() = elementName;
+}
+
+std::string TMediaPlayer::DefaultAudioSink() {
+  std::lock_guard lock(SinkMutex());
+  return SinkSetting();
+}
+
+TMediaPlayer::TMediaPlayer(IMainThreadDispatcher& dispatcher, std::unique_ptr<IMediaDevice> device)
+    : dispatcher_(dispatcher),
+      device_(device ? std::move(device) : CreateMediaDevice({DefaultAudioSink(), {}})),
+      self_(std::make_shared<TMediaPlayer*>(this)) {}
+
+TMediaPlayer::~TMediaPlayer() {
+  // Notices still queued in the dispatcher find the player gone and drop themselves.
+  self_.reset();
+  if (deviceId_ != 0) {
+    try {
+      device_->Close(/*wait=*/true, nullptr);
+    } catch (...) {
+      // Destruction never raises.
+    }
+  }
+}
+
+void TMediaPlayer::SetWait(bool on) {
+  wait_ = on;
+  waitSet_ = true;
+}
+
+void TMediaPlayer::SetNotify(bool on) {
+  notify_ = on;
+  notifySet_ = true;
+}
+
+void TMediaPlayer::SetStartPos(std::int32_t ms) {
+  startPos_ = ms;
+  startSet_ = true;
+}
+
+void TMediaPlayer::SetEndPos(std::int32_t ms) {
+  endPos_ = ms;
+  endSet_ = true;
+}
+
+TMediaPlayer::TFlags TMediaPlayer::TakeFlags(bool defaultWait, bool defaultNotify) {
+  TFlags flags{defaultWait, defaultNotify};
+  if (waitSet_) {
+    flags.wait = wait_;
+    waitSet_ = false;
+  }
+  if (notifySet_) {
+    flags.notify = notify_;
+    notifySet_ = false;
+  }
+  return flags;
+}
+
+IMediaDevice::TNotifyFn TMediaPlayer::MakeNotifier() {
+  // The device calls this on its own threads; the notice itself runs on the window thread and
+  // only if the player still exists then.
+  std::weak_ptr<TMediaPlayer*> weak = self_;
+  IMainThreadDispatcher* dispatcher = &dispatcher_;
+  return [weak, dispatcher](TMPNotifyValues value) {
+    dispatcher->Post([weak, value] {
+      if (auto self = weak.lock()) (*self)->HandleNotify(value);
+    });
+  };
+}
+
+void TMediaPlayer::HandleNotify(TMPNotifyValues value) {
+  if (autoEnable_ && Mode() == mpStopped) {
+    if (caps_.canPlay) autoButtons_.Include(btPlay);
+    if (caps_.canRecord) autoButtons_.Include(btRecord);
+    autoButtons_.Exclude(btPause);
+    autoButtons_.Exclude(btStop);
+  }
+  notifyValue_ = value;
+  if (OnNotify) OnNotify(*this);
+}
+
+void TMediaPlayer::RequireOpened() const {
+  if (!opened_) throw EMCIDeviceError(text::kNoDeviceOpen);
+}
+
+void TMediaPlayer::Close() {
+  if (deviceId_ == 0) return;
+  const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
+  error_ = static_cast<std::int32_t>(
+      device_->Close(flags.wait, flags.notify ? MakeNotifier() : nullptr));
+  if (error_ == 0) {
+    opened_ = false;
+    deviceId_ = 0;
+    autoButtons_ = TButtonSet();
+  }
+}
+
+void TMediaPlayer::Open() {
+  // The implicit close of the previous device is not the caller's command: it runs with the
+  // default flags so that a Wait/Notify override set for this Open reaches the Open.
+  if (opened_ && deviceId_ != 0) {
+    const std::int32_t closeResult = static_cast<std::int32_t>(device_->Close(true, nullptr));
+    if (closeResult == 0) {
+      opened_ = false;
+      deviceId_ = 0;
+      autoButtons_ = TButtonSet();
+    }
+  }
+
+  IMediaDevice::TOpenRequest request;
+  request.deviceType = DeviceTypeText(deviceType_);
+  request.element = fileName_;
+  request.shareable = shareable_;
+  const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
+  const std::uint32_t result =
+      device_->Open(request, flags.wait, flags.notify ? MakeNotifier() : nullptr);
+  error_ = static_cast<std::int32_t>(result);
+  if (result != 0) {
+    opened_ = false;
+    deviceId_ = 0;
+    std::string message;
+    if (!device_->ErrorText(result, message) || message.empty()) message = text::kUnknownErrorCode;
+    throw EMCIDeviceError(message);
+  }
+
+  opened_ = true;
+  deviceId_ = device_->Id();
+  frames_ = device_->Length() / 10;
+  caps_ = device_->Capabilities();
+
+  autoButtons_ = TButtonSet{btNext, btPrev};
+  if (caps_.canStep) {
+    autoButtons_.Include(btStep);
+    autoButtons_.Include(btBack);
+  }
+  if (caps_.canPlay) autoButtons_.Include(btPlay);
+  if (caps_.canRecord) autoButtons_.Include(btRecord);
+  if (caps_.canEject) autoButtons_.Include(btEject);
+  if (device_->Mode() == mpPlaying) {
+    autoButtons_.Exclude(btPlay);
+    autoButtons_.Exclude(btRecord);
+    autoButtons_.Include(btPause);
+    autoButtons_.Include(btStop);
+  }
+}
+
+void TMediaPlayer::Loaded() {
+  if (autoOpen_) Open();
+}
+
+void TMediaPlayer::Play() {
+  RequireOpened();
+  if (autoRewind_ && !startSet_ && !endSet_ && Position() == Length()) {
+    device_->SeekToStart();  // its result is not kept
+  }
+  const TFlags flags = TakeFlags(/*wait=*/false, /*notify=*/true);
+  std::optional<std::int32_t> from, to;
+  if (startSet_) from = startPos_;
+  if (endSet_) to = endPos_;
+  startSet_ = false;
+  endSet_ = false;
+  error_ = static_cast<std::int32_t>(
+      device_->Play(from, to, flags.wait, flags.notify ? MakeNotifier() : nullptr));
+}
+
+void TMediaPlayer::Stop() {
+  RequireOpened();
+  const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
+  error_ =
+      static_cast<std::int32_t>(device_->Stop(flags.wait, flags.notify ? MakeNotifier() : nullptr));
+}
+
+std::int32_t TMediaPlayer::Length() {
+  RequireOpened();
+  return device_->Length();
+}
+
+std::int32_t TMediaPlayer::Position() { return opened_ ? device_->Position() : 0; }
+
+TMPModes TMediaPlayer::Mode() { return opened_ ? device_->Mode() : mpNotReady; }
+
+std::string TMediaPlayer::ErrorMessage() const {
+  if (error_ == 0) return {};
+  std::string message;
+  if (!device_->ErrorText(static_cast<std::uint32_t>(error_), message) || message.empty())
+    message = text::kUnknownErrorCode;
+  return message;
+}
+
+}  // namespace mv
