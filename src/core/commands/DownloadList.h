@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Dispatcher.h"
 #include "FileSystemWatcher.h"
@@ -59,9 +60,11 @@ class TDownloadList {
 
  private:
   struct TState;
-  bool Consider(const std::string& name, bool testMask, const std::string& mask);
+  struct TMissing;
+  bool Consider(const std::string& name);
   void SnapshotSlice(unsigned long sweep, std::size_t from);
-  void RemoveBatch(unsigned long sweep, std::shared_ptr<void> job, std::size_t done);
+  void RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector<TMissing>> missing,
+                   std::size_t remaining);
 
   TListBoxStrings& list_;
   IMainThreadDispatcher& dispatcher_;

@@ -4,6 +4,7 @@
 // copy and rename goes through FileRules.h: a rename never replaces a file, a copy never
 // damages its source or (when it fails) the old target. Neither command changes the list.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -54,29 +55,53 @@ class ISaveUi {
   virtual void RunWithProgress(int total, const std::function<void(TProgress&)>& work) = 0;
 };
 
-// Runs the work on the calling thread: for melvigil-cli and tests. Cancel() may be called from
-// any thread (or from OnStep) and is honoured like the window's cancel button.
+// Per-file outcome of the copy and rename cores, for melvigil-cli's report. Called on the
+// thread that runs the work.
+enum class TFileOutcome {
+  Done,
+  Failed,
+  SkippedInMask,       // rename: the entry's extension is already in the mask (to is empty)
+  SkippedUnknownType,  // rename: nothing detected, the new name would be the old (to == from)
+};
+using TFileReport =
+    std::function<void(const std::string& from, const std::string& to, TFileOutcome outcome)>;
+
+// A progress that only records, for melvigil-cli and tests. Cancel() may be called from any
+// thread, or from OnStep, and is honoured like the window's cancel button.
 class TDirectProgress final : public TProgress {
  public:
   std::function<void(int done)> OnStep;
   void Step(int done) override;
   void Bytes(std::uint64_t copied, std::uint64_t total) override;
-  bool Cancelled() const override;
-  void Cancel();
-  int LastDone() const;
+  bool Cancelled() const override { return cancelled_; }
+  void Cancel() { cancelled_ = true; }
+  int LastDone() const { return done_; }
+  std::uint64_t LastBytes() const { return bytes_; }
 
  private:
-  struct {
-    std::uint64_t copied = 0, total = 0;
-  } bytes_;
-  int done_ = 0;
-  bool cancelled_ = false;
+  std::atomic<int> done_ = 0;
+  std::atomic<std::uint64_t> bytes_ = 0;
+  std::atomic<bool> cancelled_ = false;
 };
-void RunDirect(int total, const std::function<void(TProgress&)>& work, TDirectProgress& progress);
 
-// Per-file outcome of the copy and rename cores (for melvigil-cli's report): ok false means the
-// copy or rename failed. Called on the thread that runs the work.
-using TFileReport = std::function<void(const std::string& from, const std::string& to, bool ok)>;
+// The save command's window side without a window: the dialogs answer through the functions
+// (unset = the user cancelled), messages go to OnInfoMessage, work runs on the calling thread
+// with Progress (a fresh TDirectProgress for each RunWithProgress; OnProgressStep is copied
+// into it, and LastTotal is the total given).
+class TDirectSaveUi : public ISaveUi {
+ public:
+  std::function<bool(std::string& fileName)> OnSaveDialog;
+  std::function<bool(std::string& dir)> OnChooseDirectory;
+  std::function<void(const std::string& text)> OnInfoMessage;
+  std::function<void(TDirectProgress& progress, int done)> OnProgressStep;
+  int LastTotal = -1;
+  int Runs = 0;
+
+  bool ExecuteSaveDialog(std::string& fileName) override;
+  bool ChooseDirectory(std::string& dir) override;
+  void ShowInfoMessage(const std::string& text) override;
+  void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
+};
 
 // --- the commands, as the window calls them (main thread) --------------------------------
 
@@ -93,7 +118,7 @@ void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& u
 // BitBtn4Click: every entry, last to first, whose extension is not in the mask (read afresh
 // for each entry) is renamed to entry + GuessFileExt(entry). An empty detected extension means
 // the same name: that entry is skipped. Results are ignored and the list is unchanged (the
-// sweep drops the old names). report (optional) hears of each rename tried.
+// sweep drops the old names). report (optional) hears of every entry, skipped ones included.
 void BitBtn4Click(TListBoxStrings& list, const std::function<std::string()>& maskText,
                   const TFileReport& report = {});
 

@@ -1,0 +1,143 @@
+#include "SaveCommands.h"
+
+#include "FileRules.h"
+#include "GuessFileExt.h"
+#include "ListItems.h"
+#include "NameRules.h"
+#include "SysUtils.h"
+
+namespace mv {
+
+namespace {
+
+// A bulk copy's cancel waits for the end of the current file, so between chunks it only
+// reports bytes.
+bool BytesOnly(void* context, std::uint64_t copied, std::uint64_t total) {
+  static_cast<TProgress*>(context)->Bytes(copied, total);
+  return true;
+}
+
+bool BytesOrCancel(void* context, std::uint64_t copied, std::uint64_t total) {
+  auto* progress = static_cast<TProgress*>(context);
+  progress->Bytes(copied, total);
+  return !progress->Cancelled();
+}
+
+}  // namespace
+
+void TDirectProgress::Step(int done) {
+  done_ = done;
+  if (OnStep) OnStep(done);
+}
+
+void TDirectProgress::Bytes(std::uint64_t copied, std::uint64_t /*total*/) { bytes_ = copied; }
+
+bool TDirectSaveUi::ExecuteSaveDialog(std::string& fileName) {
+  return OnSaveDialog && OnSaveDialog(fileName);
+}
+
+bool TDirectSaveUi::ChooseDirectory(std::string& dir) {
+  return OnChooseDirectory && OnChooseDirectory(dir);
+}
+
+void TDirectSaveUi::ShowInfoMessage(const std::string& text) {
+  if (OnInfoMessage) OnInfoMessage(text);
+}
+
+void TDirectSaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
+  LastTotal = total;
+  ++Runs;
+  TDirectProgress progress;
+  if (OnProgressStep) {
+    progress.OnStep = [this, &progress](int done) { OnProgressStep(progress, done); };
+  }
+  work(progress);
+}
+
+std::string WithTrailingDelimiter(std::string dir) {
+  // The last byte alone decides, as the chooser may hand back a folder with or without one.
+  const char delimiter = PlatformDelimiters().directory.at(0);
+  if (!dir.empty() && dir.back() != delimiter) dir += delimiter;
+  return dir;
+}
+
+std::string BulkCopyTarget(const std::string& dir, const std::string& entry,
+                           std::string_view mask) {
+  std::string target = dir + NameOnly(entry);
+  if (!ExtensionInMask(target, mask)) target += GuessFileExt(entry);
+  return target;
+}
+
+int CopyEntriesToDirectory(const std::vector<std::string>& entries, const std::string& dir,
+                           std::string_view mask, TProgress* progress, const TFileReport& report) {
+  const std::string folder = WithTrailingDelimiter(dir);
+  int count = 0;
+  int done = 0;
+  for (const std::string& entry : entries) {
+    if (progress && progress->Cancelled()) break;
+    const std::string target = BulkCopyTarget(folder, entry, mask);
+    const bool ok = CopyFileOverwrite(entry, target, progress ? &BytesOnly : nullptr, progress);
+    if (ok) ++count;
+    if (report) report(entry, target, ok ? TFileOutcome::Done : TFileOutcome::Failed);
+    if (progress) progress->Step(++done);
+  }
+  return count;
+}
+
+bool CopySingle(const std::string& source, const std::string& target, TProgress* progress) {
+  return CopyFileOverwrite(source, target, progress ? &BytesOrCancel : nullptr, progress);
+}
+
+void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui) {
+  const std::string mask = AsciiLower(maskText);
+  if (list.SelCount() < 2) {
+    // Index -1 raises the list's index error here, before any dialog.
+    const std::string source = list.Get(list.ItemIndex());
+    std::string fileName = NameOnly(source);
+    if (!ui.ExecuteSaveDialog(fileName)) return;
+    bool ok = false;
+    ui.RunWithProgress(1, [&source, &fileName, &ok](TProgress& progress) {
+      ok = CopySingle(source, fileName, &progress);
+      progress.Step(1);
+    });
+    if (ok) ui.ShowInfoMessage(kCopyDone);
+    return;
+  }
+  std::string dir;
+  int count = 0;
+  if (ui.ChooseDirectory(dir) && !dir.empty()) {
+    // The work runs off the window thread: it gets its own copy of the selected entries.
+    std::vector<std::string> selected;
+    for (int i = 0, n = list.Count(); i < n; ++i) {
+      if (list.Selected(i)) selected.push_back(list.Get(i));
+    }
+    ui.RunWithProgress(static_cast<int>(selected.size()),
+                       [&selected, &dir, &mask, &count](TProgress& progress) {
+                         count = CopyEntriesToDirectory(selected, dir, mask, &progress);
+                       });
+  }
+  ui.ShowInfoMessage(FormatD(kCopiedCount, count));
+}
+
+void BitBtn4Click(TListBoxStrings& list, const std::function<std::string()>& maskText,
+                  const TFileReport& report) {
+  for (int i = list.Count() - 1; i >= 0; --i) {
+    const std::string entry = list.Get(i);
+    const std::string mask = maskText ? maskText() : std::string();
+    if (ExtensionInMask(entry, mask)) {
+      if (report) report(entry, std::string(), TFileOutcome::SkippedInMask);
+      continue;
+    }
+    const std::string ext = GuessFileExt(entry);
+    if (ext.empty()) {
+      // The new name would be the old one: nothing to do, no file is touched.
+      if (report) report(entry, entry, TFileOutcome::SkippedUnknownType);
+      continue;
+    }
+    const std::string target = entry + ext;
+    const bool ok = RenameFileTo(entry, target);
+    if (report) report(entry, target, ok ? TFileOutcome::Done : TFileOutcome::Failed);
+  }
+}
+
+}  // namespace mv

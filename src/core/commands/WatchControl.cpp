@@ -1,0 +1,19 @@
+#include "WatchControl.h"
+
+#include "FileSystemWatcher.h"
+
+namespace mv {
+
+void BitBtn1Click(TFileSystemWatcher& watcher, const std::string& edit2Text,
+                  std::string& senderCaption) {
+  if (!watcher.Actived()) {
+    watcher.SetWatchedDir(edit2Text);
+    watcher.SetActived(true);
+    senderCaption = kCaptionStopWatching;
+  } else {
+    watcher.SetActived(false);
+    senderCaption = kCaptionStartWatching;
+  }
+}
+
+}  // namespace mv
