@@ -1,0 +1,240 @@
+// The download list's handler and sweep, driven directly (the watcher's end-to-end cases are in
+// DownloadListWatchTest.cpp).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Dispatcher.h"
+#include "DownloadList.h"
+#include "MemoryListItems.h"
+#include "TestFiles.h"
+
+namespace mv {
+namespace {
+
+using test::TTempDir;
+using test::WriteFile;
+
+class DownloadListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    downloads = std::make_unique<TDownloadList>(
+        list, dispatcher, [this] { return mask; }, [this] { return all; });
+    downloads->OnAppended = [this](const std::string& e) { appended.push_back(e); };
+    downloads->OnRemoved = [this](const std::string& e) { removed.push_back(e); };
+  }
+
+  void Added(const std::string& name) {
+    downloads->FileSystemWatcher1Change(TFileOperation::foAdded, name, "");
+  }
+
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.Count(); ++i) out.push_back(list.Get(i));
+    return out;
+  }
+
+  // One complete sweep, its removals included.
+  void Sweep() {
+    const unsigned long before = downloads->SweepsDone();
+    downloads->Timer1Timer();
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, 10000));
+    EXPECT_FALSE(downloads->SweepRunning());
+  }
+
+  TTempDir dir;
+  TQueueDispatcher dispatcher;
+  TMemoryListItems list;
+  std::string mask = "*.wav;*.mp3;*.wma";
+  bool all = false;
+  std::vector<std::string> appended, removed;
+  std::unique_ptr<TDownloadList> downloads;
+};
+
+TEST_F(DownloadListTest, MatchingFileIsListedOnceWhateverTheCaseOrRepeats) {
+  const std::string song = dir / "song.mp3";
+  WriteFile(song, "x");
+  Added(song);
+  Added(song);
+  // Deleted and created again before any sweep: the entry is still there, no second one.
+  ::unlink(song.c_str());
+  WriteFile(song, "y");
+  Added(song);
+  // The same name in other letter case counts as already listed.
+  WriteFile(dir / "SONG.MP3", "z");
+  Added(dir / "SONG.MP3");
+  EXPECT_EQ(Entries(), std::vector<std::string>{song});
+  EXPECT_EQ(appended, std::vector<std::string>{song});
+
+  const std::string clip = dir / "clip.MP3";
+  WriteFile(clip, "x");
+  Added(clip);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{song, clip}));
+}
+
+TEST_F(DownloadListTest, OnlyExistingFilesWithAnExtensionInTheMask) {
+  WriteFile(dir / "setup.bin", "MZ");
+  WriteFile(dir / "readme", "text");
+  std::filesystem::create_directory(dir / "album.mp3");
+  Added(dir / "setup.bin");
+  Added(dir / "readme");
+  Added(dir / "album.mp3");   // a directory
+  Added(dir / "gone.mp3");    // never existed
+  Added(dir / "partial.mp");  // ".mp" occurs in the mask text: a plain substring test
+  WriteFile(dir / "partial.mp", "x");
+  Added(dir / "partial.mp");
+  EXPECT_EQ(Entries(), std::vector<std::string>{dir / "partial.mp"});
+}
+
+TEST_F(DownloadListTest, AllFilesSwitchListsAnyNewFileButStillNoDirectoriesOrDuplicates) {
+  WriteFile(dir / "setup.bin", "MZ");
+  Added(dir / "setup.bin");
+  EXPECT_EQ(list.Count(), 0);
+  all = true;
+  Added(dir / "setup.bin");
+  Added(dir / "setup.bin");
+  std::filesystem::create_directory(dir / "sub");
+  Added(dir / "sub");
+  WriteFile(dir / "a.mp3", "x");
+  Added(dir / "a.mp3");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{dir / "setup.bin", dir / "a.mp3"}));
+}
+
+TEST_F(DownloadListTest, MaskIsReadAfreshAtEveryEvent) {
+  WriteFile(dir / "a.ogg", "x");
+  WriteFile(dir / "b.mp3", "x");
+  Added(dir / "a.ogg");
+  mask = "*.OGG";
+  Added(dir / "a.ogg");
+  Added(dir / "b.mp3");
+  EXPECT_EQ(Entries(), std::vector<std::string>{dir / "a.ogg"});
+}
+
+TEST_F(DownloadListTest, RenameOntoAMusicNameListsTheNewName) {
+  const std::string partial = dir / "song.mp3.crdownload";
+  const std::string done = dir / "song.mp3";
+  WriteFile(partial, "x");
+  Added(partial);
+  ASSERT_EQ(::rename(partial.c_str(), done.c_str()), 0);
+  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, partial, done);
+  EXPECT_EQ(Entries(), std::vector<std::string>{done});
+
+  // Renamed away from a music name: the old name is gone and the new one does not match.
+  const std::string other = dir / "song.tmp";
+  ASSERT_EQ(::rename(done.c_str(), other.c_str()), 0);
+  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, done, other);
+  EXPECT_EQ(list.Count(), 1);
+  // With the all-files switch the first name alone is considered, and it no longer exists.
+  all = true;
+  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, done, other);
+  EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(DownloadListTest, SweepDropsEntriesWhoseFilesAreGoneAndKeepsTheRestInOrder) {
+  std::vector<std::string> names;
+  for (const char* n : {"a.mp3", "\xFF\xFEodd.mp3", "b.wav", "c.wma", "old.mp3"}) {
+    names.push_back(dir / n);
+    WriteFile(names.back(), "x");
+    Added(names.back());
+  }
+  // A file dated 1970 is still a file.
+  test::SetTimes1970(dir / "old.mp3");
+  ASSERT_EQ(list.Count(), 5);
+  Sweep();
+  EXPECT_EQ(Entries(), names);
+  EXPECT_TRUE(removed.empty());
+
+  ::unlink(names[1].c_str());  // the name that is not valid text
+  ::unlink(names[3].c_str());
+  Sweep();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{names[0], names[2], names[4]}));
+  // Removed from the last to the first.
+  EXPECT_EQ(removed, (std::vector<std::string>{names[3], names[1]}));
+
+  // Once gone from the list, a file of that name is listed again at the end.
+  WriteFile(names[1], "x");
+  Added(names[1]);
+  EXPECT_EQ(list.Get(3), names[1]);
+}
+
+TEST_F(DownloadListTest, FileCreatedAgainWhileTheSweepRunsIsKept) {
+  const std::string song = dir / "song.mp3";
+  WriteFile(song, "x");
+  Added(song);
+  ::unlink(song.c_str());
+  const unsigned long before = downloads->SweepsDone();
+  downloads->Timer1Timer();
+  // The checking thread finds it missing and queues the removal; the file comes back before
+  // the main thread gets to it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  WriteFile(song, "y");
+  ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, 10000));
+  EXPECT_EQ(Entries(), std::vector<std::string>{song});
+  EXPECT_TRUE(removed.empty());
+}
+
+TEST_F(DownloadListTest, ATickWhileASweepRunsDoesNothing) {
+  WriteFile(dir / "a.mp3", "x");
+  Added(dir / "a.mp3");
+  downloads->Timer1Timer();
+  EXPECT_TRUE(downloads->SweepRunning());
+  downloads->Timer1Timer();
+  downloads->Timer1Timer();
+  ASSERT_TRUE(dispatcher.RunUntil([&] { return !downloads->SweepRunning(); }, 10000));
+  dispatcher.RunPending();
+  EXPECT_EQ(downloads->SweepsDone(), 1u);
+}
+
+TEST_F(DownloadListTest, LongListIsSweptInSlicesAndBatches) {
+  // Entries whose files never existed stand for downloads that were deleted meanwhile; they
+  // are more than one removal batch.
+  const std::string keep1 = dir / "keep1.mp3";
+  const std::string keep2 = dir / "keep2.mp3";
+  WriteFile(keep1, "x");
+  WriteFile(keep2, "x");
+  for (int i = 0; i < 30000; ++i) {
+    if (i == 10) list.Add(keep1);
+    if (i == 20000) list.Add(keep2);
+    list.Add(dir / ("gone" + std::to_string(i) + ".mp3"));
+  }
+  Sweep();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{keep1, keep2}));
+  ASSERT_EQ(removed.size(), 30000u);
+  EXPECT_EQ(removed.front(), dir / "gone29999.mp3");
+  EXPECT_EQ(removed.back(), dir / "gone0.mp3");
+}
+
+TEST_F(DownloadListTest, EntriesMovedByOthersDuringTheSweepAreStillFound) {
+  const std::string a = dir / "a.mp3", b = dir / "b.mp3", c = dir / "c.mp3";
+  for (const auto& n : {a, b, c}) {
+    WriteFile(n, "x");
+    Added(n);
+  }
+  ::unlink(c.c_str());
+  const unsigned long before = downloads->SweepsDone();
+  downloads->Timer1Timer();
+  // Someone else deletes the first entry after the copy was taken: c now stands at index 1.
+  list.Delete(0);
+  ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, 10000));
+  EXPECT_EQ(Entries(), std::vector<std::string>{b});
+  EXPECT_EQ(removed, std::vector<std::string>{c});
+}
+
+TEST_F(DownloadListTest, DestroyedWhileASweepIsUnderWay) {
+  for (int i = 0; i < 5000; ++i) list.Add(dir / ("gone" + std::to_string(i) + ".mp3"));
+  downloads->Timer1Timer();
+  downloads.reset();
+  // Tasks still queued for the gone object must be dropped, not run.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  dispatcher.RunPending();
+  EXPECT_EQ(list.Count(), 5000);
+  EXPECT_TRUE(removed.empty());
+}
+
+}  // namespace
+}  // namespace mv
