@@ -62,6 +62,8 @@ std::string TrimControlChars(std::string_view text);
 // UTF-16 (exactly len units, nothing past them is read) to the narrow encoding; characters
 // without an equivalent become '?'. Length 0 or a failed conversion gives the empty text.
 std::string WideToAnsi(const char16_t* wide, std::size_t len);
+// The same into a named iconv codeset (Linux); empty when the codeset is unknown.
+std::string WideToCodeset(const char16_t* wide, std::size_t len, std::string_view codeset);
 
 // True when the lower-cased extension of name occurs in the lower-cased mask (an empty
 // extension never does).

@@ -100,9 +100,12 @@ class TConverter {
   std::string codeset_;
 };
 
-std::string WideToCodeset(const char16_t* wide, std::size_t len, const std::string& codeset) {
+}  // namespace
+
+std::string WideToCodeset(const char16_t* wide, std::size_t len, std::string_view codeset) {
+  if (len == 0 || wide == nullptr) return {};
   thread_local TConverter converter;
-  iconv_t cd = converter.For(codeset);
+  iconv_t cd = converter.For(std::string(codeset));
   if (cd == reinterpret_cast<iconv_t>(-1)) return {};
 
   // Working copy: iconv wants a non-const input pointer, and it must never see past len.
@@ -138,8 +141,6 @@ std::string WideToCodeset(const char16_t* wide, std::size_t len, const std::stri
   }
   return out;
 }
-
-}  // namespace
 
 TLeadBytes LeadBytesForCodeset(std::string_view codeset) {
   const std::string n = NormaliseCodeset(codeset);

@@ -1,0 +1,361 @@
+// Existence, rename, copy and open rules on real files in a fresh directory each.
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ChildHolder.h"
+#include "FileRules.h"
+#include "SysUtils.h"
+#include "TempDir.h"
+
+namespace mv {
+namespace {
+
+using test::InChild;
+using test::ReadFile;
+using test::TTempDir;
+using test::TWritingChild;
+using test::WriteFile;
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+        names.push_back(e->d_name);
+      }
+    }
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t Mode(const std::string& name) {
+  struct stat st {};
+  return ::stat(name.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+void SetTimes(const std::string& name, time_t when) {
+  const struct timespec times[2] = {{when, 0}, {when, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, name.c_str(), times, 0), 0);
+}
+
+// Permission checks do not hold back root: a test that needs them drops to another user in a
+// child process when run as root.
+template <class F>
+int AsUnprivileged(F&& f) {
+  return InChild([&] {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      return 99;
+    }
+    return f();
+  });
+}
+
+TEST(FileIsPresent, FilesDirectoriesAndTimes) {
+  TTempDir t;
+  WriteFile(t / "song.mp3", "x");
+  ASSERT_EQ(::mkdir((t / "sub").c_str(), 0755), 0);
+  EXPECT_TRUE(FileIsPresent(t / "song.mp3"));
+  EXPECT_FALSE(FileIsPresent(t / "sub"));
+  EXPECT_FALSE(FileIsPresent(t / "sub/"));
+  EXPECT_FALSE(FileIsPresent(t / "missing.mp3"));
+  EXPECT_FALSE(FileIsPresent(""));
+
+  // Dates before 1980 (or after 2107) are no reason to call a file missing.
+  WriteFile(t / "old.mp3", "x");
+  SetTimes(t / "old.mp3", 0);
+  EXPECT_TRUE(FileIsPresent(t / "old.mp3"));
+  SetTimes(t / "old.mp3", 4354819200);  // 2108-01-01
+  EXPECT_TRUE(FileIsPresent(t / "old.mp3"));
+
+  ASSERT_EQ(::symlink((t / "song.mp3").c_str(), (t / "link.mp3").c_str()), 0);
+  ASSERT_EQ(::symlink((t / "sub").c_str(), (t / "dirlink").c_str()), 0);
+  ASSERT_EQ(::symlink((t / "gone").c_str(), (t / "dangling").c_str()), 0);
+  EXPECT_TRUE(FileIsPresent(t / "link.mp3"));
+  EXPECT_FALSE(FileIsPresent(t / "dirlink"));
+  EXPECT_FALSE(FileIsPresent(t / "dangling"));
+}
+
+TEST(FileIsPresent, Wildcards) {
+  TTempDir t;
+  ASSERT_EQ(::mkdir((t / "subdir").c_str(), 0755), 0);
+  WriteFile(t / "a[1].mp3", "x");
+  WriteFile(t / "x*y", "literal");
+  EXPECT_TRUE(FileIsPresent(t / "*.mp3"));
+  EXPECT_TRUE(FileIsPresent(t / "a[1]*"));  // "[" is an ordinary byte, not a class
+  EXPECT_TRUE(FileIsPresent(t / "a?1?.mp?"));
+  EXPECT_FALSE(FileIsPresent(t / "a1*"));
+  EXPECT_FALSE(FileIsPresent(t / "*.wav"));
+  EXPECT_FALSE(FileIsPresent(t / "sub*"));  // the only match is a directory
+  EXPECT_TRUE(FileIsPresent(t / "x*y"));    // exists literally
+  EXPECT_FALSE(FileIsPresent(t / "nodir/*"));
+  EXPECT_FALSE(FileIsPresent(t.Dir()));
+
+  // Relative to the working directory when the name has no directory part.
+  TTempDir other;
+  WriteFile(other / "only.wav", "x");
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(other.Dir());
+  const bool relative = FileIsPresent("*.wav");
+  std::filesystem::current_path(cwd);
+  EXPECT_TRUE(relative);
+}
+
+TEST(RenameFileTo, NeverReplaces) {
+  TTempDir t;
+  WriteFile(t / "a", "first");
+  WriteFile(t / "b", "second");
+  EXPECT_FALSE(RenameFileTo(t / "a", t / "b"));
+  EXPECT_EQ(ReadFile(t / "a"), "first");
+  EXPECT_EQ(ReadFile(t / "b"), "second");
+
+  EXPECT_TRUE(RenameFileTo(t / "a", t / "c"));
+  EXPECT_EQ(ReadFile(t / "a"), "<missing>");
+  EXPECT_EQ(ReadFile(t / "c"), "first");
+  EXPECT_FALSE(RenameFileTo(t / "missing", t / "d"));
+  EXPECT_FALSE(RenameFileTo(t / "c", t / "c"));
+  EXPECT_EQ(ReadFile(t / "c"), "first");
+}
+
+TEST(RenameFileTo, NamesAreBytes) {
+  TTempDir t;
+  const std::string odd = t / "song\xFF\x81\\.part";
+  WriteFile(odd, "data");
+  EXPECT_TRUE(RenameFileTo(odd, t / "song\xFF.mp3"));
+  EXPECT_EQ(ReadFile(t / "song\xFF.mp3"), "data");
+  EXPECT_EQ(Entries(t.Dir()), std::vector<std::string>{"song\xFF.mp3"});
+}
+
+TEST(CopyFileOverwrite, ReplacesAnExistingTarget) {
+  TTempDir t;
+  WriteFile(t / "src", "ab");
+  WriteFile(t / "dst", "0123456789");
+  EXPECT_TRUE(CopyFileOverwrite(t / "src", t / "dst"));
+  EXPECT_EQ(ReadFile(t / "dst"), "ab");
+  EXPECT_EQ(ReadFile(t / "src"), "ab");
+  EXPECT_TRUE(CopyFileOverwrite(t / "src", t / "new"));
+  EXPECT_EQ(ReadFile(t / "new"), "ab");
+  EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"dst", "new", "src"}));
+
+  WriteFile(t / "empty", "");
+  EXPECT_TRUE(CopyFileOverwrite(t / "empty", t / "dst"));
+  EXPECT_EQ(ReadFile(t / "dst"), "");
+}
+
+TEST(CopyFileOverwrite, NeverOntoItself) {
+  TTempDir t;
+  WriteFile(t / "song.mp3", "precious");
+  ASSERT_EQ(::mkdir((t / "sub").c_str(), 0755), 0);
+  ASSERT_EQ(::link((t / "song.mp3").c_str(), (t / "hard.mp3").c_str()), 0);
+  ASSERT_EQ(::symlink((t / "song.mp3").c_str(), (t / "soft.mp3").c_str()), 0);
+
+  EXPECT_FALSE(CopyFileOverwrite(t / "song.mp3", t / "song.mp3"));
+  EXPECT_FALSE(CopyFileOverwrite(t / "song.mp3", t / "sub/../song.mp3"));
+  EXPECT_FALSE(CopyFileOverwrite(t / "song.mp3", t / "hard.mp3"));
+  EXPECT_FALSE(CopyFileOverwrite(t / "song.mp3", t / "soft.mp3"));
+  EXPECT_FALSE(CopyFileOverwrite(t / "soft.mp3", t / "song.mp3"));
+  EXPECT_EQ(ReadFile(t / "song.mp3"), "precious");
+  EXPECT_EQ(ReadFile(t / "soft.mp3"), "precious");
+  struct stat st {};
+  ASSERT_EQ(::lstat((t / "soft.mp3").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat((t / "song.mp3").c_str(), &st), 0);
+  EXPECT_EQ(st.st_nlink, 2u);
+  EXPECT_EQ(Entries(t.Dir()),
+            (std::vector<std::string>{"hard.mp3", "soft.mp3", "song.mp3", "sub"}));
+}
+
+TEST(CopyFileOverwrite, KeepsPermissionsAndDate) {
+  TTempDir t;
+  WriteFile(t / "tool", "#!/bin/sh\n");
+  ASSERT_EQ(::chmod((t / "tool").c_str(), 0751), 0);
+  SetTimes(t / "tool", 1000000000);
+  WriteFile(t / "ro", "read only");
+  ASSERT_EQ(::chmod((t / "ro").c_str(), 0444), 0);
+  WriteFile(t / "target", "old");
+  ASSERT_EQ(::chmod((t / "target").c_str(), 0600), 0);
+
+  EXPECT_TRUE(CopyFileOverwrite(t / "tool", t / "target"));
+  EXPECT_EQ(Mode(t / "target"), 0751u);
+  struct stat st {};
+  ASSERT_EQ(::stat((t / "target").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+  EXPECT_TRUE(CopyFileOverwrite(t / "ro", t / "ro-copy"));
+  EXPECT_EQ(Mode(t / "ro-copy"), 0444u);
+  EXPECT_EQ(ReadFile(t / "ro-copy"), "read only");
+}
+
+TEST(CopyFileOverwrite, FailureLeavesTheOldTarget) {
+  TTempDir t;
+  ASSERT_EQ(::chmod(t.Dir().c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((t / "locked").c_str(), 0755), 0);
+  WriteFile(t / "src", "new content");
+  WriteFile(t / "locked/dst", "old content");
+  ASSERT_EQ(::chmod((t / "src").c_str(), 0644), 0);
+  ASSERT_EQ(::chmod((t / "locked/dst").c_str(), 0666), 0);  // the file itself is writable
+  ASSERT_EQ(::chmod((t / "locked").c_str(), 0555), 0);
+
+  const int status =
+      AsUnprivileged([&] { return CopyFileOverwrite(t / "src", t / "locked/dst") ? 1 : 0; });
+  ASSERT_EQ(::chmod((t / "locked").c_str(), 0755), 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(t / "locked/dst"), "old content");
+  EXPECT_EQ(Entries(t / "locked"), std::vector<std::string>{"dst"});
+
+  EXPECT_FALSE(CopyFileOverwrite(t / "missing", t / "locked/dst"));
+  EXPECT_FALSE(CopyFileOverwrite(t / "locked", t / "dir-copy"));  // not a file
+  EXPECT_FALSE(CopyFileOverwrite(t / "src", t / "locked"));       // onto a directory
+  EXPECT_FALSE(CopyFileOverwrite(t / "src", t / "nodir/dst"));
+  EXPECT_EQ(ReadFile(t / "locked/dst"), "old content");
+  EXPECT_EQ(Entries(t / "locked"), std::vector<std::string>{"dst"});
+}
+
+struct TProgressLog {
+  std::vector<std::uint64_t> copied;
+  std::uint64_t total = 0;
+  std::size_t cancelAfter = 0;  // 0: never
+};
+
+bool LogProgress(void* context, std::uint64_t copied, std::uint64_t total) {
+  auto* log = static_cast<TProgressLog*>(context);
+  log->copied.push_back(copied);
+  log->total = total;
+  return log->cancelAfter == 0 || log->copied.size() < log->cancelAfter;
+}
+
+TEST(CopyFileOverwrite, ProgressAndCancel) {
+  TTempDir t;
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
+  WriteFile(t / "big", big);
+  WriteFile(t / "dst", "old");
+
+  TProgressLog cancel;
+  cancel.cancelAfter = 2;
+  EXPECT_FALSE(CopyFileOverwrite(t / "big", t / "dst", LogProgress, &cancel));
+  EXPECT_EQ(cancel.copied.size(), 2u);
+  EXPECT_EQ(ReadFile(t / "dst"), "old");
+  EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"big", "dst"}));
+
+  TProgressLog log;
+  EXPECT_TRUE(CopyFileOverwrite(t / "big", t / "dst", LogProgress, &log));
+  ASSERT_GE(log.copied.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(log.copied.begin(), log.copied.end()));
+  EXPECT_EQ(log.copied.back(), big.size());
+  EXPECT_EQ(log.total, big.size());
+  EXPECT_TRUE(ReadFile(t / "dst") == big);
+}
+
+// A symbolic link as target is replaced by the copy; the file it pointed to stays as it was.
+TEST(CopyFileOverwrite, SymlinkTargetIsReplacedNotWrittenThrough) {
+  TTempDir t;
+  WriteFile(t / "src", "new");
+  WriteFile(t / "elsewhere", "keep me");
+  ASSERT_EQ(::symlink((t / "elsewhere").c_str(), (t / "dst").c_str()), 0);
+  EXPECT_TRUE(CopyFileOverwrite(t / "src", t / "dst"));
+  struct stat st {};
+  ASSERT_EQ(::lstat((t / "dst").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadFile(t / "dst"), "new");
+  EXPECT_EQ(ReadFile(t / "elsewhere"), "keep me");
+}
+
+std::string ReadAll(TFileStream& s) {
+  std::string out;
+  char buf[7];
+  while (const std::size_t n = s.Read(buf, sizeof buf)) out.append(buf, n);
+  return out;
+}
+
+template <class F>
+void ExpectOpenError(F&& f, const std::string& message) {
+  try {
+    f();
+    ADD_FAILURE() << "no EFOpenError";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), message);
+  }
+}
+
+TEST(OpenForReading, ReadsAFile) {
+  TTempDir t;
+  WriteFile(t / "song.mp3", "ID3 and the rest of it");
+  auto s = OpenForReading(t / "song.mp3");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(ReadAll(*s), "ID3 and the rest of it");
+  EXPECT_EQ(s->Read(nullptr, 0), 0u);
+}
+
+TEST(OpenForReading, FailsWhileAnotherProcessWrites) {
+  TTempDir t;
+  const std::string name = t / "download \xB8\xE8.mp3";
+  WriteFile(name, "partial");
+  {
+    TWritingChild writer(name);
+    ExpectOpenError([&] { OpenForReading(name); }, "不能打开文件 " + name);
+  }
+  auto s = OpenForReading(name);
+  EXPECT_EQ(ReadAll(*s), "partial");
+}
+
+// While our stream is open, a writer is not held up: no lease is left behind.
+TEST(OpenForReading, LeavesNoLeaseBehind) {
+  TTempDir t;
+  WriteFile(t / "f", "data");
+  auto s = OpenForReading(t / "f");
+  const int status = InChild([&] {
+    const int fd = ::open((t / "f").c_str(), O_WRONLY | O_NONBLOCK);
+    return fd >= 0 ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadAll(*s), "data");
+}
+
+TEST(OpenForReading, ErrorsNameTheFile) {
+  TTempDir t;
+  ExpectOpenError([&] { OpenForReading(t / "missing"); }, "不能打开文件 " + (t / "missing"));
+  ExpectOpenError([&] { OpenForReading(t.Dir()); }, "不能打开文件 " + t.Dir());
+  // A FIFO must neither block nor be read.
+  ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
+  ExpectOpenError([&] { OpenForReading(t / "fifo"); }, "不能打开文件 " + (t / "fifo"));
+}
+
+// Not the owner: no lease can be asked for, and the open goes ahead.
+TEST(OpenForReading, OpensAnotherUsersFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user (run as root)";
+  TTempDir t;
+  ASSERT_EQ(::chmod(t.Dir().c_str(), 0755), 0);
+  WriteFile(t / "f", "theirs");
+  ASSERT_EQ(::chmod((t / "f").c_str(), 0644), 0);
+  const int status = AsUnprivileged([&] {
+    try {
+      auto s = OpenForReading(t / "f");
+      return ReadAll(*s) == "theirs" ? 0 : 2;
+    } catch (const Exception&) {
+      return 1;
+    }
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST(OpenForReading, ReadErrorsRaise) {
+  // Reading /proc/self/mem at offset 0 fails (nothing is mapped there).
+  auto s = OpenForReading("/proc/self/mem");
+  char buf[16];
+  EXPECT_THROW(s->Read(buf, sizeof buf), Exception);
+}
+
+}  // namespace
+}  // namespace mv
