@@ -1,0 +1,166 @@
+// melvigil-cli watch DIR [--no-subtree] [--filter KIND[,KIND...]]
+// Runs the window's watcher component without the window: one line per event on stdout
+// (operation, first name, second name, separated by tabs), flushed after each batch; "ready"
+// on stderr once the watches are placed; notices on stderr. SIGINT and SIGTERM end it.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "Cli.h"
+#include "Dispatcher.h"
+#include "FileSystemWatcher.h"
+
+namespace mv::cli {
+
+namespace {
+
+struct TKind {
+  std::string_view name;
+  TNotifyFilter filter;
+};
+
+constexpr TKind kKinds[] = {
+    {"file", TNotifyFilter::nfFileNameChange},
+    {"dir", TNotifyFilter::nfDirNameChange},
+    {"attr", TNotifyFilter::nfAttributeChange},
+    {"size", TNotifyFilter::nfSizeChange},
+    {"write", TNotifyFilter::nfWriteChange},
+    {"access", TNotifyFilter::nfAccessChange},
+    {"creation", TNotifyFilter::nfCreationDateChange},
+    {"security", TNotifyFilter::nfSecurityChange},
+};
+
+constexpr const char* kKindHelp =
+    "kinds: file, dir, attr, size, write, access, creation, security (default: file)";
+
+bool ParseKinds(std::string_view text, TNotifyFilters& out, std::string& error) {
+  out = TNotifyFilters{};
+  if (text.empty()) {
+    error = "--filter needs at least one kind; " + std::string(kKindHelp);
+    return false;
+  }
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    const std::size_t comma = text.find(',', pos);
+    const std::string_view word =
+        text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
+    bool known = false;
+    for (const TKind& k : kKinds) {
+      if (k.name == word) {
+        out.Include(k.filter);
+        known = true;
+      }
+    }
+    if (!known) {
+      error = "unknown kind '" + std::string(word) + "' in --filter; " + kKindHelp;
+      return false;
+    }
+    if (comma == std::string_view::npos) break;
+    pos = comma + 1;
+  }
+  return true;
+}
+
+// Runs every task of the main loop, then flushes what it printed: a batch's lines leave
+// together.
+class TFlushingDispatcher final : public IMainThreadDispatcher {
+ public:
+  explicit TFlushingDispatcher(TQueueDispatcher& loop) : loop_(loop) {}
+  void Post(std::function<void()> task) override {
+    loop_.Post([task = std::move(task)] {
+      task();
+      std::fflush(stdout);
+    });
+  }
+
+ private:
+  TQueueDispatcher& loop_;
+};
+
+}  // namespace
+
+int Watch(const Args& args) {
+  std::string dir;
+  bool haveDir = false;
+  bool subtree = true;
+  TNotifyFilters filters{TNotifyFilter::nfFileNameChange};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string error;
+    if (a == "--no-subtree") {
+      subtree = false;
+    } else if (a == "--filter" || a.rfind("--filter=", 0) == 0) {
+      std::string value;
+      if (a == "--filter") {
+        if (i + 1 >= args.size())
+          return Usage("watch: --filter needs a value; " + std::string(kKindHelp));
+        value = args[++i];
+      } else {
+        value = a.substr(9);
+      }
+      if (!ParseKinds(value, filters, error)) return Usage("watch: " + error);
+    } else if (a == "--") {
+      if (i + 2 != args.size() || haveDir) return Usage("watch: expects exactly one DIR");
+      dir = args[++i];
+      haveDir = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return Usage("watch: unknown option '" + a + "'");
+    } else {
+      if (haveDir) return Usage("watch: expects exactly one DIR");
+      dir = a;
+      haveDir = true;
+    }
+  }
+  if (!haveDir || dir.empty()) return Usage("watch: no DIR given");
+
+  // The signals go to one thread that waits for them; the watcher's workers never see them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  TQueueDispatcher loop;
+  TFlushingDispatcher mainThread(loop);
+  std::thread signalWaiter([&loop, stopSignals] {
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    loop.Quit();
+  });
+
+  {
+    TFileSystemWatcher watcher(mainThread);
+    bool readyTold = false;
+    watcher.SetWatchedDir(dir);
+    watcher.SetWatchSubTree(subtree);
+    watcher.SetNotifyFilters(filters);
+    watcher.SetOnNotice(
+        [](const std::string& text) { std::fprintf(stderr, "melvigil-cli: %s\n", text.c_str()); });
+    watcher.SetOnArmed([&readyTold, &dir](bool watching) {
+      if (readyTold) return;
+      readyTold = true;
+      if (watching) {
+        std::fputs("ready\n", stderr);
+      } else {
+        std::fprintf(stderr, "ready (not watching: cannot open %s)\n", EscapeName(dir).c_str());
+      }
+    });
+    watcher.SetOnChange([](TFileOperation op, const std::string& name1, const std::string& name2) {
+      std::printf("%s\t%s\t%s\n", FileOperationName(op), EscapeName(name1).c_str(),
+                  EscapeName(name2).c_str());
+    });
+    watcher.SetActived(true);
+    loop.Run();
+  }
+  signalWaiter.join();
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace mv::cli

@@ -1,0 +1,160 @@
+#include "FileSystemWatcher.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ChangeSource.h"
+#include "NameRules.h"
+#include "ShellChangeThread.h"
+#include "WatcherPlatform.h"
+
+namespace mv {
+
+const char* FileOperationName(TFileOperation op) {
+  switch (op) {
+    case TFileOperation::foAdded:
+      return "foAdded";
+    case TFileOperation::foRemoved:
+      return "foRemoved";
+    case TFileOperation::foModified:
+      return "foModified";
+    case TFileOperation::foRenamed:
+      return "foRenamed";
+  }
+  return "";
+}
+
+std::uint32_t NotifyFilterMask(TNotifyFilters filters) {
+  static constexpr std::uint32_t kBits[] = {0x001, 0x002, 0x004, 0x008, 0x010, 0x020, 0x040, 0x100};
+  std::uint32_t mask = 0;
+  for (unsigned i = 0; i < 8; ++i) {
+    if (filters.Contains(static_cast<TNotifyFilter>(i))) mask |= kBits[i];
+  }
+  return mask;
+}
+
+// The component's handlers for notices and arming, read when a worker's task runs so that a
+// handler assigned later still receives them.
+struct TFileSystemWatcher::TEvents {
+  std::function<void(const std::string&)> notice;
+  std::function<void(bool)> armed;
+};
+
+TFileSystemWatcher::TFileSystemWatcher(IMainThreadDispatcher& mainThread)
+    : TFileSystemWatcher(mainThread, nullptr) {}
+
+TFileSystemWatcher::TFileSystemWatcher(IMainThreadDispatcher& mainThread,
+                                       TChangeSourceFactory sourceFactory)
+    : mainThread_(mainThread),
+      sourceFactory_(sourceFactory ? std::move(sourceFactory)
+                                   : TChangeSourceFactory(CreatePlatformChangeSource)),
+      watchedDir_(DefaultWatchedDir()),
+      events_(std::make_shared<TEvents>()) {}
+
+TFileSystemWatcher::~TFileSystemWatcher() {
+  if (worker_) worker_->Terminate();
+  for (auto& w : retired_) w->Terminate();
+  // Terminated workers never wait on the main thread again, so joining them here cannot block
+  // on this thread.
+  worker_.reset();
+  ReapWorkers(true);
+}
+
+void TFileSystemWatcher::SetActived(bool value) {
+  if (value == actived_) return;
+  actived_ = value;
+  Reconfigure();
+  if (actived_) {
+    Start();
+  } else {
+    Stop();
+  }
+}
+
+void TFileSystemWatcher::SetWatchedDir(const std::string& value) {
+  const std::string dir = PlatformWatchedDir(value);
+  if (AsciiCompareNoCase(dir, watchedDir_) == 0) return;
+  watchedDir_ = dir;
+  Reconfigure();
+}
+
+void TFileSystemWatcher::SetWatchSubTree(bool value) {
+  if (value == watchSubTree_) return;
+  watchSubTree_ = value;
+  Reconfigure();
+}
+
+void TFileSystemWatcher::SetNotifyFilters(TNotifyFilters value) {
+  if (value == notifyFilters_) return;
+  notifyFilters_ = value;
+  Reconfigure();
+}
+
+void TFileSystemWatcher::SetOnChange(TFileDealMethod handler) {
+  onChange_ = std::move(handler);
+  if (onChange_ && actived_) {
+    Start();
+  } else {
+    Stop();
+  }
+  Reconfigure();
+}
+
+void TFileSystemWatcher::SetOnNotice(std::function<void(const std::string&)> handler) {
+  events_->notice = std::move(handler);
+}
+
+void TFileSystemWatcher::SetOnArmed(std::function<void(bool watching)> handler) {
+  events_->armed = std::move(handler);
+}
+
+int TFileSystemWatcher::LiveWorkerCount() {
+  ReapWorkers(false);
+  int count = worker_ && !worker_->Finished() ? 1 : 0;
+  for (const auto& w : retired_) count += w->Finished() ? 0 : 1;
+  return count;
+}
+
+void TFileSystemWatcher::Reconfigure() {
+  if (!worker_) return;
+  ++resetCount_;
+  worker_->SetDirectoryOptions(watchedDir_, actived_, NotifyFilterMask(notifyFilters_),
+                               watchSubTree_);
+}
+
+void TFileSystemWatcher::Start() {
+  if (!onChange_) return;
+  // At most one worker delivers: a second start retires the running one first.
+  Stop();
+  TShellChangeThread::THooks hooks;
+  hooks.notice = [events = events_](const std::string& text) {
+    if (events->notice) events->notice(text);
+  };
+  hooks.armed = [events = events_](bool watching) {
+    if (events->armed) events->armed(watching);
+  };
+  auto worker = std::make_unique<TShellChangeThread>(mainThread_, onChange_, sourceFactory_(),
+                                                     std::move(hooks));
+  worker_ = std::move(worker);
+  Reconfigure();
+  worker_->Resume();
+}
+
+void TFileSystemWatcher::Stop() {
+  if (worker_) {
+    worker_->Terminate();
+    retired_.push_back(std::move(worker_));
+  }
+  ReapWorkers(false);
+}
+
+void TFileSystemWatcher::ReapWorkers(bool wait) {
+  auto ended = [wait](const std::unique_ptr<TShellChangeThread>& w) {
+    if (!wait && !w->Finished()) return false;
+    w->Join();
+    return true;
+  };
+  retired_.erase(std::remove_if(retired_.begin(), retired_.end(), ended), retired_.end());
+}
+
+}  // namespace mv

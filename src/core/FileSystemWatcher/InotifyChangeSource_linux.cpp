@@ -1,0 +1,652 @@
+#include "InotifyChangeSource_linux.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "SysUtils.h"
+
+namespace mv {
+
+namespace {
+
+// Large enough for the whole default queue (16,384 events) of short names in a few reads.
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kMaxEventSize = sizeof(inotify_event) + NAME_MAX + 1;
+// After an overflow, files whose change time is this much before the start of the last read
+// that emptied the queue are reported too: change times are coarse and clocks may step.
+constexpr std::int64_t kRescanMarginNs = 2'000'000'000;
+// How long a move's old-name event waits for its partner at the end of a read.
+constexpr int kMovePartnerWaitMs = 2;
+constexpr int kMaxReadsPerWake = 16;
+constexpr std::size_t kMaxDepth = 4096;
+
+// The component's notify-filter bits.
+constexpr std::uint32_t kFileName = 0x001;
+constexpr std::uint32_t kDirName = 0x002;
+constexpr std::uint32_t kAttributes = 0x004;
+constexpr std::uint32_t kSize = 0x008;
+constexpr std::uint32_t kLastWrite = 0x010;
+constexpr std::uint32_t kLastAccess = 0x020;
+constexpr std::uint32_t kSecurity = 0x100;
+
+// Not in every linux/magic.h.
+constexpr unsigned long kConfigFsMagic = 0x62656570;
+constexpr unsigned long kFuseCtlMagic = 0x65735543;
+constexpr unsigned long kMqueueMagic = 0x19800202;
+
+bool IsPseudoMagic(unsigned long type) {
+  switch (type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case SECURITYFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case kConfigFsMagic:
+    case kFuseCtlMagic:
+    case kMqueueMagic:
+    case HUGETLBFS_MAGIC:
+    case AUTOFS_SUPER_MAGIC:
+    case BINFMTFS_MAGIC:
+    case EFIVARFS_MAGIC:
+    case SELINUX_MAGIC:
+    case SMACK_MAGIC:
+    case NSFS_MAGIC:
+    case RDTGROUP_SUPER_MAGIC:
+    case AAFS_MAGIC:
+    case BINDERFS_SUPER_MAGIC:
+    case USBDEVICE_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// devtmpfs reports the magic of tmpfs, so the mount table's type names decide as well.
+bool IsPseudoFsName(std::string_view type) {
+  static constexpr std::string_view kNames[] = {
+      "proc",       "sysfs",   "devtmpfs",   "devpts",  "cgroup",      "cgroup2",
+      "securityfs", "debugfs", "tracefs",    "pstore",  "bpf",         "configfs",
+      "fusectl",    "mqueue",  "hugetlbfs",  "autofs",  "binfmt_misc", "efivarfs",
+      "selinuxfs",  "nsfs",    "rpc_pipefs", "resctrl", "binder"};
+  return std::find(std::begin(kNames), std::end(kNames), type) != std::end(kNames);
+}
+
+// Mount points in the mount table escape space, tab, newline and backslash as \ooo.
+std::string UnescapeMountPath(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+      out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::int64_t NowRealNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::int64_t ChangeTimeNs(const struct stat& st) {
+  return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+}
+
+std::string ReadLimit(const std::string& file) {
+  std::ifstream in(file);
+  std::string value;
+  if (!(in >> value)) return "?";
+  return value;
+}
+
+// The path without its trailing "/" (except for "/" itself), as the mount table writes it.
+std::string MountForm(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
+}
+
+}  // namespace
+
+TInotifyChangeSource::TInotifyChangeSource() : TInotifyChangeSource(TSystem{}) {}
+
+TInotifyChangeSource::TInotifyChangeSource(TSystem system) : system_(std::move(system)) {
+  if (!system_.addWatch) {
+    system_.addWatch = [](int fd, const char* path, std::uint32_t mask) {
+      return inotify_add_watch(fd, path, mask);
+    };
+  }
+  wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wakeFd_ < 0) throw EOutOfResources("无法创建监视线程的唤醒事件");
+}
+
+TInotifyChangeSource::~TInotifyChangeSource() {
+  Close();
+  if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+// How the component's filters map onto inotify:
+//   nfFileNameChange, nfDirNameChange -> IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO,
+//       for files and for directories respectively (told apart by IN_ISDIR);
+//   nfSizeChange, nfWriteChange       -> IN_MODIFY | IN_CLOSE_WRITE, reported as foModified;
+//   nfAttributeChange, nfSecurityChange -> IN_ATTRIB (ownership, mode, ACLs, times);
+//   nfAccessChange                    -> IN_ACCESS;
+//   nfCreationDateChange              -> nothing: Linux has no event for a creation date.
+// Watching a subtree needs IN_CREATE and the moves whatever the filter, to follow the tree.
+// IN_DELETE_SELF keeps the mask valid when nothing else is asked for.
+std::uint32_t TInotifyChangeSource::InotifyMask(std::uint32_t notifyFilter, bool watchSubTree) {
+  std::uint32_t m = IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK | IN_DELETE_SELF;
+  if (notifyFilter & (kFileName | kDirName)) {
+    m |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+  }
+  if (watchSubTree) m |= IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO;
+  if (notifyFilter & (kSize | kLastWrite)) m |= IN_MODIFY | IN_CLOSE_WRITE;
+  if (notifyFilter & (kAttributes | kSecurity)) m |= IN_ATTRIB;
+  if (notifyFilter & kLastAccess) m |= IN_ACCESS;
+  return m;
+}
+
+void TInotifyChangeSource::Wake() {
+  const std::uint64_t one = 1;
+  // A full counter already means "wake up"; nothing else can go wrong here.
+  [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+}
+
+bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink) {
+  Close();
+  root_ = options.directory;
+  if (root_.empty() || root_.back() != '/') root_ += '/';
+  filter_ = options.notifyFilter;
+  subtree_ = options.watchSubTree;
+  mask_ = InotifyMask(filter_, subtree_);
+  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd_ < 0) {
+    if (errno == EMFILE) {
+      sink.Notice("已达到系统的监视实例数量上限 (fs.inotify.max_user_instances = " +
+                  ReadLimit("/proc/sys/fs/inotify/max_user_instances") + ")，无法监视该目录。");
+    }
+    return false;
+  }
+  ReadMountTable();
+  buffer_.resize(kBufferSize);
+  lastDrainedStart_ = NowRealNs();
+  Walk(TPending{-1, {}, {}}, TWalk::Arm, sink);
+  if (rootWd_ < 0 || sink.Interrupted()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void TInotifyChangeSource::Close() {
+  if (fd_ >= 0) close(fd_);  // the kernel drops every watch with it
+  fd_ = -1;
+  rootWd_ = -1;
+  std::unordered_map<int, TNode>().swap(nodes_);
+  std::unordered_map<std::string, std::uint64_t>().swap(scanned_);
+  std::unordered_set<int>().swap(walkVisited_);
+  std::unordered_set<std::string>().swap(pseudoMounts_);
+  std::vector<char>().swap(buffer_);
+  rescanPending_ = false;
+  backoff_ = std::chrono::milliseconds(0);
+  lastRescanEnd_ = {};
+  lastReadDrained_ = true;
+}
+
+void TInotifyChangeSource::ReadMountTable() {
+  std::ifstream in("/proc/self/mountinfo");
+  std::string line;
+  while (std::getline(in, line)) {
+    // id parent major:minor root mount-point options [optional...] - type source options
+    std::istringstream fields(line);
+    std::string id, parent, dev, root, mountPoint, field;
+    if (!(fields >> id >> parent >> dev >> root >> mountPoint)) continue;
+    while (fields >> field && field != "-") {
+    }
+    std::string type;
+    if (!(fields >> type)) continue;
+    if (IsPseudoFsName(type)) pseudoMounts_.insert(UnescapeMountPath(mountPoint));
+  }
+}
+
+bool TInotifyChangeSource::IsPseudoFs(int dirFd, const std::string& path) const {
+  struct statfs fs {};
+  if (fstatfs(dirFd, &fs) == 0 && IsPseudoMagic(static_cast<unsigned long>(fs.f_type))) {
+    return true;
+  }
+  return !pseudoMounts_.empty() && pseudoMounts_.count(MountForm(path)) != 0;
+}
+
+bool TInotifyChangeSource::RelDir(int wd, std::string& out) const {
+  out.clear();
+  chain_.clear();
+  for (int w = wd; w != rootWd_;) {
+    const auto it = nodes_.find(w);
+    // A broken chain (or, after lost events, a cycle) names no place in the tree.
+    if (it == nodes_.end() || chain_.size() == kMaxDepth) return false;
+    chain_.push_back(&it->second);
+    w = it->second.parent;
+  }
+  for (auto it = chain_.rbegin(); it != chain_.rend(); ++it) {
+    out += (*it)->name;
+    out += '/';
+  }
+  return true;
+}
+
+void TInotifyChangeSource::Link(int wd, int parentWd, const std::string& name) {
+  auto [it, inserted] = nodes_.try_emplace(wd);
+  TNode& node = it->second;
+  if (!inserted) {
+    if (node.parent == parentWd && node.name == name) return;
+    Unlink(wd);
+  }
+  node.parent = parentWd;
+  node.name = name;
+  if (parentWd >= 0 && parentWd != wd) {
+    const auto p = nodes_.find(parentWd);
+    if (p != nodes_.end()) p->second.children.push_back(wd);
+  }
+}
+
+void TInotifyChangeSource::Unlink(int wd) {
+  const auto it = nodes_.find(wd);
+  if (it == nodes_.end() || it->second.parent < 0) return;
+  const auto p = nodes_.find(it->second.parent);
+  if (p == nodes_.end()) return;
+  auto& c = p->second.children;
+  c.erase(std::remove(c.begin(), c.end(), wd), c.end());
+}
+
+int TInotifyChangeSource::FindChild(int parentWd, const std::string& name) const {
+  const auto p = nodes_.find(parentWd);
+  if (p == nodes_.end()) return -1;
+  for (int c : p->second.children) {
+    const auto it = nodes_.find(c);
+    if (it != nodes_.end() && it->second.name == name) return c;
+  }
+  return -1;
+}
+
+void TInotifyChangeSource::RemoveSubtree(int wd, bool removeOwnWatch) {
+  Unlink(wd);
+  std::vector<int> todo{wd};
+  while (!todo.empty()) {
+    const int w = todo.back();
+    todo.pop_back();
+    const auto it = nodes_.find(w);
+    if (it == nodes_.end()) continue;
+    todo.insert(todo.end(), it->second.children.begin(), it->second.children.end());
+    if (w != wd || removeOwnWatch) inotify_rm_watch(fd_, w);
+    nodes_.erase(it);
+  }
+  if (wd == rootWd_) rootWd_ = -1;
+}
+
+std::string TInotifyChangeSource::ScanKey(int wd, const std::string& name) {
+  std::string key(reinterpret_cast<const char*>(&wd), sizeof wd);
+  key += name;
+  return key;
+}
+
+bool TInotifyChangeSource::WasScanned(int wd, const std::string& name) const {
+  return !scanned_.empty() && scanned_.count(ScanKey(wd, name)) != 0;
+}
+
+void TInotifyChangeSource::WatchLimitReached(IChangeSink& sink) {
+  if (limitNoticed_) return;
+  limitNoticed_ = true;
+  sink.Notice("已达到系统的监视数量上限 (fs.inotify.max_user_watches = " +
+              ReadLimit(system_.maxWatchesFile) + ")，部分子目录未被监视。");
+}
+
+void TInotifyChangeSource::Emit(IChangeSink& sink, std::uint32_t action, std::string rel) {
+  // A write shows as IN_MODIFY per write plus IN_CLOSE_WRITE: one notice per run of them.
+  if (action == caModified) {
+    if (lastWasModified_ && lastModified_ == rel) return;
+    lastWasModified_ = true;
+    lastModified_ = rel;
+  } else {
+    lastWasModified_ = false;
+  }
+  sink.Add(action, std::move(rel));
+}
+
+void TInotifyChangeSource::Report(IChangeSink& sink, std::uint32_t action, std::string rel,
+                                  bool isDir) {
+  if (filter_ & (isDir ? kDirName : kFileName)) Emit(sink, action, std::move(rel));
+}
+
+// Depth first, without recursion. Each directory is watched before it is listed, so anything
+// created in it after the listing has an event queued.
+void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
+  std::vector<TPending> stack;
+  stack.push_back(std::move(start));
+  walkVisited_.clear();
+  const bool reportDirs = (filter_ & kDirName) != 0;
+  const bool reportFiles = (filter_ & kFileName) != 0;
+  std::size_t listed = 0;
+  while (!stack.empty()) {
+    if ((++listed & 63) == 0 && sink.Interrupted()) return;
+    TPending dir = std::move(stack.back());
+    stack.pop_back();
+    const bool isRoot = dir.rel.empty();
+    const std::string path = isRoot ? root_ : root_ + dir.rel;
+    const int dfd = open(
+        path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
+    if (dfd < 0) continue;
+    if (IsPseudoFs(dfd, path)) {
+      close(dfd);
+      continue;
+    }
+    int wd = -1;
+    if (isRoot || dir.parentWd >= 0) {
+      wd = system_.addWatch(fd_, path.c_str(), mask_);
+      if (wd >= 0) {
+        if (!walkVisited_.insert(wd).second) {  // reached twice: a bind mount loop
+          close(dfd);
+          continue;
+        }
+        Link(wd, isRoot ? -1 : dir.parentWd, dir.name);
+        if (isRoot) rootWd_ = wd;
+      } else if (errno == ENOSPC) {
+        WatchLimitReached(sink);
+      }
+    }
+    if (wd < 0 && (isRoot || mode == TWalk::Arm)) {
+      close(dfd);
+      continue;
+    }
+    DIR* d = fdopendir(dfd);
+    if (d == nullptr) {
+      close(dfd);
+      continue;
+    }
+    const std::string prefix = isRoot ? std::string() : dir.rel + '/';
+    while (const dirent* e = readdir(d)) {
+      const char* n = e->d_name;
+      if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+      bool isDir = e->d_type == DT_DIR;
+      const bool needStat = e->d_type == DT_UNKNOWN || mode == TWalk::Rescan;
+      struct stat st {};
+      bool statOk = false;
+      if (needStat && (mode != TWalk::Arm || e->d_type == DT_UNKNOWN)) {
+        statOk = fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (statOk && e->d_type == DT_UNKNOWN) isDir = S_ISDIR(st.st_mode);
+      }
+      if (isDir && !subtree_ && mode == TWalk::Arm) continue;
+      switch (mode) {
+        case TWalk::Arm:
+          break;
+        case TWalk::Report: {
+          if (wd >= 0) {
+            std::string key = ScanKey(wd, n);
+            if (scanned_.count(key) != 0) continue;
+            scanned_.emplace(std::move(key), readIndex_);
+          }
+          if (isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + n);
+          break;
+        }
+        case TWalk::Rescan:
+          if ((isDir ? reportDirs : reportFiles) && statOk &&
+              ChangeTimeNs(st) >= rescanThreshold_) {
+            Emit(sink, caAdded, prefix + n);
+          }
+          break;
+      }
+      if (isDir && subtree_) stack.push_back(TPending{wd, n, prefix + n});
+    }
+    closedir(d);
+  }
+}
+
+bool TInotifyChangeSource::ReadOnce(std::vector<TEvent>& events, bool& drained, bool& overflow) {
+  const std::int64_t start = NowRealNs();
+  ssize_t n;
+  do {
+    n = read(fd_, buffer_.data(), buffer_.size());
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    drained = n < 0 && errno == EAGAIN;
+    return false;
+  }
+  const char* p = buffer_.data();
+  const char* end = p + n;
+  while (end - p >= static_cast<std::ptrdiff_t>(sizeof(inotify_event))) {
+    inotify_event ev;
+    std::memcpy(&ev, p, sizeof ev);
+    const char* name = p + sizeof ev;
+    if (ev.len > static_cast<std::size_t>(end - name)) break;
+    p = name + ev.len;
+    if (ev.mask & IN_Q_OVERFLOW) {
+      overflow = true;
+      continue;
+    }
+    events.push_back(TEvent{ev.wd, ev.mask, ev.cookie, std::string(name, strnlen(name, ev.len))});
+  }
+  // The kernel stops filling when the queue is empty or the next event does not fit.
+  drained = buffer_.size() - static_cast<std::size_t>(n) >= kMaxEventSize;
+  if (overflow) {
+    NoteOverflow();
+  } else if (drained) {
+    lastDrainedStart_ = start;
+  }
+  return true;
+}
+
+void TInotifyChangeSource::NoteOverflow() {
+  const std::int64_t threshold = lastDrainedStart_ - kRescanMarginNs;
+  const auto now = TClock::now();
+  if (!rescanPending_) {
+    rescanPending_ = true;
+    rescanThreshold_ = threshold;
+    overflowSeen_ = now;
+    rescanDue_ = std::max(now, lastRescanEnd_ + backoff_);
+  } else {
+    rescanThreshold_ = std::min(rescanThreshold_, threshold);  // overflows before the rescan merge
+  }
+}
+
+bool TInotifyChangeSource::HasUnpairedMoveFrom(const std::vector<TEvent>& events) {
+  std::unordered_set<std::uint32_t> to;
+  for (const auto& e : events) {
+    if ((e.mask & IN_MOVED_TO) && e.cookie != 0) to.insert(e.cookie);
+  }
+  for (const auto& e : events) {
+    if ((e.mask & IN_MOVED_FROM) && to.count(e.cookie) == 0) return true;
+  }
+  return false;
+}
+
+void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
+  for (int round = 0; round < kMaxReadsPerWake; ++round) {
+    std::vector<TEvent> events;
+    bool drained = false;
+    bool overflow = false;
+    if (!ReadOnce(events, drained, overflow)) {
+      lastReadDrained_ = drained;
+      // The queue is empty: every event about a name listed by a scan has been seen.
+      if (drained) scanned_.clear();
+      return;
+    }
+    ++readIndex_;
+    // A rename's two events are queued one after the other, but a read may fall between them.
+    if (HasUnpairedMoveFrom(events)) {
+      pollfd pfd{fd_, POLLIN, 0};
+      if (!drained || poll(&pfd, 1, kMovePartnerWaitMs) > 0) {
+        bool moreDrained = false;
+        if (ReadOnce(events, moreDrained, overflow)) drained = moreDrained;
+      }
+    }
+    lastReadDrained_ = drained;
+    Process(events, sink);
+    if (drained) {
+      for (auto it = scanned_.begin(); it != scanned_.end();) {
+        it = it->second < readIndex_ ? scanned_.erase(it) : std::next(it);
+      }
+    }
+    if (sink.Interrupted()) return;
+    if (drained && scanned_.empty()) return;
+  }
+}
+
+void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sink) {
+  std::unordered_map<std::uint32_t, std::size_t> movedTo;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if ((events[i].mask & IN_MOVED_TO) && events[i].cookie != 0) {
+      movedTo.emplace(events[i].cookie, i);
+    }
+  }
+  std::vector<bool> consumed(events.size());
+  lastWasModified_ = false;
+  std::string dirRel;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (consumed[i]) continue;
+    const TEvent& e = events[i];
+    if (e.mask & IN_IGNORED) {
+      // The directory is gone (deleted, or its file system unmounted).
+      if (nodes_.count(e.wd) != 0) RemoveSubtree(e.wd, false);
+      continue;
+    }
+    if (e.name.empty()) continue;  // about a watched directory itself; its parent tells
+    if (!RelDir(e.wd, dirRel)) continue;
+    std::string rel = dirRel + e.name;
+    const bool isDir = (e.mask & IN_ISDIR) != 0;
+    if (e.mask & (IN_CREATE | IN_MOVED_TO)) {
+      // IN_MOVED_TO here has no partner: moved in from outside the tree.
+      if (isDir && subtree_) {
+        NewDirectory(e.wd, e.name, std::move(rel), sink);
+      } else if (!WasScanned(e.wd, e.name)) {
+        Report(sink, caAdded, std::move(rel), isDir);
+      }
+    } else if (e.mask & IN_DELETE) {
+      if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
+      Report(sink, caRemoved, std::move(rel), isDir);
+    } else if (e.mask & IN_MOVED_FROM) {
+      if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
+      const auto to = e.cookie != 0 ? movedTo.find(e.cookie) : movedTo.end();
+      std::string toDir;
+      if (to != movedTo.end() && to->second > i && !consumed[to->second] &&
+          RelDir(events[to->second].wd, toDir)) {
+        const TEvent& t = events[to->second];
+        consumed[to->second] = true;
+        if (filter_ & (isDir ? kDirName : kFileName)) {
+          lastWasModified_ = false;
+          sink.Add(caRenamedOld, std::move(rel));
+          sink.Add(caRenamedNew, toDir + t.name);
+        }
+        if (isDir && subtree_) {
+          const int child = FindChild(e.wd, e.name);
+          if (child >= 0) {
+            Link(child, t.wd, t.name);  // the whole subtree follows
+          } else {
+            std::string newRel = toDir + t.name;
+            Walk(TPending{t.wd, t.name, std::move(newRel)}, TWalk::Arm, sink);
+          }
+        }
+      } else {
+        // Moved out of the tree (or to a directory that is not watched).
+        Report(sink, caRemoved, std::move(rel), isDir);
+        if (isDir) {
+          const int child = FindChild(e.wd, e.name);
+          if (child >= 0) RemoveSubtree(child, true);
+        }
+      }
+    } else if (e.mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_ACCESS)) {
+      if (isDir && !(filter_ & kDirName)) continue;
+      Emit(sink, caModified, std::move(rel));
+    }
+    if (sink.Interrupted()) return;
+  }
+}
+
+void TInotifyChangeSource::NewDirectory(int parentWd, const std::string& name, std::string rel,
+                                        IChangeSink& sink) {
+  if (WasScanned(parentWd, name)) return;  // listed, watched and reported by an earlier scan
+  Report(sink, caAdded, rel, true);
+  Walk(TPending{parentWd, name, std::move(rel)}, TWalk::Report, sink);
+}
+
+void TInotifyChangeSource::Rescan(IChangeSink& sink) {
+  rescanPending_ = false;
+  ++rescans_;
+  const auto began = TClock::now();
+  // Overflows in quick succession: wait longer before the next rescan, up to 5 s.
+  const bool again =
+      lastRescanEnd_ != TClock::time_point{} && began - lastRescanEnd_ < std::chrono::seconds(10);
+  backoff_ =
+      again ? std::min<std::chrono::milliseconds>(
+                  std::max<std::chrono::milliseconds>(backoff_ * 2, std::chrono::milliseconds(250)),
+                  std::chrono::seconds(5))
+            : std::chrono::milliseconds(0);
+  lastWasModified_ = false;
+  Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
+  if (!sink.Interrupted()) {
+    // Directories that were not met again went away while events were lost.
+    std::vector<int> gone;
+    for (const auto& [wd, node] : nodes_) {
+      if (walkVisited_.count(wd) == 0) gone.push_back(wd);
+    }
+    for (int wd : gone) {
+      if (nodes_.count(wd) != 0) RemoveSubtree(wd, true);
+    }
+  }
+  lastRescanEnd_ = TClock::now();
+}
+
+void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
+  pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+  const nfds_t count = fd_ >= 0 ? 2 : 1;
+  int timeout = -1;
+  if (fd_ >= 0) {
+    if (rescanPending_) {
+      const auto wait =
+          std::chrono::duration_cast<std::chrono::milliseconds>(rescanDue_ - TClock::now());
+      timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()) + 1);
+    }
+    if (!scanned_.empty()) timeout = 0;  // look for the empty queue at once
+  }
+  if (poll(fds, count, timeout) < 0 && errno != EINTR) return;
+  if (fds[0].revents & POLLIN) {
+    std::uint64_t value;
+    [[maybe_unused]] ssize_t n = read(wakeFd_, &value, sizeof value);
+  }
+  if (fd_ < 0 || sink.Interrupted()) return;
+  if ((fds[1].revents & POLLIN) || !scanned_.empty()) ReadEvents(sink);
+  if (rescanPending_ && !sink.Interrupted()) {
+    const auto now = TClock::now();
+    // Rescan once the queue has been emptied, so that the rescan follows what it missed; a
+    // queue that never empties gets its rescan after a second anyway.
+    if (now >= rescanDue_ && (lastReadDrained_ || now - overflowSeen_ >= std::chrono::seconds(1))) {
+      Rescan(sink);
+    }
+  }
+}
+
+}  // namespace mv

@@ -1,0 +1,127 @@
+#pragma once
+// The Linux change source: inotify watches on every directory of the tree, read on the worker
+// thread.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ChangeSource.h"
+
+namespace mv {
+
+class TInotifyChangeSource final : public IChangeSource {
+ public:
+  // The system calls a test may replace.
+  struct TSystem {
+    std::function<int(int fd, const char* path, std::uint32_t mask)> addWatch;  // inotify_add_watch
+    std::string maxWatchesFile = "/proc/sys/fs/inotify/max_user_watches";
+  };
+
+  TInotifyChangeSource();
+  explicit TInotifyChangeSource(TSystem system);
+  ~TInotifyChangeSource() override;
+
+  bool Open(const TWatchOptions& options, IChangeSink& sink) override;
+  void Close() override;
+  void WaitAndCollect(IChangeSink& sink) override;
+  void Wake() override;
+
+  // The inotify mask a watch gets for a notify-filter mask.
+  static std::uint32_t InotifyMask(std::uint32_t notifyFilter, bool watchSubTree);
+
+  // For tests and benchmarks: watches placed now, and overflow rescans done so far.
+  std::size_t WatchCount() const { return nodes_.size(); }
+  std::uint64_t RescanCount() const { return rescans_; }
+
+ private:
+  using TClock = std::chrono::steady_clock;
+
+  struct TNode {
+    int parent = -1;  // wd of the parent; -1 for the root
+    std::string name;
+    std::vector<int> children;
+  };
+  struct TEvent {
+    int wd;
+    std::uint32_t mask;
+    std::uint32_t cookie;
+    std::string name;
+  };
+  // A directory still to be listed during a walk.
+  struct TPending {
+    int parentWd;      // -1: the parent is not watched
+    std::string name;  // within the parent
+    std::string rel;   // relative to the root, no trailing "/"; "" for the root
+  };
+  enum class TWalk {
+    Arm,     // place watches only
+    Report,  // a new directory: report everything below it, once
+    Rescan,  // after an overflow: re-place watches, report what changed since the threshold
+  };
+
+  // The relative path of a watched directory with its trailing "/" ("" for the root); false
+  // when the directory is no longer known.
+  bool RelDir(int wd, std::string& out) const;
+  bool IsPseudoFs(int dirFd, const std::string& path) const;
+  void Link(int wd, int parentWd, const std::string& name);
+  void Unlink(int wd);
+  int FindChild(int parentWd, const std::string& name) const;
+  void RemoveSubtree(int wd, bool removeOwnWatch);
+  void Walk(TPending start, TWalk mode, IChangeSink& sink);
+  void ReadEvents(IChangeSink& sink);
+  bool ReadOnce(std::vector<TEvent>& events, bool& drained, bool& overflow);
+  static bool HasUnpairedMoveFrom(const std::vector<TEvent>& events);
+  void Process(std::vector<TEvent>& events, IChangeSink& sink);
+  void NewDirectory(int parentWd, const std::string& name, std::string rel, IChangeSink& sink);
+  void NoteOverflow();
+  void Rescan(IChangeSink& sink);
+  void Emit(IChangeSink& sink, std::uint32_t action, std::string rel);
+  void Report(IChangeSink& sink, std::uint32_t action, std::string rel, bool isDir);
+  void WatchLimitReached(IChangeSink& sink);
+  void ReadMountTable();
+  static std::string ScanKey(int wd, const std::string& name);
+  bool WasScanned(int wd, const std::string& name) const;
+
+  TSystem system_;
+  int wakeFd_ = -1;
+  int fd_ = -1;
+  std::string root_;  // with trailing "/"
+  std::uint32_t filter_ = 0;
+  bool subtree_ = true;
+  std::uint32_t mask_ = 0;
+  int rootWd_ = -1;
+  std::unordered_map<int, TNode> nodes_;
+  std::vector<char> buffer_;
+  std::unordered_set<std::string> pseudoMounts_;  // mount points of pseudo file systems
+  bool limitNoticed_ = false;
+  std::unordered_set<int> walkVisited_;
+  mutable std::vector<const TNode*> chain_;
+  bool lastWasModified_ = false;  // the last record emitted was a modification of lastModified_
+  std::string lastModified_;
+
+  // Names listed by a scan, with the index of the read after which they were listed: their
+  // creation events may still be queued. Forgotten once a read has found the queue empty.
+  std::unordered_map<std::string, std::uint64_t> scanned_;
+  std::uint64_t readIndex_ = 0;
+
+  // Overflow recovery.
+  bool rescanPending_ = false;
+  std::int64_t rescanThreshold_ = 0;   // ns since the epoch: report what changed since
+  std::int64_t lastDrainedStart_ = 0;  // ns since the epoch: start of the last read that
+                                       // emptied the queue
+  bool lastReadDrained_ = true;
+  TClock::time_point rescanDue_{};
+  TClock::time_point overflowSeen_{};
+  TClock::time_point lastRescanEnd_{};
+  std::chrono::milliseconds backoff_{0};
+  std::uint64_t rescans_ = 0;
+};
+
+}  // namespace mv

@@ -1,0 +1,62 @@
+#pragma once
+// The worker behind one activation of TFileSystemWatcher: a thread that waits on the change
+// source and hands each batch of records to the main thread, where it is decoded into handler
+// calls. Never reused once told to stop.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ChangeSource.h"
+#include "Dispatcher.h"
+#include "FileSystemWatcher.h"
+
+namespace mv {
+
+class TShellChangeThread {
+ public:
+  struct THooks {
+    std::function<void(const std::string&)> notice;  // main thread; the first notice only
+    std::function<void(bool watching)> armed;        // main thread; after each (re)open
+  };
+
+  // The handler is fixed for the worker's life. The thread starts at Resume.
+  TShellChangeThread(IMainThreadDispatcher& mainThread, TFileDealMethod handler,
+                     std::unique_ptr<IChangeSource> source, THooks hooks = {});
+  // Terminates the worker and waits for its thread to end (which it does promptly: a worker
+  // waiting on the main thread is released by the terminate flag).
+  ~TShellChangeThread();
+  TShellChangeThread(const TShellChangeThread&) = delete;
+  TShellChangeThread& operator=(const TShellChangeThread&) = delete;
+
+  // Main thread. Stores the options (the directory with its delimiter appended) and makes the
+  // worker reopen the directory with them.
+  void SetDirectoryOptions(const std::string& directory, bool active, std::uint32_t notifyFilter,
+                           bool watchSubTree);
+  // Main thread. Starts the thread.
+  void Resume();
+  // Any thread. Sets the terminate flag and wakes the worker at once; batches it has handed over
+  // and that have not run yet deliver nothing.
+  void Terminate();
+  // True once the thread body has returned (or never started).
+  bool Finished() const { return finished_.load(); }
+  // Waits for the thread body to return.
+  void Join();
+
+ private:
+  struct TShared;
+  class TSink;
+  void Execute();
+
+  IMainThreadDispatcher& mainThread_;
+  std::shared_ptr<TShared> shared_;
+  std::thread thread_;
+  std::atomic<bool> finished_{true};
+};
+
+}  // namespace mv
