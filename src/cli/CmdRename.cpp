@@ -1,0 +1,87 @@
+// rename [--mask M] FILE...: the window's "自动更名" on the given files, taken
+// as the list's entries (so the last is handled first). One line per file on
+// stdout:
+//   renamed <old> <new> | kept <file> in-mask | kept <file> unknown-type |
+//   failed <file> [<new>]
+// (fields separated by a tab, names escaped). A file that is missing or cannot
+// be renamed is also reported on stderr and makes the exit status 1. An
+// existing file is never replaced.
+#include <cstdio>
+#include <string>
+
+#include "Cli.h"
+#include "FileRules.h"
+#include "MemoryListItems.h"
+#include "SaveCommands.h"
+
+namespace mv::cli {
+
+namespace {
+
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int Rename(const Args& args) {
+  std::string mask = "*.wav;*.mp3;*.wma";
+  std::vector<std::string> files;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options && a == "--") {
+      options = false;
+    } else if (options && a == "--mask") {
+      if (++i == args.size()) return Usage("--mask needs a value");
+      mask = args[i];
+    } else if (options && a.size() > 1 && a[0] == '-') {
+      return Usage("rename: unknown option '" + a + "'");
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.empty()) return Usage("rename needs at least one FILE");
+
+  bool failed = false;
+  TMemoryListItems list;
+  for (const std::string& file : files) {
+    if (FileIsPresent(file)) {
+      list.Add(file);
+    } else {
+      std::fprintf(stderr, "melvigil-cli: no such file: %s\n", EscapeName(file).c_str());
+      PrintLine("failed\t" + EscapeName(file) + "\n");
+      failed = true;
+    }
+  }
+  BitBtn4Click(
+      list, [&mask] { return mask; },
+      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome) {
+        const std::string f = EscapeName(from);
+        switch (outcome) {
+          case TFileOutcome::Done:
+            PrintLine("renamed\t" + f + "\t" + EscapeName(to) + "\n");
+            break;
+          case TFileOutcome::SkippedInMask:
+            PrintLine("kept\t" + f + "\tin-mask\n");
+            break;
+          case TFileOutcome::SkippedUnknownType:
+            PrintLine("kept\t" + f + "\tunknown-type\n");
+            break;
+          case TFileOutcome::Failed: {
+            const char* why = !FileIsPresent(from) ? "the file is gone"
+                              : FileIsPresent(to)  ? "the new name exists"
+                                                   : "the system refused";
+            std::fprintf(stderr, "melvigil-cli: cannot rename %s to %s: %s\n", f.c_str(),
+                         EscapeName(to).c_str(), why);
+            PrintLine("failed\t" + f + "\t" + EscapeName(to) + "\n");
+            failed = true;
+            break;
+          }
+        }
+      });
+  return failed ? 1 : 0;
+}
+
+}  // namespace mv::cli
