@@ -1,0 +1,136 @@
+// list DIR [--mask M] [--all]: the window's download list without a window.
+// Watches DIR with its subdirectories for file-name changes and prints
+// "+\t<entry>" when an entry is appended and "-\t<entry>" when the
+// once-a-second sweep removes one, until SIGINT or SIGTERM.
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "Cli.h"
+#include "Dispatcher.h"
+#include "DownloadList.h"
+#include "FileSystemWatcher.h"
+#include "MemoryListItems.h"
+#include "WatchControl.h"
+
+namespace mv::cli {
+
+namespace {
+
+void PrintEntry(char sign, const std::string& entry) {
+  const std::string line = std::string(1, sign) + "\t" + EscapeName(entry) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int List(const Args& args) {
+  std::string dir;
+  std::string mask = "*.wav;*.mp3;*.wma";
+  bool all = false;
+  bool haveDir = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--mask") {
+      if (++i == args.size()) return Usage("--mask needs a value");
+      mask = args[i];
+    } else if (a == "--all") {
+      all = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("list: unknown option '" + a + "'");
+    } else if (!haveDir) {
+      dir = a;
+      haveDir = true;
+    } else {
+      return Usage("list takes one DIR");
+    }
+  }
+  if (!haveDir || dir.empty()) return Usage("list needs a DIR");
+  struct stat st;
+  if (::stat(dir.c_str(), &st) != 0) {
+    std::fprintf(stderr, "melvigil-cli: cannot watch %s: %s\n", EscapeName(dir).c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "melvigil-cli: cannot watch %s: not a directory\n",
+                 EscapeName(dir).c_str());
+    return 1;
+  }
+
+  // SIGINT and SIGTERM are taken by the helper thread alone: block them before
+  // any thread starts, so every thread inherits the mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  TQueueDispatcher dispatcher;
+  TMemoryListItems list;
+  TDownloadList downloads(
+      list, dispatcher, [&mask] { return mask; }, [all] { return all; });
+  downloads.OnAppended = [](const std::string& e) { PrintEntry('+', e); };
+  downloads.OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
+
+  TFileSystemWatcher watcher(dispatcher);
+  watcher.SetWatchSubTree(true);
+  watcher.SetNotifyFilters({TNotifyFilter::nfFileNameChange});
+  watcher.SetOnChange(
+      [&downloads](TFileOperation op, const std::string& n1, const std::string& n2) {
+        downloads.FileSystemWatcher1Change(op, n1, n2);
+      });
+  watcher.SetOnNotice([](const std::string& notice) {
+    std::fprintf(stderr, "melvigil-cli: %s\n", notice.c_str());
+  });
+  watcher.SetOnArmed([&dir](bool watching) {
+    if (!watching) {
+      std::fprintf(stderr, "melvigil-cli: cannot watch %s\n", EscapeName(dir).c_str());
+    }
+  });
+
+  std::string caption;
+  BitBtn1Click(watcher, dir, caption);  // start, as the window's button does
+
+  // The timer: a tick every 1000 ms on the main thread; a signal ends the loop.
+  std::atomic<bool> done = false;
+  std::thread timer([&] {
+    using Clock = std::chrono::steady_clock;
+    auto next = Clock::now() + std::chrono::seconds(1);
+    while (!done) {
+      const auto now = Clock::now();
+      if (now >= next) {
+        dispatcher.Post([&downloads] { downloads.Timer1Timer(); });
+        next += std::chrono::seconds(1);
+        if (next < now) next = now + std::chrono::seconds(1);
+        continue;
+      }
+      const auto wait = std::min<Clock::duration>(next - now, std::chrono::milliseconds(100));
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+      timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+      const int sig = sigtimedwait(&signals, nullptr, &ts);
+      if (sig > 0) {
+        dispatcher.Quit();
+        return;
+      }
+    }
+  });
+
+  dispatcher.Run();
+  done = true;
+  timer.join();
+  BitBtn1Click(watcher, dir, caption);  // stop
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace mv::cli
