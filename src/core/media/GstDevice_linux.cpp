@@ -147,6 +147,7 @@ class TGstDevice final : public IMediaDevice {
   std::uint16_t lastId_ = 0;
   bool rangeLimited_ = false;  // the last play set an end position
   std::int32_t lastLength_ = 0;
+  bool lengthExact_ = false;  // lastLength_ is the stream's duration, not an estimate
   std::int32_t lastPosition_ = 0;
   std::string openError_;
   std::string playError_;
@@ -402,11 +403,47 @@ std::uint32_t TGstDevice::Stop(bool wait, TNotifyFn notify) {
   return result;
 }
 
+// An MPEG audio stream without a header that states its length has no duration until the
+// parser has seen some fifty frames, long after the open. Until then the parser can still turn
+// the file's size into time from the frames it has seen: exact for a constant bit rate, an
+// estimate otherwise.
+std::optional<std::int32_t> EstimateLengthFromParser(GstElement* pipeline) {
+  std::optional<std::int32_t> estimate;
+  GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline));
+  GValue item = G_VALUE_INIT;
+  while (!estimate && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+    auto* element = GST_ELEMENT(g_value_get_object(&item));
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const gchar* klass = factory != nullptr
+                             ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS)
+                             : nullptr;
+    if (klass != nullptr && std::strstr(klass, "Parser") != nullptr) {
+      GstPad* sink = gst_element_get_static_pad(element, "sink");
+      GstPad* src = gst_element_get_static_pad(element, "src");
+      gint64 bytes = -1, ns = -1;
+      if (sink != nullptr && src != nullptr &&
+          gst_pad_peer_query_duration(sink, GST_FORMAT_BYTES, &bytes) && bytes > 0 &&
+          gst_pad_query_convert(src, GST_FORMAT_BYTES, bytes, GST_FORMAT_TIME, &ns) && ns > 0)
+        estimate = NsToMs(ns);
+      if (sink != nullptr) gst_object_unref(sink);
+      if (src != nullptr) gst_object_unref(src);
+    }
+    g_value_reset(&item);
+  }
+  g_value_unset(&item);
+  gst_iterator_free(it);
+  return estimate;
+}
+
 std::int32_t TGstDevice::Length() {
   if (pipeline_ == nullptr) return 0;
   gint64 duration = 0;
-  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration))
+  lengthExact_ = gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration >= 0;
+  if (lengthExact_) {
     lastLength_ = NsToMs(duration);
+  } else if (auto estimate = EstimateLengthFromParser(pipeline_)) {
+    lastLength_ = *estimate;
+  }
   return lastLength_;
 }
 
@@ -423,7 +460,12 @@ std::int32_t TGstDevice::Position() {
   gint64 position = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position))
     lastPosition_ = NsToMs(position);
-  return length > 0 && lastPosition_ > length ? length : lastPosition_;
+  if (lastPosition_ > length) {
+    // Past an estimated length the estimate was short; the stream has its own end.
+    if (!lengthExact_) lastLength_ = lastPosition_;
+    return lengthExact_ ? length : lastPosition_;
+  }
+  return lastPosition_;
 }
 
 TMPModes TGstDevice::Mode() {
