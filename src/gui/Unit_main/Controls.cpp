@@ -1,0 +1,96 @@
+#include "Controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "Guarded.h"
+#include "MPlayer.h"
+
+namespace mv {
+
+// --- TLabel -------------------------------------------------------------------------------
+
+TLabel::TLabel(QWidget* parent) : QLabel(parent) {}
+
+void TLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_ = true;
+  QLabel::mousePressEvent(event);
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  if (event->button() == Qt::LeftButton) pressed_ = false;
+  QLabel::mouseReleaseEvent(event);
+  if (click && OnClick) RunGuarded(OnClick);
+}
+
+// --- TPanel -------------------------------------------------------------------------------
+
+TPanel::TPanel(QWidget* parent) : QFrame(parent) {
+  setAutoFillBackground(true);
+  SetBevelOuter(TBevel::None);
+}
+
+void TPanel::SetBevelOuter(TBevel bevel) {
+  bevel_ = bevel;
+  if (bevel == TBevel::Lowered) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+  } else {
+    setFrameStyle(QFrame::NoFrame);
+  }
+}
+
+// --- TCoolBar -----------------------------------------------------------------------------
+
+namespace {
+// The etched edge along the top of the bar, and the band's inset from the bar's sides.
+constexpr int kEdge = 2;
+}  // namespace
+
+TCoolBar::TCoolBar(QWidget* parent) : QFrame(parent) {
+  setAutoFillBackground(true);
+  setFrameStyle(QFrame::NoFrame);
+}
+
+QWidget* TCoolBar::AddBand(int width, int minHeight) {
+  auto* band = new QWidget(this);
+  band->setAutoFillBackground(true);
+  const int top = bands_.empty() ? kEdge : bands_.back()->geometry().bottom() + 1 + kEdge;
+  band->setGeometry(kEdge, top, width, minHeight);
+  bands_.push_back(band);
+  return band;
+}
+
+void TCoolBar::LayoutBands() {
+  for (QWidget* band : bands_) band->resize(std::max(0, width() - 2 * kEdge), band->height());
+}
+
+void TCoolBar::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  LayoutBands();
+}
+
+void TCoolBar::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  QPainter painter(this);
+  // A lowered outer and raised inner edge: dark over light.
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawLine(0, 0, width() - 1, 0);
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawLine(0, 1, width() - 1, 1);
+}
+
+// --- TMediaPlayerControl ------------------------------------------------------------------
+
+TMediaPlayerControl::TMediaPlayerControl(IMainThreadDispatcher& dispatcher, QWidget* parent)
+    : QWidget(parent), player_(std::make_unique<TMediaPlayer>(dispatcher)) {
+  setFocusPolicy(Qt::TabFocus);
+  setVisible(false);
+}
+
+TMediaPlayerControl::~TMediaPlayerControl() = default;
+
+}  // namespace mv

@@ -1,0 +1,82 @@
+#pragma once
+// The small control classes of the main window that Qt has no exact match for: a label that
+// reports clicks, a panel with a bevel, a cool bar with one band, and the invisible media player's
+// place in the window.
+
+#include <QFrame>
+#include <QLabel>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace mv {
+
+class TMediaPlayer;
+class IMainThreadDispatcher;
+
+// A static text that reports a click (press and release of the left button over it).
+class TLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  explicit TLabel(QWidget* parent = nullptr);
+  std::function<void()> OnClick;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};
+
+// A plain container; Panel1's lowered outer bevel is a one-pixel sunken panel frame.
+class TPanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  enum class TBevel { None, Lowered };
+  explicit TPanel(QWidget* parent = nullptr);
+  void SetBevelOuter(TBevel bevel);
+  TBevel BevelOuter() const { return bevel_; }
+
+ private:
+  TBevel bevel_ = TBevel::None;
+};
+
+// A cool bar with its bands. A band is a clipping area; its control keeps the position it was
+// given inside the band.
+class TCoolBar : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit TCoolBar(QWidget* parent = nullptr);
+  // Adds a band of the given width and minimum height; its control is created by the caller
+  // with the returned band as parent.
+  QWidget* AddBand(int width, int minHeight);
+  int BandCount() const { return static_cast<int>(bands_.size()); }
+  QWidget* Band(int index) const { return bands_.at(static_cast<std::size_t>(index)); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void LayoutBands();
+  std::vector<QWidget*> bands_;
+};
+
+// MediaPlayer1's place among the window's controls: never shown, holding the player.
+class TMediaPlayerControl : public QWidget {
+  Q_OBJECT
+
+ public:
+  TMediaPlayerControl(IMainThreadDispatcher& dispatcher, QWidget* parent);
+  ~TMediaPlayerControl() override;
+  TMediaPlayer& Player() { return *player_; }
+
+ private:
+  std::unique_ptr<TMediaPlayer> player_;
+};
+
+}  // namespace mv

@@ -1,0 +1,238 @@
+#include "ListBox.h"
+
+#include <QItemSelection>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSize>
+#include <QString>
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "Guarded.h"
+#include "NameRules.h"
+#include "SysUtils.h"
+
+namespace mv {
+
+// --- the model ----------------------------------------------------------------------------
+
+int TListBoxModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(items_.size());
+}
+
+QVariant TListBoxModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) return {};
+  switch (role) {
+    case Qt::DisplayRole: {
+      const std::string& item = items_[static_cast<std::size_t>(index.row())];
+      return QString::fromLocal8Bit(item.data(), static_cast<qsizetype>(item.size()));
+    }
+    case Qt::SizeHintRole:
+      // The width is the view's: rows span the viewport.
+      return QSize(1, rowHeight_);
+    default:
+      return {};
+  }
+}
+
+int TListBoxModel::Append(const std::string& text) {
+  const int row = static_cast<int>(items_.size());
+  if (row == INT_MAX) throw EOutOfResources(text::kCannotInsertLine);
+  try {
+    // Everything that may fail happens before the view hears of the new row.
+    if (items_.size() == items_.capacity())
+      items_.reserve(std::max<std::size_t>(64, 2 * items_.size()));
+    std::string copy = text;
+    auto folded = folded_.try_emplace(AsciiLower(text), 0).first;
+    beginInsertRows(QModelIndex(), row, row);
+    items_.push_back(std::move(copy));
+    ++folded->second;
+    endInsertRows();
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources(text::kCannotInsertLine);
+  }
+  return row;
+}
+
+void TListBoxModel::Forget(const std::string& text) {
+  auto it = folded_.find(AsciiLower(text));
+  if (it != folded_.end() && --it->second == 0) folded_.erase(it);
+}
+
+void TListBoxModel::RemoveRange(int first, int last) {
+  beginRemoveRows(QModelIndex(), first, last);
+  auto from = items_.begin() + first;
+  auto to = items_.begin() + last + 1;
+  for (auto it = from; it != to; ++it) Forget(*it);
+  items_.erase(from, to);
+  endRemoveRows();
+}
+
+void TListBoxModel::RemoveWhereNot(const std::vector<bool>& keep) {
+  beginResetModel();
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (keep[i]) {
+      if (out != i) items_[out] = std::move(items_[i]);
+      ++out;
+    } else {
+      Forget(items_[i]);
+    }
+  }
+  items_.resize(out);
+  endResetModel();
+}
+
+bool TListBoxModel::ContainsNoCase(std::string_view text) const {
+  return folded_.find(AsciiLower(text)) != folded_.end();
+}
+
+void TListBoxModel::SetRowHeight(int height) {
+  if (height == rowHeight_) return;
+  rowHeight_ = height;
+  if (!items_.empty()) emit dataChanged(index(0), index(rowCount() - 1), {Qt::SizeHintRole});
+}
+
+// --- the view -----------------------------------------------------------------------------
+
+TListBox::TListBox(QWidget* parent) : QListView(parent), model_(new TListBoxModel(this)) {
+  setModel(model_);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setUniformItemSizes(true);
+  setViewMode(QListView::ListMode);
+  setFlow(QListView::TopToBottom);
+  setWrapping(false);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setTextElideMode(Qt::ElideNone);
+}
+
+TListBox::~TListBox() = default;
+
+int TListBox::Count() const { return model_->rowCount(); }
+
+std::string TListBox::Get(int index) const {
+  if (index < 0 || index >= Count()) throw EStringListError(FormatD(text::kListIndexError, index));
+  return model_->Items()[static_cast<std::size_t>(index)];
+}
+
+int TListBox::Add(const std::string& text) { return model_->Append(text); }
+
+void TListBox::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  model_->RemoveRange(index, index);
+}
+
+void TListBox::DeleteMany(const std::vector<int>& indicesDescending) {
+  // Tolerate any order and repeats; indices outside the list are ignored, as Delete does.
+  std::vector<int> rows;
+  rows.reserve(indicesDescending.size());
+  for (int i : indicesDescending) {
+    if (i >= 0 && i < Count()) rows.push_back(i);
+  }
+  std::sort(rows.begin(), rows.end(), std::greater<>());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  if (rows.empty()) return;
+
+  // Runs of adjacent rows, highest first; each run is one removal.
+  std::vector<std::pair<int, int>> runs;
+  for (int row : rows) {
+    if (!runs.empty() && runs.back().first == row + 1) {
+      runs.back().first = row;
+    } else {
+      runs.emplace_back(row, row);
+    }
+  }
+  // Every removal moves the rows behind it; past a few dozen scattered runs a single rebuild
+  // of the list is cheaper.
+  constexpr std::size_t kMaxRuns = 32;
+  if (runs.size() > kMaxRuns) {
+    DeleteByReset(rows);
+    return;
+  }
+  for (const auto& [first, last] : runs) model_->RemoveRange(first, last);
+}
+
+void TListBox::DeleteByReset(const std::vector<int>& indicesDescending) {
+  const int count = Count();
+  std::vector<bool> keep(static_cast<std::size_t>(count), true);
+  for (int row : indicesDescending) keep[static_cast<std::size_t>(row)] = false;
+
+  // Where each surviving row lands.
+  std::vector<int> newRow(static_cast<std::size_t>(count), -1);
+  int next = 0;
+  for (int row = 0; row < count; ++row) {
+    if (keep[static_cast<std::size_t>(row)]) newRow[static_cast<std::size_t>(row)] = next++;
+  }
+
+  // The caret moves as single removals would move it: to the nearest surviving row above,
+  // else the nearest below.
+  int caret = -1;
+  const int oldCaret = ItemIndex();
+  if (oldCaret >= 0) {
+    for (int row = oldCaret; row >= 0 && caret < 0; --row) caret = newRow[std::size_t(row)];
+    for (int row = oldCaret + 1; row < count && caret < 0; ++row) caret = newRow[std::size_t(row)];
+  }
+  std::vector<int> selected;
+  for (const QModelIndex& index : selectionModel()->selectedRows()) {
+    const int moved = newRow[static_cast<std::size_t>(index.row())];
+    if (moved >= 0) selected.push_back(moved);
+  }
+  std::sort(selected.begin(), selected.end());
+  const int scroll = verticalScrollBar()->value();
+
+  model_->RemoveWhereNot(keep);
+
+  QItemSelection selection;
+  for (std::size_t i = 0; i < selected.size();) {
+    std::size_t j = i;
+    while (j + 1 < selected.size() && selected[j + 1] == selected[j] + 1) ++j;
+    selection.select(model_->index(selected[i]), model_->index(selected[j]));
+    i = j + 1;
+  }
+  if (!selection.isEmpty()) selectionModel()->select(selection, QItemSelectionModel::Select);
+  if (caret >= 0)
+    selectionModel()->setCurrentIndex(model_->index(caret), QItemSelectionModel::NoUpdate);
+  verticalScrollBar()->setValue(scroll);
+}
+
+int TListBox::ItemIndex() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void TListBox::SetItemIndex(int index) {
+  if (ItemIndex() == index) return;
+  if (index == -1) {
+    // The caret leaves every entry; the selection stays.
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  } else if (index >= 0 && index < Count()) {
+    selectionModel()->setCurrentIndex(model_->index(index), QItemSelectionModel::NoUpdate);
+  }
+  // Other indices are refused, as the list box refuses them.
+}
+
+int TListBox::SelCount() const { return static_cast<int>(selectionModel()->selectedRows().size()); }
+
+bool TListBox::Selected(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(FormatD(text::kListIndexError, index));
+  return selectionModel()->isSelected(model_->index(index));
+}
+
+bool TListBox::ContainsNoCase(std::string_view text) const { return model_->ContainsNoCase(text); }
+
+void TListBox::SetItemHeight(int height) {
+  model_->SetRowHeight(height);
+  scheduleDelayedItemsLayout();
+}
+
+void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  RunGuarded([&] {
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && OnDblClick) OnDblClick();
+  });
+}
+
+}  // namespace mv

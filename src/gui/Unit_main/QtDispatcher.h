@@ -1,0 +1,30 @@
+#pragma once
+// The window's main-thread dispatcher: tasks posted from any thread run, in posting order, from
+// Qt's event loop on the thread that created the dispatcher.
+
+#include <QObject>
+#include <functional>
+
+#include "Dispatcher.h"
+
+namespace mv {
+
+class TQtDispatcher final : public IMainThreadDispatcher {
+ public:
+  // Create on the main thread. Tasks still queued when the dispatcher is destroyed are dropped
+  // (destroyed without running).
+  TQtDispatcher();
+  ~TQtDispatcher() override;
+  TQtDispatcher(const TQtDispatcher&) = delete;
+  TQtDispatcher& operator=(const TQtDispatcher&) = delete;
+
+  // Safe from any thread; never runs the task inline, even when called on the main thread. An
+  // error escaping the task goes to the error box.
+  void Post(std::function<void()> task) override;
+
+ private:
+  // The receiver of the queued calls: deleting it discards the calls not yet delivered.
+  QObject context_;
+};
+
+}  // namespace mv

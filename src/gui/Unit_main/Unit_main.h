@@ -1,0 +1,110 @@
+#pragma once
+// The main window: every control and component of the program, the values they start with, and
+// the event handlers, which call into the shared command logic.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "Controls.h"
+#include "FileSystemWatcher.h"
+#include "ListBox.h"
+#include "QtDispatcher.h"
+#include "SaveDialog.h"
+#include "SaveUi.h"
+#include "Timer.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace mv {
+
+class TDownloadList;
+class TMediaPlayer;
+
+// The page Label4 opens.
+inline constexpr const char* kFreeSoftwarePage = "https://www.gnu.org/philosophy/free-sw.html";
+
+// The family of the window's font, with the Song-style fonts that stand in for it where it is
+// not installed. Installed once, before the first window is built.
+void InstallFontSubstitutes();
+
+class TForm_main : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm_main(QWidget* parent = nullptr);
+  ~TForm_main() override;
+
+  // --- controls, parent first ----------------------------------------------------------
+  TCoolBar* CoolBar1;
+  TPanel* Panel2;
+  TLabel* Label3;
+  TLabel* Label4;
+  TLabel* Label1;
+  QLineEdit* Edit1;
+  TLabel* Label2;
+  QLineEdit* Edit2;
+  QCheckBox* CheckBox1;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn5;
+  QPushButton* BitBtn4;
+  QPushButton* BitBtn3;
+  TMediaPlayerControl* MediaPlayer1;
+  TPanel* Panel1;
+  TListBox* ListBox1;
+
+  // --- components ----------------------------------------------------------------------
+  TFileSystemWatcher& FileSystemWatcher1() { return *fileSystemWatcher1_; }
+  TTimer& Timer1() { return *timer1_; }
+  TSaveDialog& SaveDialog1() { return saveDialog1_; }
+  TMediaPlayer& MediaPlayer() { return MediaPlayer1->Player(); }
+  TDownloadList& Downloads() { return *downloads_; }
+  TWindowSaveUi& SaveUi() { return *saveUi_; }
+  IMainThreadDispatcher& Dispatcher() { return dispatcher_; }
+
+  // --- event handlers --------------------------------------------------------------------
+  void FormCreate();
+  void Label4Click();
+  void BitBtn1Click();
+  void FileSystemWatcher1Change(TFileOperation FileOperation, const std::string& FileName1,
+                                const std::string& FileName2);
+  void Timer1Timer();
+  void BitBtn2Click();
+  void ListBox1DblClick();
+  void BitBtn5Click();
+  void BitBtn3Click();
+  void BitBtn4Click();
+
+  // Edit1's text (the music mask) and Edit2's (the directory to watch) as narrow bytes.
+  std::string MaskText() const;
+  std::string DirectoryText() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateComponents();
+  void ConnectHandlers();
+  void SetTabOrder();
+  void AlignControls();
+
+  // Declared first: destroyed after everything that posts to it.
+  TQtDispatcher dispatcher_;
+  std::unique_ptr<TFileSystemWatcher> fileSystemWatcher1_;
+  std::unique_ptr<TTimer> timer1_;
+  TSaveDialog saveDialog1_;
+  std::unique_ptr<TWindowSaveUi> saveUi_;
+  std::unique_ptr<TDownloadList> downloads_;
+  // A close asked for while a copy runs waits for the copy to end.
+  bool closePending_ = false;
+};
+
+// The program's main window, while it exists.
+extern TForm_main* Form_main;
+
+}  // namespace mv
