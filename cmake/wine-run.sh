@@ -6,18 +6,26 @@ set -euo pipefail
 loader=$1
 export WINEPREFIX=${WINEPREFIX:-$2}
 shift 2
+wineserver=$(dirname "$loader")/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
 # Keeps the first start from asking to install Mono and Gecko.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+# Tests run in parallel: one of them creates the prefix and starts the server, the others wait.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+flock 9
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  # Tests run in parallel: only one of them creates the prefix.
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  (
-    flock 9
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-      "$loader" wineboot -i >/dev/null 2>&1 || true
-      "$(dirname "$loader")/wineserver" -w || true
-    fi
-  ) 9>"$WINEPREFIX.lock"
+  "$loader" wineboot -i </dev/null >/dev/null 2>&1 || true
+  "$wineserver" -w || true
 fi
+# The first program of a new server also starts Wine's background services, and they inherit
+# its standard output: ctest would then wait for them to end. So a new server is started
+# here (it stays 30 s after its last program) and its services with output to /dev/null.
+# A running server makes "wineserver -p" fail at once, and nothing more is done.
+if "$wineserver" -p30 2>/dev/null; then
+  "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
+flock -u 9
+exec 9>&-
 exec "$loader" "$@"

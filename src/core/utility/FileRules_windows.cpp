@@ -1,0 +1,238 @@
+// File existence, rename, copy and open on Windows. Names are ANSI code-page strings passed to
+// the system's A functions as they are.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "FileRules.h"
+#include "NameRules.h"
+#include "SysUtils.h"
+
+namespace mv {
+
+namespace {
+
+// Closes the handle on every path out of a scope.
+class THandle {
+ public:
+  explicit THandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  THandle(THandle&& other) noexcept : h_(other.Release()) {}
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  ~THandle() { Reset(); }
+  HANDLE Get() const { return h_; }
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE Release() {
+    HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
+  void Reset() {
+    if (Valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+bool IsDotName(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// The directory part as the system splits it: after the last "\", "/" or ":" that is not the
+// second byte of a double-byte character.
+std::string DirectoryOf(const std::string& name) {
+  const int p = LastDelimiterPos("\\/:", name);
+  return name.substr(0, static_cast<std::size_t>(p));
+}
+
+// The identity of an open file: same volume and same file index means the same file, whatever
+// name (hard link, "a\..\a", short name, case) reached it.
+struct TFileId {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool directory = false;
+};
+
+bool IdentifyOpen(HANDLE h, TFileId& id) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  id.volume = info.dwVolumeSerialNumber;
+  id.indexHigh = info.nFileIndexHigh;
+  id.indexLow = info.nFileIndexLow;
+  id.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+// Identity of whatever the name names now, without disturbing anyone who holds it open.
+bool IdentifyName(const std::string& name, TFileId& id) {
+  THandle h(CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return h.Valid() && IdentifyOpen(h.Get(), id);
+}
+
+bool WriteAll(HANDLE h, const char* data, DWORD size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile(h, data, size, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool CopyData(HANDLE in, HANDLE out, std::uint64_t total, TCopyProgress progress, void* context) {
+  std::vector<char> buffer(256 * 1024);
+  std::uint64_t copied = 0;
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) return false;
+    if (n == 0) return true;
+    if (!WriteAll(out, buffer.data(), n)) return false;
+    copied += n;
+    if (progress != nullptr && !progress(context, copied, total)) return false;
+  }
+}
+
+// A new, empty file beside the target that nobody else can have opened: CREATE_NEW fails
+// rather than reuse a name.
+THandle CreateTempBeside(const std::string& target, std::string& tempName) {
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = DirectoryOf(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempName = dir + ".melvigil-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(counter.fetch_add(1)) + "-" + std::to_string(GetTickCount());
+    THandle h(CreateFileA(tempName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h.Valid()) return h;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  tempName.clear();
+  return THandle();
+}
+
+void RemoveTemp(const std::string& tempName) {
+  SetFileAttributesA(tempName.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(tempName.c_str());
+}
+
+class TWinFileStream final : public TFileStream {
+ public:
+  TWinFileStream(HANDLE h, std::string name) : h_(h), name_(std::move(name)) {}
+  std::size_t Read(void* buffer, std::size_t size) override {
+    auto* p = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+      DWORD n = 0;
+      if (!ReadFile(h_.Get(), p + done, chunk, &n, nullptr)) {
+        throw Exception("读取文件出错 " + name_ + ": " + std::to_string(GetLastError()));
+      }
+      if (n == 0) break;
+      done += n;
+    }
+    return done;
+  }
+
+ private:
+  THandle h_;
+  std::string name_;
+};
+
+[[noreturn]] void RaiseOpenError(const std::string& name) {
+  std::string message = text::kCannotOpenFile;
+  message.replace(message.find("%s"), 2, name);
+  throw EFOpenError(message);
+}
+
+}  // namespace
+
+bool FileIsPresent(const std::string& name) {
+  if (name.empty()) return false;
+  WIN32_FIND_DATAA data{};
+  HANDLE find = FindFirstFileA(name.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  // "." and ".." are no names of files: a pattern's first real match decides.
+  bool more = true;
+  while (more && IsDotName(data.cFileName)) more = FindNextFileA(find, &data) != 0;
+  FindClose(find);
+  // Any existing file counts, whatever its date: a download stamped before 1980 (a zeroed
+  // or foreign timestamp) is still a download.
+  return more && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool RenameFileTo(const std::string& oldName, const std::string& newName) {
+  if (oldName.empty() || newName.empty()) return false;
+  return MoveFileA(oldName.c_str(), newName.c_str()) != 0;  // never replaces the target
+}
+
+bool CopyFileOverwrite(const std::string& source, const std::string& target, TCopyProgress progress,
+                       void* context) {
+  if (source.empty() || target.empty()) return false;
+  // The source may still be written by its downloader; it is read as it stands.
+  THandle in(CreateFileA(source.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in.Valid()) return false;
+  TFileId src;
+  if (!IdentifyOpen(in.Get(), src) || src.directory) return false;
+  FILETIME created{}, accessed{}, written{};
+  GetFileTime(in.Get(), &created, &accessed, &written);
+  const DWORD attributes = GetFileAttributesA(source.c_str());
+  LARGE_INTEGER size{};
+  GetFileSizeEx(in.Get(), &size);
+
+  // The same file under another name must not be copied onto itself: replacing it would
+  // drop its data.
+  TFileId dst;
+  if (IdentifyName(target, dst)) {
+    if (dst.volume == src.volume && dst.indexHigh == src.indexHigh &&
+        dst.indexLow == src.indexLow) {
+      return false;
+    }
+    if (dst.directory) return false;
+  }
+
+  // Write beside the target, then move into place: the old target stays whole until the new
+  // one is complete.
+  std::string tempName;
+  THandle out = CreateTempBeside(target, tempName);
+  if (!out.Valid()) return false;
+  bool ok =
+      CopyData(in.Get(), out.Get(), static_cast<std::uint64_t>(size.QuadPart), progress, context);
+  ok = ok && SetFileTime(out.Get(), &created, &accessed, &written);
+  ok = ok && FlushFileBuffers(out.Get());
+  ok = CloseHandle(out.Release()) && ok;
+  if (ok && attributes != INVALID_FILE_ATTRIBUTES) {
+    // As the system's copy does: the source's read-only, hidden, system and archive marks.
+    const DWORD keep = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    if (keep != 0) SetFileAttributesA(tempName.c_str(), keep);
+  }
+  ok = ok && MoveFileExA(tempName.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) {
+    RemoveTemp(tempName);
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
+  // Share mode 0: fails while anyone else holds the file open (a download still being
+  // written), and keeps others out while we read.
+  THandle h(CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid()) RaiseOpenError(name);
+  if (GetFileType(h.Get()) != FILE_TYPE_DISK) RaiseOpenError(name);
+  return std::make_unique<TWinFileStream>(h.Release(), name);
+}
+
+}  // namespace mv
