@@ -1,6 +1,7 @@
 // The desktop's default handler on Windows is the shell's execute operation.
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include "ShellOpen.h"
 
