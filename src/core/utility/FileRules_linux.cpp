@@ -184,10 +184,13 @@ bool RenameFileTo(const std::string& oldName, const std::string& newName) {
 bool CopyFileOverwrite(const std::string& source, const std::string& target, TCopyProgress progress,
                        void* context) {
   if (source.empty() || target.empty()) return false;
-  TFd in(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  // O_NONBLOCK for the open only: a FIFO must not hold us up before it is refused.
+  TFd in(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (in.Get() < 0) return false;
   struct stat src {};
   if (::fstat(in.Get(), &src) != 0 || !S_ISREG(src.st_mode)) return false;
+  const int inFlags = ::fcntl(in.Get(), F_GETFL);
+  if (inFlags < 0 || ::fcntl(in.Get(), F_SETFL, inFlags & ~O_NONBLOCK) != 0) return false;
 
   // The same file under another name (hard link, symbolic link, "a/../a") must not be copied
   // onto itself: the rename below would then just drop a name, or the data would be lost.

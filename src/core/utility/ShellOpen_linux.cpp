@@ -1,4 +1,5 @@
 // The desktop's default handler on Linux is reached through xdg-open.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,8 +36,25 @@ bool ShellOpen(const std::string& target, const std::string& parameters) {
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   }
 
+  // The opener starts with no blocked signals and with SIGPIPE at its default, whatever the
+  // media and window libraries did to ours (ignored signals survive exec).
+  posix_spawnattr_t attr;
+  if (posix_spawnattr_init(&attr) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return false;
+  }
+  sigset_t none;
+  sigset_t defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;
 

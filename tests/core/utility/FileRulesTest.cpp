@@ -216,7 +216,9 @@ TEST(CopyFileOverwrite, FailureLeavesTheOldTarget) {
 
   EXPECT_FALSE(CopyFileOverwrite(t / "missing", t / "locked/dst"));
   EXPECT_FALSE(CopyFileOverwrite(t / "locked", t / "dir-copy"));  // not a file
-  EXPECT_FALSE(CopyFileOverwrite(t / "src", t / "locked"));       // onto a directory
+  ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0644), 0);
+  EXPECT_FALSE(CopyFileOverwrite(t / "fifo", t / "fifo-copy"));  // refused, without waiting
+  EXPECT_FALSE(CopyFileOverwrite(t / "src", t / "locked"));      // onto a directory
   EXPECT_FALSE(CopyFileOverwrite(t / "src", t / "nodir/dst"));
   EXPECT_EQ(ReadFile(t / "locked/dst"), "old content");
   EXPECT_EQ(Entries(t / "locked"), std::vector<std::string>{"dst"});

@@ -79,15 +79,6 @@ TEST(NameRules, TableWithLinuxDelimiters) {
   }
 }
 
-// A plain ASCII table gives the same answers whether a lead set is loaded or not.
-TEST(NameRules, AsciiNamesDoNotDependOnLeadBytes) {
-  for (const TCase& c : kNameCases) {
-    EXPECT_EQ(Apply(c.rule, c.windowsName, WindowsDelimiters(), kGbk), c.windowsResult)
-        << c.windowsName;
-    EXPECT_EQ(Apply(c.rule, c.linuxName, LinuxDelimiters(), kGbk), c.linuxResult) << c.linuxName;
-  }
-}
-
 TEST(NameRules, TrailBackslashIsNoDelimiter) {
   const auto w = WindowsDelimiters();
   // 0x81 0x5C is one double-byte character whose second byte is "\".
@@ -134,23 +125,6 @@ TEST(NameRules, LeadRunParity) {
   EXPECT_EQ(ByteKind("a\x40", 2, kGbk), TByteKind::Single);
   EXPECT_EQ(ByteKind("\x81\x40", 2, kNoLead), TByteKind::Single);
   EXPECT_EQ(ByteKind("\x81\0"sv, 2, kGbk), TByteKind::Single);
-}
-
-TEST(NameRules, LeadRanges) {
-  const auto sjis = TLeadBytes::FromRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
-  EXPECT_TRUE(sjis.enabled);
-  EXPECT_FALSE(sjis.set[0x80]);
-  EXPECT_TRUE(sjis.set[0x81]);
-  EXPECT_TRUE(sjis.set[0x9F]);
-  EXPECT_FALSE(sjis.set[0xA0]);
-  EXPECT_FALSE(sjis.set[0xDF]);
-  EXPECT_TRUE(sjis.set[0xE0]);
-  EXPECT_TRUE(sjis.set[0xFC]);
-  EXPECT_FALSE(sjis.set[0xFD]);
-  const auto gbk = TLeadBytes::FromRanges({{0x81, 0xFE}});
-  EXPECT_TRUE(gbk.set[0xFE]);
-  EXPECT_FALSE(gbk.set[0xFF]);
-  EXPECT_FALSE(TLeadBytes::FromRanges({}).enabled);
 }
 
 TEST(NameRules, SetLeadBytesSwitchesDoubleByteSupport) {
