@@ -101,9 +101,6 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
 
   QEventLoop loop;
   TInputBlocker blocker(owner_);
-  busy_ = true;
-  cancelRunning_ = [progress] { progress->Cancel(); };
-
   std::thread worker([&, progress] {
     try {
       work(*progress);
@@ -118,6 +115,15 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
         },
         Qt::QueuedConnection);
   });
+  // Should anything below fail, the worker is still waited for before its references go.
+  struct TJoin {
+    std::thread& thread;
+    ~TJoin() {
+      if (thread.joinable()) thread.join();
+    }
+  } joinGuard{worker};
+  busy_ = true;
+  cancelRunning_ = [progress] { progress->Cancel(); };
 
   // The display appears only for copies that take a while.
   std::unique_ptr<QProgressDialog> dialog;
@@ -168,6 +174,7 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
   dialog.reset();
   cancelRunning_ = nullptr;
   busy_ = false;
+  if (OnFinished) RunGuarded(OnFinished);
   if (error) std::rethrow_exception(error);
 }
 

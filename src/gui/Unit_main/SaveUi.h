@@ -36,6 +36,8 @@ class TWindowSaveUi final : public ISaveUi {
 
   // How long a copy runs before the progress display appears (ms); tests shorten it.
   int ShowDelayMs = 500;
+  // Called on the main thread after every RunWithProgress, however it ended.
+  std::function<void()> OnFinished;
 
  private:
   QPointer<QWidget> owner_;

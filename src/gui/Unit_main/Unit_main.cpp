@@ -191,6 +191,12 @@ void TForm_main::CreateComponents() {
 
   saveDialog1_.Filter = "音乐|*.*";
   saveUi_ = std::make_unique<TWindowSaveUi>(this, saveDialog1_);
+  saveUi_->OnFinished = [this] {
+    if (!closePending_) return;
+    closePending_ = false;
+    // After the command that ran the copy has returned.
+    QTimer::singleShot(0, this, Guarded([this] { close(); }));
+  };
 
   downloads_ = std::make_unique<TDownloadList>(
       *ListBox1, dispatcher_, [this] { return MaskText(); },
@@ -285,13 +291,7 @@ void TForm_main::ListBox1DblClick() { mv::ListBox1DblClick(*ListBox1, MediaPlaye
 
 void TForm_main::BitBtn5Click() { mv::BitBtn5Click(MediaPlayer()); }
 
-void TForm_main::BitBtn3Click() {
-  mv::BitBtn3Click(*ListBox1, MaskText(), *saveUi_);
-  if (closePending_) {
-    closePending_ = false;
-    QTimer::singleShot(0, this, Guarded([this] { close(); }));
-  }
-}
+void TForm_main::BitBtn3Click() { mv::BitBtn3Click(*ListBox1, MaskText(), *saveUi_); }
 
 void TForm_main::BitBtn4Click() {
   mv::BitBtn4Click(*ListBox1, [this] { return MaskText(); });
