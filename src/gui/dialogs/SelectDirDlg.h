@@ -45,6 +45,8 @@ class TSelectDirDlg : public QDialog {
   int HelpContext() const { return helpContext_; }
   // Scales the dialog built at 96 dots per inch to `dpi` and centres it on the screen.
   void ScaleTo(int dpi);
+  // Centres the dialog on its screen (each half rounded towards zero).
+  void Centre();
 
   // The controls, for the entry and for tests.
   QLineEdit* DirEdit() const { return dirEdit_; }
@@ -62,15 +64,19 @@ class TSelectDirDlg : public QDialog {
   QLabel* DriveCaption() const { return driveCaption_; }
 
  public slots:
+  // OK: with sdAllowCreate and sdPrompt, a folder that does not exist needs a Yes first.
   void accept() override;
+
+ signals:
+  // The Help button: there is no help system to show `helpContext`, so only this reports it.
+  void HelpRequested(int helpContext);
 
  private:
   void BuildControls();
+  void Relayout();
   void DirListChanged();
   void DriveListChanged();
-  void HelpButtonClick();
   void SetAllowCreate(bool allow);
-  void Centre();
 
   QLineEdit* dirEdit_ = nullptr;
   TPathLabel* dirLabel_ = nullptr;
@@ -87,6 +93,7 @@ class TSelectDirDlg : public QDialog {
   QLabel* driveCaption_ = nullptr;
   unsigned options_ = 0;
   int helpContext_ = 0;
+  int dpi_ = 96;
   bool allowCreate_ = false;
   bool prompt_ = false;
   // What the edit was last given, so an unedited edit returns these bytes exactly.

@@ -1,0 +1,321 @@
+#include "FileControls.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "LocalNames.h"
+
+namespace mv {
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kLevelRole = Qt::UserRole + 1;
+
+// Kernel and service file systems that hold nothing a user would save music to.
+const std::set<std::string, std::less<>> kPseudoTypes = {
+    "autofs",      "binfmt_misc", "bpf",       "cgroup",   "cgroup2", "configfs",
+    "debugfs",     "devpts",      "devtmpfs",  "efivarfs", "fusectl", "hugetlbfs",
+    "mqueue",      "nsfs",        "overlay",   "proc",     "pstore",  "ramfs",
+    "rpc_pipefs",  "securityfs",  "selinuxfs", "sysfs",    "tracefs", "fuse.gvfsd-fuse",
+    "fuse.portal", "fuse.lxcfs",  "squashfs"};
+
+bool IsUnder(const std::string& path, std::string_view folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+
+bool IsSystemPlace(const std::string& mount) {
+  for (std::string_view place : {"/proc", "/sys", "/dev", "/snap"}) {
+    if (mount == place || IsUnder(mount, place)) return true;
+  }
+  // Removable media are mounted below /run/media; everything else under /run is the system's.
+  return (mount == "/run" || IsUnder(mount, "/run")) && !IsUnder(mount, "/run/media");
+}
+
+// The mount table writes a space as "\040", a tab as "\011" and so on.
+std::string Unescape(const std::string& field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const char* digits = field.c_str() + i + 1;
+      bool octal = true;
+      for (int k = 0; k < 3; ++k) octal = octal && digits[k] >= '0' && digits[k] <= '7';
+      if (octal) {
+        out +=
+            static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
+        i += 3;
+        continue;
+      }
+    }
+    out += field[i];
+  }
+  return out;
+}
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home != '/') return "/";
+  return detail::FullPath(home);
+}
+
+// Fixed item heights (the lists' classic look) and the folder list's indentation by depth.
+class ItemDelegate : public QStyledItemDelegate {
+ public:
+  explicit ItemDelegate(const int* height, QObject* parent)
+      : QStyledItemDelegate(parent), height_(height) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    return {size.width() + Indent(index), *height_};
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem shifted(option);
+    shifted.rect.setLeft(shifted.rect.left() + Indent(index));
+    QStyledItemDelegate::paint(painter, shifted, index);
+  }
+
+ private:
+  int Indent(const QModelIndex& index) const {
+    return index.data(kLevelRole).toInt() * (*height_ * 2 / 3);
+  }
+
+  const int* height_;
+};
+
+QByteArray Bytes(const std::string& s) {
+  return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string FromBytes(const QVariant& v) { return v.toByteArray().toStdString(); }
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+enum class EntryKind { kFolder, kFile };
+
+// The visible (not dot-named) entries of `folder` of one kind, in the user's collation order.
+std::vector<std::string> ListEntries(const std::string& folder, EntryKind kind) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return names;
+  while (dirent* entry = readdir(dir.get())) {
+    if (entry->d_name[0] == '.') continue;
+    struct stat st {};
+    if (stat(Join(folder, entry->d_name).c_str(), &st) != 0) continue;
+    bool wanted = kind == EntryKind::kFolder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+    if (wanted) names.emplace_back(entry->d_name);
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    int order = QString::localeAwareCompare(detail::ToDisplay(a), detail::ToDisplay(b));
+    return order != 0 ? order < 0 : a < b;
+  });
+  return names;
+}
+
+QListWidgetItem* MakeItem(const QString& text, const std::string& bytes, int level,
+                          QStyle::StandardPixmap icon, const QWidget* owner) {
+  auto* item = new QListWidgetItem(owner->style()->standardIcon(icon), text);
+  item->setData(kPathRole, Bytes(bytes));
+  item->setData(kLevelRole, level);
+  return item;
+}
+
+}  // namespace
+
+std::vector<std::string> PickableMounts(std::string_view mountTable, const std::string& home) {
+  std::vector<std::string> mounts;
+  std::istringstream lines{std::string(mountTable)};
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string device, point, type;
+    if (!(fields >> device >> point >> type)) continue;
+    point = Unescape(point);
+    if (point.empty() || point[0] != '/' || point == "/") continue;
+    if (kPseudoTypes.count(type) != 0 || IsSystemPlace(point)) continue;
+    mounts.push_back(detail::FullPath(point));
+  }
+  if (!home.empty() && home != "/") mounts.push_back(home);
+  std::sort(mounts.begin(), mounts.end());
+  mounts.erase(std::unique(mounts.begin(), mounts.end()), mounts.end());
+  mounts.insert(mounts.begin(), "/");
+  return mounts;
+}
+
+std::string MountOf(const std::vector<std::string>& mounts, const std::string& path) {
+  std::string best = "/";
+  for (const std::string& m : mounts) {
+    bool contains = m == "/" || path == m || IsUnder(path, m);
+    if (contains && m.size() > best.size()) best = m;
+  }
+  return best;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
+  Refresh();
+  connect(this, &QComboBox::currentIndexChanged, this, [this] { emit DriveChanged(); });
+}
+
+void TDriveComboBox::Refresh() {
+  std::ifstream file("/proc/self/mounts");
+  std::string table((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string home = HomeDirectory();
+  std::vector<std::string> candidates = PickableMounts(table, home);
+  // Bind mounts of single files (common in containers) are no places to pick.
+  drives_.clear();
+  for (const std::string& m : candidates) {
+    if (m == "/" || detail::DirectoryExists(m)) drives_.push_back(m);
+  }
+  QSignalBlocker quiet(this);
+  clear();
+  for (const std::string& m : drives_) {
+    QStyle::StandardPixmap icon = m == home ? QStyle::SP_DirHomeIcon
+                                  : IsUnder(m, "/media") || IsUnder(m, "/run/media")
+                                      ? QStyle::SP_DriveFDIcon
+                                      : QStyle::SP_DriveHDIcon;
+    addItem(style()->standardIcon(icon), detail::ToDisplay(m), Bytes(m));
+  }
+}
+
+std::string TDriveComboBox::Drive() const {
+  int index = currentIndex();
+  return index >= 0 ? drives_[static_cast<std::size_t>(index)] : std::string("/");
+}
+
+void TDriveComboBox::SetDriveOf(const std::string& path) {
+  std::string mount = MountOf(drives_, path);
+  auto it = std::find(drives_.begin(), drives_.end(), mount);
+  if (it != drives_.end()) setCurrentIndex(static_cast<int>(it - drives_.begin()));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
+  setItemDelegate(new ItemDelegate(&itemHeight_, this));
+  setUniformItemSizes(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  // Double-click only: Enter belongs to the dialog's default button.
+  connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::OpenItem);
+}
+
+bool TDirectoryListBox::SetDirectory(const std::string& path) {
+  const std::string full = detail::FullPath(path);
+  {
+    std::unique_ptr<DIR, int (*)(DIR*)> probe(opendir(full.c_str()), closedir);
+    if (!probe) return false;
+  }
+  directory_ = full;
+  clear();
+  addItem(MakeItem(QStringLiteral("/"), "/", 0, QStyle::SP_DirOpenIcon, this));
+  int level = 0;
+  std::string::size_type start = 1;
+  while (start < full.size()) {
+    std::string::size_type end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    const std::string name = full.substr(start, end - start);
+    addItem(MakeItem(detail::ToDisplay(name), full.substr(0, end), ++level, QStyle::SP_DirOpenIcon,
+                     this));
+    start = end + 1;
+  }
+  QListWidgetItem* current = item(count() - 1);
+  for (const std::string& name : ListEntries(full, EntryKind::kFolder)) {
+    addItem(MakeItem(detail::ToDisplay(name), Join(full, name), level + 1, QStyle::SP_DirClosedIcon,
+                     this));
+  }
+  setCurrentItem(current);
+  scrollToItem(current);
+  emit DirectoryChanged();
+  return true;
+}
+
+std::string TDirectoryListBox::ItemPath(int row) const {
+  const QListWidgetItem* it = item(row);
+  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
+}
+
+void TDirectoryListBox::SetItemHeight(int height) {
+  itemHeight_ = height;
+  doItemsLayout();
+}
+
+void TDirectoryListBox::OpenItem(QListWidgetItem* item) {
+  if (item == nullptr) return;
+  std::string target = FromBytes(item->data(kPathRole));
+  if (target != directory_) SetDirectory(target);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
+  setItemDelegate(new ItemDelegate(&itemHeight_, this));
+  setUniformItemSizes(true);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  ApplyGreyText();
+}
+
+void TFileListBox::SetDirectory(const std::string& path) {
+  directory_ = path;
+  clear();
+  for (const std::string& name : ListEntries(path, EntryKind::kFile)) {
+    addItem(MakeItem(detail::ToDisplay(name), name, 0, QStyle::SP_FileIcon, this));
+  }
+}
+
+std::string TFileListBox::ItemName(int row) const {
+  const QListWidgetItem* it = item(row);
+  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
+}
+
+void TFileListBox::SetItemHeight(int height) {
+  itemHeight_ = height;
+  doItemsLayout();
+}
+
+void TFileListBox::ApplyGreyText() {
+  QPalette p = palette();
+  QColor grey = p.color(QPalette::Disabled, QPalette::Text);
+  p.setColor(QPalette::Active, QPalette::Text, grey);
+  p.setColor(QPalette::Inactive, QPalette::Text, grey);
+  setPalette(p);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TPathLabel::TPathLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+
+void TPathLabel::SetPath(const std::string& path) {
+  path_ = path;
+  setToolTip(detail::ToDisplay(path_));
+  UpdateText();
+}
+
+void TPathLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  UpdateText();
+}
+
+void TPathLabel::UpdateText() {
+  setText(fontMetrics().elidedText(detail::ToDisplay(path_), Qt::ElideMiddle, width()));
+}
+
+}  // namespace mv

@@ -1,0 +1,157 @@
+#include "SaveDialog.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStringList>
+#include <deque>
+#include <utility>
+
+#include "LocalNames.h"
+#include "ModalRun.h"
+
+namespace mv {
+namespace {
+
+struct Seam {
+  std::deque<testing::SaveDialogAnswer> answers;
+  std::vector<testing::SaveDialogOffer> offers;
+};
+
+Seam& TheSeam() {
+  static Seam seam;
+  return seam;
+}
+
+std::vector<std::string> SplitOn(const std::string& text, char delimiter) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  while (true) {
+    std::string::size_type end = text.find(delimiter, start);
+    parts.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+std::string Trimmed(const std::string& s) {
+  std::string::size_type first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// "Description|pattern;pattern|..." as the dialog lists it: "Description (pattern pattern)".
+// The classic pattern "*.*" means every file, but as a Qt wildcard it only matches names that
+// contain a dot, so it becomes "*". A description without its pattern is dropped.
+std::vector<std::string> NameFilters(const std::string& filter) {
+  std::vector<std::string> result;
+  if (filter.empty()) return result;
+  std::vector<std::string> parts = SplitOn(filter, '|');
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string patterns;
+    for (const std::string& raw : SplitOn(parts[i + 1], ';')) {
+      std::string pattern = Trimmed(raw);
+      if (pattern.empty()) continue;
+      if (pattern == "*.*") pattern = "*";
+      if (!patterns.empty()) patterns += ' ';
+      patterns += pattern;
+    }
+    if (patterns.empty()) patterns = "*";
+    result.push_back(parts[i] + " (" + patterns + ")");
+  }
+  return result;
+}
+
+// Centres a dialog on its screen once it has its final size, just before it appears.
+class CentreOnShow : public QObject {
+ public:
+  using QObject::QObject;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      if (auto* dialog = qobject_cast<QWidget*>(watched)) {
+        QScreen* screen = dialog->screen() != nullptr ? dialog->screen()
+                                                      : QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+          const QRect area = screen->geometry();
+          const QSize outer = dialog->frameGeometry().size();
+          dialog->move(area.left() + area.width() / 2 - outer.width() / 2,
+                       area.top() + area.height() / 2 - outer.height() / 2);
+        }
+      }
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+bool TSaveDialog::Execute(QWidget* owner) {
+  const std::vector<std::string> filters = NameFilters(Filter);
+
+  Seam& seam = TheSeam();
+  if (!seam.answers.empty()) {
+    seam.offers.push_back({FileName, Filter, filters, Options});
+    testing::SaveDialogAnswer answer = std::move(seam.answers.front());
+    seam.answers.pop_front();
+    if (!answer.confirmed) return false;
+    FileName = std::move(answer.fileName);
+    return true;
+  }
+
+  // Qt's own dialog rather than the desktop's, so that it behaves the same everywhere and tests
+  // can drive it. There is no read-only check box to hide, and the dialog is always sizable.
+  QFileDialog dialog(owner);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (Options & ofOverwritePrompt) == 0);
+  dialog.setSizeGripEnabled((Options & ofEnableSizing) != 0);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  // No default suffix: the name is saved exactly as typed.
+  dialog.setDefaultSuffix(QString());
+
+  QStringList qtFilters;
+  for (const std::string& f : filters) qtFilters << QString::fromUtf8(f);
+  if (!qtFilters.isEmpty()) {
+    dialog.setNameFilters(qtFilters);
+    int index = FilterIndex >= 1 && FilterIndex <= qtFilters.size() ? FilterIndex - 1 : 0;
+    dialog.selectNameFilter(qtFilters[index]);
+  }
+
+  // A folder in FileName is where the dialog starts; the rest is the proposed name.
+  std::string::size_type slash = FileName.find_last_of('/');
+  std::string folder = slash == std::string::npos ? InitialDir : FileName.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
+  std::string fullFolder = detail::FullPath(folder.empty() ? std::string(".") : folder);
+  dialog.setDirectory(detail::ToDisplay(fullFolder));
+  dialog.selectFile(detail::ToDisplay(name));
+
+  CentreOnShow centre;
+  dialog.installEventFilter(&centre);
+  if (detail::RunModal(dialog) != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return false;
+
+  // Bytes the user did not edit are kept as they were, even where they are not valid text.
+  std::string proposed = fullFolder == "/" ? "/" + name : fullFolder + "/" + name;
+  FileName = chosen.front() == detail::ToDisplay(proposed) ? proposed
+                                                           : detail::ToLocalPath(chosen.front());
+  int picked = static_cast<int>(qtFilters.indexOf(dialog.selectedNameFilter()));
+  if (picked >= 0) FilterIndex = picked + 1;
+  return true;
+}
+
+void testing::QueueSaveDialogAnswer(SaveDialogAnswer answer) {
+  TheSeam().answers.push_back(std::move(answer));
+}
+
+void testing::ClearSaveDialogAnswers() { TheSeam().answers.clear(); }
+
+std::vector<testing::SaveDialogOffer> testing::TakeSaveDialogOffers() {
+  return std::exchange(TheSeam().offers, {});
+}
+
+}  // namespace mv

@@ -1,0 +1,293 @@
+#include "SelectDirDlg.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <deque>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "FileControls.h"
+#include "LocalNames.h"
+#include "ModalRun.h"
+#include "SysUtils.h"
+
+namespace mv {
+namespace {
+
+constexpr int kDesignDpi = 96;
+constexpr const char* kConfirmCaption = "确认";
+constexpr const char* kCannotCreateDir = "无法创建目录 ";
+
+// The layout at 96 dots per inch: left, top, width, height of the client area's controls.
+constexpr QRect kClient(0, 0, 424, 255);
+constexpr QRect kDirNameCaption(8, 8, 92, 13);
+constexpr QRect kDirEdit(8, 24, 313, 20);
+constexpr QRect kDirCaption(8, 56, 66, 13);
+constexpr QRect kDirList(8, 72, 213, 138);
+constexpr QRect kFileCaption(232, 56, 57, 13);
+constexpr QRect kFileList(232, 72, 185, 93);
+constexpr QRect kDriveCaption(232, 176, 41, 13);
+constexpr QRect kDriveList(232, 192, 185, 19);
+constexpr QRect kNetButton(8, 224, 77, 27);
+constexpr QRect kOKButton(172, 224, 77, 27);
+constexpr QRect kCancelButton(256, 224, 77, 27);
+constexpr QRect kHelpButton(340, 224, 77, 27);
+constexpr int kDirItemHeight = 17;
+constexpr int kFileItemHeight = 13;
+
+// a * numerator / denominator, rounded to the nearest integer.
+int MulDiv(int a, int numerator, int denominator) {
+  long long product = static_cast<long long>(a) * numerator;
+  long long half = denominator / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                       : -((-product + half) / denominator));
+}
+
+struct Seam {
+  std::deque<testing::SelectDirAnswer> answers;
+  std::vector<testing::SelectDirOffer> offers;
+};
+
+Seam& TheSeam() {
+  static Seam seam;
+  return seam;
+}
+
+void CreateFolder(const std::string& dir) {
+  std::error_code ec;
+  if (!dir.empty()) std::filesystem::create_directories(dir, ec);
+  if (dir.empty() || !detail::DirectoryExists(dir)) throw Exception(kCannotCreateDir + dir);
+}
+
+}  // namespace
+
+TSelectDirDlg::TSelectDirDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QString::fromUtf8(kSelectDirCaption));
+  BuildControls();
+  // No network-connection dialog exists on this platform, so the button stays hidden.
+  netButton_->hide();
+  SetAllowCreate(false);
+  // The folder list starts in the current directory; the step below fills label, files and edit.
+  if (!dirList_->SetDirectory(detail::CurrentDirectory())) dirList_->SetDirectory("/");
+  DirListChanged();
+  Relayout();
+  dirList_->setFocus();
+}
+
+TSelectDirDlg::~TSelectDirDlg() = default;
+
+void TSelectDirDlg::BuildControls() {
+  auto caption = [this](const char* text, QWidget* buddy) {
+    auto* label = new QLabel(QString::fromUtf8(text), this);
+    label->setBuddy(buddy);
+    return label;
+  };
+  dirEdit_ = new QLineEdit(this);
+  dirLabel_ = new TPathLabel(this);
+  dirList_ = new TDirectoryListBox(this);
+  fileList_ = new TFileListBox(this);
+  driveList_ = new TDriveComboBox(this);
+  dirNameCaption_ = caption("目录名[&N]:", dirEdit_);
+  dirCaption_ = caption("目录[&D]:", dirList_);
+  fileCaption_ = caption("文件[&F]: (*.*)", fileList_);
+  driveCaption_ = caption("磁盘驱动器[D&]:", driveList_);
+
+  netButton_ = new QPushButton(QString::fromUtf8("网络[&t]..."), this);
+  okButton_ = new QPushButton(QString::fromUtf8("确定"), this);
+  cancelButton_ = new QPushButton(QString::fromUtf8("取消"), this);
+  helpButton_ = new QPushButton(QString::fromUtf8("帮助[&H]"), this);
+  okButton_->setDefault(true);
+  connect(okButton_, &QPushButton::clicked, this, &TSelectDirDlg::accept);
+  connect(cancelButton_, &QPushButton::clicked, this, &TSelectDirDlg::reject);
+  connect(helpButton_, &QPushButton::clicked, this, [this] { emit HelpRequested(helpContext_); });
+
+  connect(dirList_, &TDirectoryListBox::DirectoryChanged, this, &TSelectDirDlg::DirListChanged);
+  connect(driveList_, &TDriveComboBox::DriveChanged, this, &TSelectDirDlg::DriveListChanged);
+
+  setTabOrder(dirList_, dirEdit_);
+  setTabOrder(dirEdit_, driveList_);
+  setTabOrder(driveList_, netButton_);
+  setTabOrder(netButton_, okButton_);
+  setTabOrder(okButton_, cancelButton_);
+  setTabOrder(cancelButton_, fileList_);
+  setTabOrder(fileList_, helpButton_);
+}
+
+void TSelectDirDlg::Relayout() {
+  auto scaled = [this](const QRect& r) {
+    return QRect(MulDiv(r.left(), dpi_, kDesignDpi), MulDiv(r.top(), dpi_, kDesignDpi),
+                 MulDiv(r.width(), dpi_, kDesignDpi), MulDiv(r.height(), dpi_, kDesignDpi));
+  };
+  // Labels size themselves to their text, as the classic labels do; only their place is fixed.
+  auto place = [&](QLabel* label, const QRect& r) {
+    label->move(scaled(r).topLeft());
+    label->adjustSize();
+  };
+  setFixedSize(scaled(kClient).size());
+  place(dirNameCaption_, kDirNameCaption);
+  place(dirCaption_, kDirCaption);
+  place(fileCaption_, kFileCaption);
+  place(driveCaption_, kDriveCaption);
+  dirEdit_->setGeometry(scaled(kDirEdit));
+  // The path label sits where the edit is and takes its place when the edit is hidden.
+  dirLabel_->setGeometry(scaled(kDirEdit));
+  dirList_->setGeometry(scaled(kDirList));
+  fileList_->setGeometry(scaled(kFileList));
+  driveList_->setGeometry(scaled(kDriveList));
+  netButton_->setGeometry(scaled(kNetButton));
+  dirList_->SetItemHeight(MulDiv(kDirItemHeight, dpi_, kDesignDpi));
+  fileList_->SetItemHeight(MulDiv(kFileItemHeight, dpi_, kDesignDpi));
+  helpButton_->setGeometry(scaled(kHelpButton));
+  if (helpContext_ == 0) {
+    // Without help the button goes and OK and Cancel move into the places on its side.
+    okButton_->setGeometry(scaled(kCancelButton));
+    cancelButton_->setGeometry(scaled(kHelpButton));
+    helpButton_->hide();
+  } else {
+    okButton_->setGeometry(scaled(kOKButton));
+    cancelButton_->setGeometry(scaled(kCancelButton));
+    helpButton_->show();
+  }
+}
+
+void TSelectDirDlg::Centre() {
+  QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+  if (s == nullptr) return;
+  const QRect area = s->geometry();
+  const QSize outer = frameGeometry().size();
+  move(area.left() + area.width() / 2 - outer.width() / 2,
+       area.top() + area.height() / 2 - outer.height() / 2);
+}
+
+void TSelectDirDlg::SetDirectory(const std::string& dir) {
+  if (dir.empty()) return;
+  if (dirList_->SetDirectory(detail::FullPath(dir))) return;
+  // A folder that cannot be entered is no reason to refuse the dialog.
+  if (!dirList_->SetDirectory(detail::CurrentDirectory())) dirList_->SetDirectory("/");
+}
+
+std::string TSelectDirDlg::Directory() const {
+  if (!allowCreate_) return dirLabel_->Path();
+  const QString typed = dirEdit_->text();
+  // Unedited, the edit returns the folder's own bytes, whatever text they showed as.
+  if (typed == detail::ToDisplay(editBytes_)) return editBytes_;
+  return detail::ToLocalPath(typed);
+}
+
+void TSelectDirDlg::SetOptions(unsigned options) {
+  options_ = options;
+  SetAllowCreate((options & sdAllowCreate) != 0);
+  prompt_ = (options & sdPrompt) != 0;
+}
+
+void TSelectDirDlg::SetHelpContext(int helpContext) {
+  helpContext_ = helpContext;
+  Relayout();
+}
+
+void TSelectDirDlg::ScaleTo(int dpi) {
+  dpi_ = dpi > 0 ? dpi : kDesignDpi;
+  Relayout();
+  Centre();
+  fileList_->ApplyGreyText();
+}
+
+void TSelectDirDlg::SetAllowCreate(bool allow) {
+  allowCreate_ = allow;
+  dirEdit_->setVisible(allow);
+  dirLabel_->setVisible(!allow);
+}
+
+void TSelectDirDlg::DirListChanged() {
+  const std::string& dir = dirList_->Directory();
+  dirLabel_->SetPath(dir);
+  fileList_->SetDirectory(dir);
+  editBytes_ = dir;
+  dirEdit_->setText(detail::ToDisplay(dir));
+  dirEdit_->selectAll();
+  QSignalBlocker quiet(driveList_);
+  driveList_->SetDriveOf(dir);
+}
+
+void TSelectDirDlg::DriveListChanged() {
+  if (!dirList_->SetDirectory(driveList_->Drive())) {
+    // An unreadable mount point: show the folder that is still current.
+    QSignalBlocker quiet(driveList_);
+    driveList_->SetDriveOf(dirList_->Directory());
+  }
+}
+
+void TSelectDirDlg::accept() {
+  if (allowCreate_ && prompt_ && !detail::DirectoryExists(Directory())) {
+    QMessageBox ask(QMessageBox::Question, QString::fromUtf8(kConfirmCaption),
+                    QString::fromUtf8(kCreateDirQuestion), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    if (detail::RunModal(ask) != QMessageBox::Yes) return;
+  }
+  QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool SelectDirectory(std::string& dir, unsigned options, int helpContext, QWidget* parent) {
+  Seam& seam = TheSeam();
+  if (!seam.answers.empty()) {
+    seam.offers.push_back({dir, options, helpContext});
+    testing::SelectDirAnswer answer = std::move(seam.answers.front());
+    seam.answers.pop_front();
+    if (!answer.confirmed) return false;
+    dir = std::move(answer.dir);
+    if ((options & sdPerformCreate) != 0) CreateFolder(dir);
+    return true;
+  }
+
+  // Destroyed on every way out, even if the parent has already taken it down with itself.
+  QPointer<TSelectDirDlg> dialog = new TSelectDirDlg(parent);
+  struct Destroy {
+    QPointer<TSelectDirDlg>& d;
+    ~Destroy() { delete d.data(); }
+  } destroy{dialog};
+
+  dialog->SetDirectory(dir);
+  dialog->SetOptions(options);
+  // The layout is in pixels of a 96-dpi screen while fonts follow the screen's logical dpi. With
+  // Qt's own high-dpi scaling the logical dpi stays 96 and Qt scales both; only where fonts are
+  // rendered at another dpi does the layout have to grow with them.
+  const int dpi = dialog->logicalDpiX();
+  if (dpi != kDesignDpi) {
+    dialog->ScaleTo(dpi);
+  } else {
+    dialog->Centre();
+  }
+  dialog->SetHelpContext(helpContext);
+  if (detail::RunModal(*dialog) != QDialog::Accepted || dialog.isNull()) return false;
+  dir = dialog->Directory();
+  if ((options & sdPerformCreate) != 0) CreateFolder(dir);
+  return true;
+}
+
+bool ChooseDirectory(bool flag, std::string& dir) {
+  unsigned options = flag ? (sdAllowCreate | sdPrompt) : sdPrompt;
+  return SelectDirectory(dir, options, 0, QApplication::activeWindow());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void testing::QueueSelectDirAnswer(SelectDirAnswer answer) {
+  TheSeam().answers.push_back(std::move(answer));
+}
+
+void testing::ClearSelectDirAnswers() { TheSeam().answers.clear(); }
+
+std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
+  return std::exchange(TheSeam().offers, {});
+}
+
+}  // namespace mv
