@@ -37,6 +37,10 @@ void ShowBox(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(caption),
                   QString::fromLocal8Bit(text), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
+  // On the monitor the user is looking at, which is where the failed command was started.
+  if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->screen()) {
+    box.setScreen(active->screen());
+  }
   detail::RunModal(box);
 }
 

@@ -77,14 +77,6 @@ class SaveDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void defaultsAreTheWindowsOptions() {
-    mv::TSaveDialog dialog;
-    QCOMPARE(dialog.Options,
-             unsigned{mv::TSaveDialog::ofHideReadOnly | mv::TSaveDialog::ofEnableSizing});
-    QVERIFY((dialog.Options & mv::TSaveDialog::ofOverwritePrompt) == 0);
-    QCOMPARE(dialog.FilterIndex, 1);
-  }
-
   void offersProposedNameAndTheSingleFilter() {
     QTemporaryDir dir;
     const std::string folder = Bytes(dir);

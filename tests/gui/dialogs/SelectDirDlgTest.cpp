@@ -597,13 +597,6 @@ class SelectDirDlgTest : public QObject {
     QCOMPARE(mv::MountOf(mounts, "/var/x"), std::string("/"));
   }
 
-  void fileListIsGrey() {
-    TSelectDirDlg dlg;
-    const QPalette p = dlg.FileList()->palette();
-    QCOMPARE(p.color(QPalette::Active, QPalette::Text),
-             p.color(QPalette::Disabled, QPalette::Text));
-  }
-
   void chooseDirectoryPassesTheProgramsOptions() {
     mv::testing::QueueSelectDirAnswer({true, "/picked"});
     mv::testing::QueueSelectDirAnswer({false, {}});
