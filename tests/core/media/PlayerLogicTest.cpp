@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Dispatcher.h"
+#include "ErrorText.h"
 #include "MPlayer.h"
 #include "SysUtils.h"
 
@@ -339,6 +340,17 @@ TEST_F(PlayerLogic, AutoOpenOpensOnLoad) {
   player->Loaded();
   EXPECT_EQ(Commands(), (Strings{"open"}));
   EXPECT_TRUE(player->Opened());
+}
+
+TEST(ErrorMessageText, DotAfterALastCharacterThatSortsAfterDot) {
+  EXPECT_EQ(ErrorMessageText(text::kNoDeviceOpen), std::string(text::kNoDeviceOpen) + ".");
+  EXPECT_EQ(ErrorMessageText("Resource not found."), "Resource not found.");
+  EXPECT_EQ(ErrorMessageText("stream error"), "stream error.");
+  EXPECT_EQ(ErrorMessageText("a/"), "a/.");  // '/' is just above '.'
+  EXPECT_EQ(ErrorMessageText("a-"), "a-");   // '-' is just below
+  EXPECT_EQ(ErrorMessageText("done!"), "done!");
+  EXPECT_EQ(ErrorMessageText("\xB0\xA1"), "\xB0\xA1.");  // a double-byte character
+  EXPECT_EQ(ErrorMessageText(""), "");
 }
 
 TEST(DeviceTypes, ThirteenTextsInOrder) {

@@ -1,0 +1,106 @@
+// play [--sink NAME] FILE...: plays each file to its end as the window's play button does
+// (Close, FileName, Open, Play), printing "<name>\t<length in ms>" once it is open. A file that
+// cannot be played is reported as the error box would word it, and the next file follows.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "Cli.h"
+#include "Dispatcher.h"
+#include "ErrorText.h"
+#include "MPlayer.h"
+#include "SysUtils.h"
+
+namespace mv::cli {
+
+namespace {
+
+// Playback that makes no progress for this long counts as failed rather than hanging the tool.
+constexpr auto kStallLimit = std::chrono::seconds(10);
+
+void ReportFailure(const std::string& file, const std::string& message) {
+  std::fprintf(stderr, "melvigil-cli: %s: %s\n", EscapeName(file).c_str(),
+               ErrorMessageText(message).c_str());
+}
+
+// Plays one file to its end; false when it could not be played.
+bool PlayToEnd(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::string& file) {
+  bool ended = false;
+  TMPNotifyValues value = nvSuccessful;
+  player.OnNotify = [&](TMediaPlayer& p) {
+    // A notice of an earlier command (the close of the previous file) is not this file's end.
+    if (p.NotifyValue() == nvAborted || p.NotifyValue() == nvSuperseded) return;
+    ended = true;
+    value = p.NotifyValue();
+  };
+  try {
+    player.Close();
+    player.SetFileName(file);
+    player.Open();
+    const std::string line = EscapeName(file) + "\t" + std::to_string(player.Length()) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    player.Play();
+  } catch (const EMCIDeviceError& e) {
+    ReportFailure(file, e.what());
+    return false;
+  }
+
+  std::int32_t lastPosition = -1;
+  auto lastProgress = std::chrono::steady_clock::now();
+  while (!dispatcher.RunUntil([&] { return ended; }, 500)) {
+    const std::int32_t position = player.Position();
+    const auto now = std::chrono::steady_clock::now();
+    if (position != lastPosition) {
+      lastPosition = position;
+      lastProgress = now;
+    } else if (now - lastProgress > kStallLimit) {
+      player.Close();
+      ReportFailure(file, text::kUnknownErrorCode);
+      return false;
+    }
+  }
+  if (value != nvSuccessful) {
+    ReportFailure(file, text::kUnknownErrorCode);
+    return false;
+  }
+  return true;
+}
+
+bool PlayOne(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::string& file) {
+  const bool played = PlayToEnd(player, dispatcher, file);
+  player.OnNotify = nullptr;  // it refers to that call's locals
+  return played;
+}
+
+}  // namespace
+
+int Play(const Args& args) {
+  std::string sink;
+  Args files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--sink") {
+      if (i + 1 >= args.size()) return Usage("--sink needs an element name");
+      sink = args[++i];
+    } else if (arg == "--") {
+      files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Usage("play: unknown option '" + arg + "'");
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.empty()) return Usage("play needs at least one FILE");
+
+  TMediaPlayer::SetDefaultAudioSink(sink);
+  TQueueDispatcher dispatcher;
+  TMediaPlayer player(dispatcher);
+  bool allPlayed = true;
+  for (const std::string& file : files) allPlayed = PlayOne(player, dispatcher, file) && allPlayed;
+  player.Close();
+  return allPlayed ? 0 : 1;
+}
+
+}  // namespace mv::cli
