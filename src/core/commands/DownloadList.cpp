@@ -27,7 +27,7 @@ constexpr std::size_t kMaxBatch = 4096;
 }  // namespace
 
 struct TDownloadList::TMissing {
-  int index;  // where the entry stood when it was copied
+  int index;  // where the entry stands in the checker's copy, which mirrors the list
   std::string entry;
 };
 
@@ -38,15 +38,25 @@ struct TDownloadList::TState {
   bool sweepRunning = false;
   unsigned long sweep = 0;  // number of the current (or last) sweep
   unsigned long sweepsDone = 0;
-  std::vector<std::string> snapshot;
+  unsigned long fullCopies = 0;
+  // The count the list has when nobody but this object changed it, and whether the checker's
+  // copy is known to be out of step (then the next sweep copies the list afresh).
+  std::size_t expected = 0;
+  bool resync = false;
+  std::vector<std::string> snapshot;  // a fresh copy being taken
+  std::vector<int> removed;           // positions removed by the current sweep, descending
 
-  // Shared with the checking thread, under mutex.
+  // Shared with the checking thread, under mutex. The checker's copy equals the list once
+  // pendingRemovals (positions, descending) are taken out of it and pendingAdds appended.
   std::mutex mutex;
   std::condition_variable cv;
   std::atomic<bool> stop = false;
   bool hasJob = false;
+  bool replace = false;  // the job brings a fresh copy in job
   unsigned long jobSweep = 0;
   std::vector<std::string> job;
+  std::vector<std::string> pendingAdds;
+  std::vector<int> pendingRemovals;
   std::thread checker;
 };
 
@@ -59,6 +69,8 @@ TDownloadList::TDownloadList(TListBoxStrings& list, IMainThreadDispatcher& dispa
       listAllFiles_(std::move(listAllFiles)),
       state_(std::make_shared<TState>()) {
   state_->owner = this;
+  state_->expected = static_cast<std::size_t>(list_.Count());
+  state_->resync = state_->expected != 0;
 }
 
 TDownloadList::~TDownloadList() {
@@ -73,6 +85,11 @@ TDownloadList::~TDownloadList() {
 bool TDownloadList::Consider(const std::string& name) {
   if (list_.ContainsNoCase(name) || !FileIsPresent(name)) return false;
   list_.Add(name);
+  ++state_->expected;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->pendingAdds.push_back(name);
+  }
   if (OnAppended) OnAppended(name);
   return true;
 }
@@ -91,12 +108,21 @@ bool TDownloadList::SweepRunning() const { return state_->sweepRunning; }
 
 unsigned long TDownloadList::SweepsDone() const { return state_->sweepsDone; }
 
+unsigned long TDownloadList::FullCopies() const { return state_->fullCopies; }
+
 void TDownloadList::Timer1Timer() {
-  if (state_->sweepRunning) return;
-  state_->sweepRunning = true;
-  ++state_->sweep;
-  state_->snapshot.clear();
-  SnapshotSlice(state_->sweep, 0);
+  TState& s = *state_;
+  if (s.sweepRunning) return;
+  s.sweepRunning = true;
+  ++s.sweep;
+  s.removed.clear();
+  if (s.resync || static_cast<std::size_t>(list_.Count()) != s.expected) {
+    s.snapshot.clear();
+    ++s.fullCopies;
+    SnapshotSlice(s.sweep, 0);
+  } else {
+    HandOver(s.sweep, false);
+  }
 }
 
 void TDownloadList::SnapshotSlice(unsigned long sweep, std::size_t from) {
@@ -104,8 +130,7 @@ void TDownloadList::SnapshotSlice(unsigned long sweep, std::size_t from) {
   const auto deadline = Clock::now() + kSliceBudget;
   std::size_t i = from;
   for (;;) {
-    const int count = list_.Count();
-    if (i >= static_cast<std::size_t>(count)) break;
+    if (i >= static_cast<std::size_t>(list_.Count())) break;
     s.snapshot.push_back(list_.Get(static_cast<int>(i)));
     ++i;
     if ((i & 255) == 0 && Clock::now() >= deadline) {
@@ -116,43 +141,68 @@ void TDownloadList::SnapshotSlice(unsigned long sweep, std::size_t from) {
       return;
     }
   }
-  if (s.snapshot.empty()) {
-    s.sweepRunning = false;
-    ++s.sweepsDone;
-    return;
-  }
+  // The copy ends at the list's end with no task in between: it holds every entry.
+  s.expected = s.snapshot.size();
+  s.resync = false;
+  HandOver(sweep, true);
+}
+
+void TDownloadList::HandOver(unsigned long sweep, bool replace) {
+  TState& s = *state_;
   {
     std::lock_guard lock(s.mutex);
-    s.job = std::move(s.snapshot);
+    if (replace) {
+      s.job = std::move(s.snapshot);
+      s.pendingAdds.clear();
+      s.pendingRemovals.clear();
+    }
+    s.replace = replace;
     s.jobSweep = sweep;
     s.hasJob = true;
   }
   s.snapshot = {};
   if (!s.checker.joinable()) {
-    // The checker only reads its copy of the entries and asks the file system; the list stays
-    // on the main thread.
+    // The checker only reads its own copy of the entries and asks the file system; the list
+    // stays on the main thread.
     std::weak_ptr<TState> weak = state_;
     TState* raw = &s;
     IMainThreadDispatcher* dispatcher = &dispatcher_;
     s.checker = std::thread([raw, weak, dispatcher] {
+      std::vector<std::string> mirror;
       for (;;) {
-        std::vector<std::string> entries;
         unsigned long jobSweep = 0;
         {
           std::unique_lock lock(raw->mutex);
           raw->cv.wait(lock, [raw] { return raw->stop || raw->hasJob; });
           if (raw->stop) return;
-          entries = std::move(raw->job);
-          raw->job = {};
           raw->hasJob = false;
           jobSweep = raw->jobSweep;
+          if (raw->replace) {
+            mirror = std::move(raw->job);
+            raw->job = {};
+          } else {
+            // Removals first: the positions are those of the list before this sweep's
+            // appends, which all went to its end.
+            std::vector<int>& gone = raw->pendingRemovals;
+            std::size_t write = 0, next = gone.size();  // gone is descending: walk it back
+            for (std::size_t read = 0; read < mirror.size(); ++read) {
+              if (next > 0 && static_cast<std::size_t>(gone[next - 1]) == read) {
+                --next;
+                continue;
+              }
+              if (write != read) mirror[write] = std::move(mirror[read]);
+              ++write;
+            }
+            mirror.resize(write);
+          }
+          raw->pendingRemovals.clear();
+          for (std::string& e : raw->pendingAdds) mirror.push_back(std::move(e));
+          raw->pendingAdds.clear();
         }
         auto missing = std::make_shared<std::vector<TMissing>>();
-        for (std::size_t k = 0; k < entries.size(); ++k) {
+        for (std::size_t k = 0; k < mirror.size(); ++k) {
           if (raw->stop.load(std::memory_order_relaxed)) return;
-          if (!FileIsPresent(entries[k])) {
-            missing->push_back({static_cast<int>(k), std::move(entries[k])});
-          }
+          if (!FileIsPresent(mirror[k])) missing->push_back({static_cast<int>(k), mirror[k]});
         }
         dispatcher->Post([weak, jobSweep, missing] {
           if (auto st = weak.lock(); st && st->sweep == jobSweep) {
@@ -173,7 +223,7 @@ void TDownloadList::RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector
   std::vector<int> indices;
   std::vector<std::string> removed;
   // From the last candidate to the first, so the indices come out highest first and a deletion
-  // never moves an entry still to be deleted in this batch.
+  // never moves an entry still to be deleted, in this batch or a later one.
   while (remaining > 0 && indices.size() < kMaxBatch) {
     TMissing& m = missing[remaining - 1];
     --remaining;
@@ -183,7 +233,9 @@ void TDownloadList::RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector
       if (m.index < count && list_.Get(m.index) == m.entry) {
         at = m.index;
       } else {
-        // The list was changed by someone else meanwhile: entries only move towards the front.
+        // The list was changed by someone else meanwhile; entries only move towards the front.
+        // The checker's copy is out of step from now on.
+        s.resync = true;
         for (int k = std::min(m.index, count - 1); k >= 0; --k) {
           if (list_.Get(k) == m.entry) {
             at = k;
@@ -194,10 +246,12 @@ void TDownloadList::RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector
       if (at >= 0 && (indices.empty() || at < indices.back())) {
         indices.push_back(at);
         removed.push_back(std::move(m.entry));
+        if (at == m.index) s.removed.push_back(at);
       }
     }
     if ((remaining & 31) == 0 && Clock::now() >= deadline) break;
   }
+  s.expected -= std::min(s.expected, indices.size());
   if (!indices.empty()) list_.DeleteMany(std::move(indices));
   if (OnRemoved) {
     for (const std::string& entry : removed) OnRemoved(entry);
@@ -211,6 +265,11 @@ void TDownloadList::RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector
     });
     return;
   }
+  if (!s.resync) {
+    std::lock_guard lock(s.mutex);
+    s.pendingRemovals = std::move(s.removed);
+  }
+  s.removed = {};
   s.sweepRunning = false;
   ++s.sweepsDone;
 }

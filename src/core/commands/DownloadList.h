@@ -42,17 +42,21 @@ class TDownloadList {
                                 const std::string& FileName2);
 
   // The once-a-second tick. Starts a sweep unless one is still running (then it does nothing).
-  // A sweep copies the entries (in slices of a few milliseconds, each a task of its own on the
-  // dispatcher), checks them on the worker thread, then removes - on the main thread, last to
+  // The checking thread keeps its own copy of the entries, fed with the entries appended here
+  // and the sweep's removals, and checks every one; then the main thread removes - last to
   // first, in batches - the entries found missing that are still missing when re-checked and
-  // still in the list. The window thread's share of a sweep stays within a few milliseconds per
-  // task even with 100,000 entries.
+  // still in the list. So a tick costs the main thread next to nothing until files go. When
+  // the list was changed by someone else (its count differs from what this object expects, or
+  // an entry was not where it should be), the next sweep first copies the list afresh, in
+  // slices of a few milliseconds, each a task of its own on the dispatcher.
   void Timer1Timer();
 
   // True from a Timer1Timer that started a sweep until its last removal batch has run.
   bool SweepRunning() const;
   // Counts finished sweeps (for tests and benchmarks: "one full sweep has happened since").
   unsigned long SweepsDone() const;
+  // Counts the sweeps that had to copy the list afresh (diagnostics).
+  unsigned long FullCopies() const;
 
   // Called on the main thread after an entry is appended / after the sweep removed it.
   TEntryEvent OnAppended;
@@ -63,6 +67,7 @@ class TDownloadList {
   struct TMissing;
   bool Consider(const std::string& name);
   void SnapshotSlice(unsigned long sweep, std::size_t from);
+  void HandOver(unsigned long sweep, bool replace);
   void RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector<TMissing>> missing,
                    std::size_t remaining);
 

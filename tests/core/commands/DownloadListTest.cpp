@@ -225,6 +225,46 @@ TEST_F(DownloadListTest, EntriesMovedByOthersDuringTheSweepAreStillFound) {
   EXPECT_EQ(removed, std::vector<std::string>{c});
 }
 
+TEST_F(DownloadListTest, ManySweepsWithAppendsAndRemovalsInBetweenStayExact) {
+  // The checker's own copy of the entries must follow every append and removal: any drift
+  // shows as an entry whose file has gone but that stays listed.
+  std::vector<std::string> alive;
+  unsigned seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  int made = 0;
+  for (int round = 0; round < 8; ++round) {
+    for (int k = 0; k < 300; ++k) {
+      const std::string name = dir / ("f" + std::to_string(made++) + ".mp3");
+      WriteFile(name, "x");
+      Added(name);
+      alive.push_back(name);
+    }
+    for (std::size_t k = 0; k < alive.size();) {
+      if (next() % 3 == 0) {
+        ::unlink(alive[k].c_str());
+        alive.erase(alive.begin() + static_cast<long>(k));
+      } else {
+        ++k;
+      }
+    }
+    Sweep();
+    ASSERT_EQ(Entries(), alive) << "round " << round;
+  }
+  EXPECT_EQ(downloads->FullCopies(), 0u);
+
+  // An entry added behind the download list's back makes the next sweep copy the list.
+  WriteFile(dir / "direct.mp3", "x");
+  list.Add(dir / "direct.mp3");
+  Sweep();
+  EXPECT_EQ(downloads->FullCopies(), 1u);
+  ::unlink((dir / "direct.mp3").c_str());
+  ::unlink(alive.front().c_str());
+  Sweep();
+  alive.erase(alive.begin());
+  EXPECT_EQ(Entries(), alive);
+  EXPECT_EQ(downloads->FullCopies(), 1u);
+}
+
 TEST_F(DownloadListTest, DestroyedWhileASweepIsUnderWay) {
   for (int i = 0; i < 5000; ++i) list.Add(dir / ("gone" + std::to_string(i) + ".mp3"));
   downloads->Timer1Timer();
