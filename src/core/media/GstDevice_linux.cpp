@@ -506,3 +506,14 @@ std::unique_ptr<IMediaDevice> CreateMediaDevice(const TDeviceOptions& options) {
 }
 
 }  // namespace mv
+
+#if defined(__SANITIZE_ADDRESS__)
+// GLib's library constructor allocates the first block of its quark table, and GLib leaves the
+// block behind on purpose once the table grows (other threads may still read it). Every program
+// that loads GStreamer would otherwise fail its leak check at exit. Only allocations made while
+// libraries are being loaded are excused, which needs full stacks: GLib has no frame pointers.
+extern "C" const char* __lsan_default_suppressions() { return "leak:_dl_init\n"; }
+extern "C" const char* __lsan_default_options() {
+  return "fast_unwind_on_malloc=0:print_suppressions=0";
+}
+#endif
