@@ -4,6 +4,7 @@
 // posts to the window thread.
 
 #include <gst/gst.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -193,6 +194,16 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   // The device plays files only; a device chosen by type alone has nothing to play.
   if (!request.deviceType.empty()) return kDevErrUnsupported;
 
+  // Opening a named pipe for reading blocks until some writer appears, inside the state change
+  // and beyond any bound of ours: refuse it with GStreamer's own text for an unreadable source.
+  struct stat st {};
+  if (::stat(request.element.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+    gchar* message = gst_error_get_message(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ);
+    openError_ = ToLocaleText(message);
+    g_free(message);
+    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+  }
+
   // The name is bytes in the locale's encoding; the URI carries them escaped, unchanged.
   GError* error = nullptr;
   gchar* uri = gst_filename_to_uri(request.element.c_str(), &error);
@@ -260,6 +271,9 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   if (++lastId_ == 0) ++lastId_;
   id_ = lastId_;
   if (wait) {
+    // ASYNC_DONE is posted while the state change completes; let it finish before asking.
+    gst_element_get_state(pipeline_, nullptr, nullptr,
+                          static_cast<GstClockTime>(kStateTimeout.count()) * GST_MSECOND);
     lastLength_ = Length();
     if (notify) notify(nvSuccessful);
   }

@@ -2,6 +2,7 @@
 // The clips come from tests/data/make-audio.sh (0.3 s each; long.wav 10 s).
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -136,6 +137,18 @@ TEST_F(GstPlayer, UnplayableFilesRaiseTheBackendsText) {
   EXPECT_NE(empty, missing);
   EXPECT_FALSE(player->Opened());
   EXPECT_NE(player->Error(), 0);
+}
+
+TEST_F(GstPlayer, NamedPipeIsRefusedWithoutBlocking) {
+  test::TTempDir dir;
+  const std::string fifo = dir / "pipe.mp3";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = Clock::now();
+  const std::string message = OpenError(fifo);  // no writer ever comes
+  EXPECT_LT(MsSince(start), 1000);
+  EXPECT_NE(message, "(nothing raised)");
+  EXPECT_NE(message, text::kUnknownErrorCode);
+  EXPECT_FALSE(message.empty());
 }
 
 TEST_F(GstPlayer, FailedOpenHasClosedThePreviousDevice) {
