@@ -1,0 +1,20 @@
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "DirectoryChangeSource_windows.h"
+#include "FileSystemWatcher.h"
+#include "WatcherPlatform.h"
+
+namespace mv {
+
+std::string DefaultWatchedDir() { return "C:\\"; }
+
+// On Windows every value names what the system says it names.
+std::string PlatformWatchedDir(std::string_view value) { return std::string(value); }
+
+std::unique_ptr<IChangeSource> CreatePlatformChangeSource() {
+  return std::make_unique<TDirectoryChangeSource>();
+}
+
+}  // namespace mv
