@@ -3,11 +3,16 @@
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSize>
 #include <QString>
+#include <QStyleOptionViewItem>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
 
 #include "Guarded.h"
@@ -97,16 +102,21 @@ void TListBoxModel::SetRowHeight(int height) {
 
 // --- the view -----------------------------------------------------------------------------
 
-TListBox::TListBox(QWidget* parent) : QListView(parent), model_(new TListBoxModel(this)) {
+TListBox::TListBox(QWidget* parent) : QAbstractItemView(parent), model_(new TListBoxModel(this)) {
   setModel(model_);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  setUniformItemSizes(true);
-  setViewMode(QListView::ListMode);
-  setFlow(QListView::TopToBottom);
-  setWrapping(false);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setTextElideMode(Qt::ElideNone);
+  // A change of the count moves the scroll range and repaints only the rows on screen that it
+  // touched: appending below the visible rows repaints nothing but the scroll bar.
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
+          Guarded([this](const QModelIndex&, int first, int) { RowsChangedFrom(first); }));
+  connect(model_, &QAbstractItemModel::rowsRemoved, this,
+          Guarded([this](const QModelIndex&, int first, int) { RowsChangedFrom(first); }));
+  connect(model_, &QAbstractItemModel::modelReset, this, Guarded([this] { CountChanged(); }));
 }
 
 TListBox::~TListBox() = default;
@@ -224,13 +234,194 @@ bool TListBox::Selected(int index) const {
 bool TListBox::ContainsNoCase(std::string_view text) const { return model_->ContainsNoCase(text); }
 
 void TListBox::SetItemHeight(int height) {
-  model_->SetRowHeight(height);
-  scheduleDelayedItemsLayout();
+  model_->SetRowHeight(std::max(1, height));
+  CountChanged();
+}
+
+// --- geometry: row r lies at (r - TopIndex()) * RowHeight() in the viewport ---------------------
+
+int TListBox::RowHeight() const { return model_->RowHeight(); }
+
+int TListBox::FullRows() const { return std::max(1, viewport()->height() / RowHeight()); }
+
+int TListBox::VisibleRows() const { return viewport()->height() / RowHeight() + 1; }
+
+int TListBox::TopIndex() const { return verticalScrollBar()->value(); }
+
+void TListBox::CountChanged() {
+  updateGeometries();
+  viewport()->update();
+}
+
+void TListBox::RowsChangedFrom(int first) {
+  const int top = TopIndex();
+  updateGeometries();
+  if (TopIndex() != top || first < top) {
+    // The scroll position moved or rows above the view came or went: everything shifts.
+    viewport()->update();
+    return;
+  }
+  const int y = (first - top) * RowHeight();
+  if (y < viewport()->height()) {
+    viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
+  }
+}
+
+QRect TListBox::visualRect(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != model_) return {};
+  return QRect(0, (index.row() - TopIndex()) * RowHeight(), viewport()->width(), RowHeight());
+}
+
+void TListBox::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (!index.isValid()) return;
+  updateGeometries();
+  const int row = index.row();
+  const int top = TopIndex();
+  const int full = FullRows();
+  int newTop = top;
+  switch (hint) {
+    case PositionAtTop:
+      newTop = row;
+      break;
+    case PositionAtBottom:
+      newTop = row - full + 1;
+      break;
+    case PositionAtCenter:
+      newTop = row - full / 2;
+      break;
+    case EnsureVisible:
+      if (row < top) {
+        newTop = row;
+      } else if (row >= top + full) {
+        newTop = row - full + 1;
+      }
+      break;
+  }
+  verticalScrollBar()->setValue(newTop);
+}
+
+QModelIndex TListBox::indexAt(const QPoint& point) const {
+  if (point.y() < 0 || point.x() < 0 || point.x() >= viewport()->width()) return {};
+  const long long row = TopIndex() + point.y() / RowHeight();
+  if (row >= Count()) return {};
+  return model_->index(static_cast<int>(row));
+}
+
+QModelIndex TListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers) {
+  const int count = Count();
+  if (count == 0) return {};
+  const QModelIndex current = currentIndex();
+  if (!current.isValid()) return model_->index(0);
+  long long row = current.row();
+  switch (cursorAction) {
+    case MoveUp:
+    case MovePrevious:
+      --row;
+      break;
+    case MoveDown:
+    case MoveNext:
+      ++row;
+      break;
+    case MovePageUp:
+      row -= FullRows();
+      break;
+    case MovePageDown:
+      row += FullRows();
+      break;
+    case MoveHome:
+      row = 0;
+      break;
+    case MoveEnd:
+      row = count - 1;
+      break;
+    case MoveLeft:
+    case MoveRight:
+      break;
+  }
+  return model_->index(static_cast<int>(std::clamp<long long>(row, 0, count - 1)));
+}
+
+int TListBox::horizontalOffset() const { return 0; }
+
+int TListBox::verticalOffset() const { return TopIndex() * RowHeight(); }
+
+bool TListBox::isIndexHidden(const QModelIndex&) const { return false; }
+
+void TListBox::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+  // rect is in viewport coordinates; the rows it touches, within the list.
+  const QRect r = rect.normalized();
+  const int count = Count();
+  const long long first =
+      std::max<long long>(0, TopIndex() + std::floor(double(r.top()) / RowHeight()));
+  const long long last =
+      std::min<long long>(count - 1, TopIndex() + std::floor(double(r.bottom()) / RowHeight()));
+  QItemSelection selection;
+  if (count > 0 && first <= last && r.right() >= 0 && r.left() < viewport()->width()) {
+    selection.select(model_->index(static_cast<int>(first)), model_->index(static_cast<int>(last)));
+  }
+  selectionModel()->select(selection, command);
+}
+
+QRegion TListBox::visualRegionForSelection(const QItemSelection& selection) const {
+  // Only what is on screen matters, however large the selection.
+  const int top = TopIndex();
+  const int bottom = top + VisibleRows() - 1;
+  QRegion region;
+  for (const QItemSelectionRange& range : selection) {
+    const int first = std::max(range.top(), top);
+    const int last = std::min(range.bottom(), bottom);
+    if (first > last) continue;
+    region += QRect(0, (first - top) * RowHeight(), viewport()->width(),
+                    (last - first + 1) * RowHeight());
+  }
+  return region;
+}
+
+void TListBox::updateGeometries() {
+  QScrollBar* bar = verticalScrollBar();
+  const int full = FullRows();
+  bar->setSingleStep(1);
+  bar->setPageStep(full);
+  bar->setRange(0, std::max(0, Count() - full));
+  QAbstractItemView::updateGeometries();
+}
+
+void TListBox::scrollContentsBy(int, int) { viewport()->update(); }
+
+void TListBox::resizeEvent(QResizeEvent* event) {
+  RunGuarded([&] {
+    QAbstractItemView::resizeEvent(event);
+    updateGeometries();
+  });
+}
+
+void TListBox::paintEvent(QPaintEvent* event) {
+  RunGuarded([&] {
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const bool active = isActiveWindow();
+    const QModelIndex current = currentIndex();
+    const int top = TopIndex();
+    const int first = top + std::max(0, event->rect().top() / RowHeight());
+    const int last = std::min(Count() - 1, top + event->rect().bottom() / RowHeight());
+    for (int row = first; row <= last; ++row) {
+      const QModelIndex index = model_->index(row);
+      QStyleOptionViewItem rowOption = option;
+      rowOption.rect = visualRect(index);
+      rowOption.state |= QStyle::State_Enabled;
+      if (active) rowOption.state |= QStyle::State_Active;
+      if (selectionModel()->isSelected(index)) rowOption.state |= QStyle::State_Selected;
+      if (index == current && hasFocus()) rowOption.state |= QStyle::State_HasFocus;
+      rowOption.palette.setCurrentColorGroup(active ? QPalette::Active : QPalette::Inactive);
+      itemDelegateForIndex(index)->paint(&painter, rowOption, index);
+    }
+  });
 }
 
 void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   RunGuarded([&] {
-    QListView::mouseDoubleClickEvent(event);
+    QAbstractItemView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && OnDblClick) OnDblClick();
   });
 }

@@ -1,11 +1,13 @@
 #pragma once
-// ListBox1: the window's list of downloaded files. A list view over a model that keeps the
-// entries as narrow byte strings (only their display is decoded), multi-select, unsorted, rows
-// 16 pixels high. It is the commands' TListBoxStrings; with 100,000 entries an event costs no
-// more than with an empty list (the duplicate test goes through a hash of the folded names).
+// ListBox1: the window's list of downloaded files. A view over a model that keeps the entries
+// as narrow byte strings (only their display is decoded), multi-select, unsorted, rows of one
+// fixed height. It is the commands' TListBoxStrings. With 100,000 entries an event costs no more
+// than with a short list: the duplicate test goes through a hash of the folded names, and the
+// view places rows by arithmetic (row * height), so appending or removing never lays out the
+// whole list again, as QListView does.
 
+#include <QAbstractItemView>
 #include <QAbstractListModel>
-#include <QListView>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -42,7 +44,7 @@ class TListBoxModel final : public QAbstractListModel {
   int rowHeight_ = 16;
 };
 
-class TListBox : public QListView, public TListBoxStrings {
+class TListBox : public QAbstractItemView, public TListBoxStrings {
   Q_OBJECT
 
  public:
@@ -69,10 +71,36 @@ class TListBox : public QListView, public TListBoxStrings {
   // A double click anywhere in the list, as the list box reports it.
   std::function<void()> OnDblClick;
 
+  // The row shown at the top.
+  int TopIndex() const;
+
+  // QAbstractItemView
+  QRect visualRect(const QModelIndex& index) const override;
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+  QModelIndex indexAt(const QPoint& point) const override;
+
  protected:
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+  int horizontalOffset() const override;
+  int verticalOffset() const override;
+  bool isIndexHidden(const QModelIndex& index) const override;
+  void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+  QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+  void updateGeometries() override;
+  void scrollContentsBy(int dx, int dy) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  int RowHeight() const;
+  // Rows that fit in the viewport entirely (at least 1), and those touched by it.
+  int FullRows() const;
+  int VisibleRows() const;
+  void CountChanged();
+  // Rows from first on were inserted or removed.
+  void RowsChangedFrom(int first);
+
   // Removal by a reset, with the selection and the caret carried over to the surviving rows.
   void DeleteByReset(const std::vector<int>& indicesDescending);
 

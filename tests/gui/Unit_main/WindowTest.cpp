@@ -161,7 +161,6 @@ class WindowTest : public QObject {
     QCOMPARE(form->Panel1->lineWidth(), 1);
     QCOMPARE(form->Panel2->frameShape(), QFrame::NoFrame);
     QCOMPARE(form->ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(form->ListBox1->uniformItemSizes());
     QCOMPARE(form->ListBox1->ItemHeight(), 16);
     QVERIFY(!form->CheckBox1->isChecked());
     form->show();
