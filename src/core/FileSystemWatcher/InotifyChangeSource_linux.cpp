@@ -210,6 +210,7 @@ void TInotifyChangeSource::Close() {
   rootWd_ = -1;
   std::unordered_map<int, TNode>().swap(nodes_);
   std::unordered_map<std::string, std::uint64_t>().swap(scanned_);
+  std::unordered_map<std::string, std::uint64_t>().swap(vanished_);
   std::unordered_set<int>().swap(walkVisited_);
   std::unordered_set<std::string>().swap(pseudoMounts_);
   std::vector<char>().swap(buffer_);
@@ -360,7 +361,14 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
     const std::string path = isRoot ? root_ : root_ + dir.rel;
     const int dfd = open(
         path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
-    if (dfd < 0) continue;
+    if (dfd < 0) {
+      // A new directory renamed before it could be listed: its rename, still queued, must
+      // list it at its new place.
+      if (mode == TWalk::Report && dir.parentWd >= 0 && errno == ENOENT) {
+        vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
+      }
+      continue;
+    }
     if (IsPseudoFs(dfd, path)) {
       close(dfd);
       continue;
@@ -492,7 +500,10 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
     if (!ReadOnce(events, drained, overflow)) {
       lastReadDrained_ = drained;
       // The queue is empty: every event about a name listed by a scan has been seen.
-      if (drained) scanned_.clear();
+      if (drained) {
+        scanned_.clear();
+        vanished_.clear();
+      }
       return;
     }
     ++readIndex_;
@@ -507,12 +518,14 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
     lastReadDrained_ = drained;
     Process(events, sink);
     if (drained) {
-      for (auto it = scanned_.begin(); it != scanned_.end();) {
-        it = it->second < readIndex_ ? scanned_.erase(it) : std::next(it);
+      for (auto* names : {&scanned_, &vanished_}) {
+        for (auto it = names->begin(); it != names->end();) {
+          it = it->second < readIndex_ ? names->erase(it) : std::next(it);
+        }
       }
     }
     if (sink.Interrupted()) return;
-    if (drained && scanned_.empty()) return;
+    if (drained && scanned_.empty() && vanished_.empty()) return;
   }
 }
 
@@ -566,8 +579,10 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
           if (child >= 0) {
             Link(child, t.wd, t.name);  // the whole subtree follows
           } else {
-            std::string newRel = toDir + t.name;
-            Walk(TPending{t.wd, t.name, std::move(newRel)}, TWalk::Arm, sink);
+            // Not watched yet: new and renamed before its listing (report what is in it), or
+            // left unwatched by the watch limit (watch what can be watched now).
+            const bool fresh = vanished_.erase(ScanKey(e.wd, e.name)) != 0;
+            Walk(TPending{t.wd, t.name, toDir + t.name}, fresh ? TWalk::Report : TWalk::Arm, sink);
           }
         }
       } else {
@@ -630,7 +645,7 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
           std::chrono::duration_cast<std::chrono::milliseconds>(rescanDue_ - TClock::now());
       timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()) + 1);
     }
-    if (!scanned_.empty()) timeout = 0;  // look for the empty queue at once
+    if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
   }
   if (poll(fds, count, timeout) < 0 && errno != EINTR) return;
   if (fds[0].revents & POLLIN) {
@@ -638,7 +653,7 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
     [[maybe_unused]] ssize_t n = read(wakeFd_, &value, sizeof value);
   }
   if (fd_ < 0 || sink.Interrupted()) return;
-  if ((fds[1].revents & POLLIN) || !scanned_.empty()) ReadEvents(sink);
+  if ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty()) ReadEvents(sink);
   if (rescanPending_ && !sink.Interrupted()) {
     const auto now = TClock::now();
     // Rescan once the queue has been emptied, so that the rescan follows what it missed; a

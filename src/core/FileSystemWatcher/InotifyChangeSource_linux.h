@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -38,7 +39,7 @@ class TInotifyChangeSource final : public IChangeSource {
 
   // For tests and benchmarks: watches placed now, and overflow rescans done so far.
   std::size_t WatchCount() const { return nodes_.size(); }
-  std::uint64_t RescanCount() const { return rescans_; }
+  std::uint64_t RescanCount() const { return rescans_.load(); }
 
  private:
   using TClock = std::chrono::steady_clock;
@@ -109,6 +110,8 @@ class TInotifyChangeSource final : public IChangeSource {
   // Names listed by a scan, with the index of the read after which they were listed: their
   // creation events may still be queued. Forgotten once a read has found the queue empty.
   std::unordered_map<std::string, std::uint64_t> scanned_;
+  // New directories that were gone when their scan came, kept the same way.
+  std::unordered_map<std::string, std::uint64_t> vanished_;
   std::uint64_t readIndex_ = 0;
 
   // Overflow recovery.
@@ -121,7 +124,7 @@ class TInotifyChangeSource final : public IChangeSource {
   TClock::time_point overflowSeen_{};
   TClock::time_point lastRescanEnd_{};
   std::chrono::milliseconds backoff_{0};
-  std::uint64_t rescans_ = 0;
+  std::atomic<std::uint64_t> rescans_{0};
 };
 
 }  // namespace mv
