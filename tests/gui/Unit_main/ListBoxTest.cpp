@@ -2,6 +2,7 @@
 // entries, and batch removal that leaves the same list, selection and caret as single removals.
 
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <random>
@@ -193,6 +194,68 @@ class ListBoxTest : public QObject {
     QCOMPARE(SelectedRows(list), (std::vector<int>{1, 2, 3, 5}));
     QCOMPARE(list.SelCount(), 4);
     QCOMPARE(list.ItemIndex(), 5);
+  }
+
+  void keyboardMovesTheCaretAndExtendsTheSelection() {
+    TListBox list;
+    list.resize(300, 10 * 16 + 2 * list.frameWidth());
+    Fill(list, 50);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.setFocus();
+    list.SetItemIndex(0);
+    QTest::keyClick(list.viewport(), Qt::Key_Down);
+    QCOMPARE(list.ItemIndex(), 1);
+    QTest::keyClick(list.viewport(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(list.viewport(), Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(list.ItemIndex(), 3);
+    QCOMPARE(SelectedRows(list), (std::vector<int>{1, 2, 3}));
+    // A page is the rows that fit entirely.
+    QTest::keyClick(list.viewport(), Qt::Key_PageDown);
+    QCOMPARE(list.ItemIndex(), 13);
+    QTest::keyClick(list.viewport(), Qt::Key_End);
+    QCOMPARE(list.ItemIndex(), 49);
+    // The caret's row was scrolled into view, at the bottom.
+    QCOMPARE(list.TopIndex(), 40);
+    QCOMPARE(list.indexAt(QPoint(5, 9 * 16 + 3)).row(), 49);
+    QTest::keyClick(list.viewport(), Qt::Key_Up);
+    QTest::keyClick(list.viewport(), Qt::Key_Home);
+    QCOMPARE(list.ItemIndex(), 0);
+    QCOMPARE(list.TopIndex(), 0);
+  }
+
+  void rowsFollowTheScrollPosition() {
+    TListBox list;
+    list.resize(300, 10 * 16 + 2 * list.frameWidth());
+    Fill(list, 100);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(list.verticalScrollBar()->maximum(), 90);
+    list.verticalScrollBar()->setValue(25);
+    QCOMPARE(list.TopIndex(), 25);
+    QCOMPARE(list.visualRect(list.model()->index(25, 0)).top(), 0);
+    QCOMPARE(list.visualRect(list.model()->index(27, 0)).top(), 32);
+    QCOMPARE(list.indexAt(QPoint(5, 33)).row(), 27);
+    list.scrollTo(list.model()->index(99, 0));
+    QCOMPARE(list.TopIndex(), 90);
+    QCOMPARE(list.indexAt(QPoint(5, 9 * 16 + 1)).row(), 99);
+    // Removing from the end pulls the view back so that it stays full.
+    list.DeleteMany({99, 98, 97});
+    QCOMPARE(list.verticalScrollBar()->maximum(), 87);
+    QCOMPARE(list.TopIndex(), 87);
+    QCOMPARE(list.indexAt(QPoint(5, 9 * 16 + 1)).row(), 96);
+  }
+
+  void belowTheEntriesIsNoEntry() {
+    TListBox list;
+    list.resize(300, 10 * 16 + 2 * list.frameWidth());
+    Fill(list, 5);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(list.indexAt(QPoint(5, 4 * 16 + 1)).row(), 4);
+    QVERIFY(!list.indexAt(QPoint(5, 5 * 16 + 1)).isValid());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5 * 16 + 1));
+    QCOMPARE(list.SelCount(), 0);
   }
 
   void doubleClickReportsOnce() {
