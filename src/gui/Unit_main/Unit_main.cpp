@@ -151,12 +151,10 @@ void TForm_main::CreateControls() {
   Label1 = MakeLabel(Panel2, "Label1", 9, 51, 64, 16, "监视音乐");
   Edit1 = Make<QLineEdit>(Panel2, "Edit1", 94, 47, 159, 24);
   Edit1->setText(QStringLiteral("*.wav;*.mp3;*.wma"));
-  Label1->setBuddy(Edit1);
 
   Label2 = MakeLabel(Panel2, "Label2", 271, 51, 64, 16, "监视磁盘");
   Edit2 = Make<QLineEdit>(Panel2, "Edit2", 345, 47, 108, 24);
   Edit2->setText(FromBytes(DefaultWatchedDir()));
-  Label2->setBuddy(Edit2);
 
   CheckBox1 = Make<QCheckBox>(Panel2, "CheckBox1", 473, 46, 173, 32);
   CheckBox1->setText(QString::fromUtf8("监视所有创建文件"));
