@@ -2,8 +2,6 @@
 // Watches DIR with its subdirectories for file-name changes and prints
 // "+\t<entry>" when an entry is appended and "-\t<entry>" when the
 // once-a-second sweep removes one, until SIGINT or SIGTERM.
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -19,6 +17,7 @@
 #include "DownloadList.h"
 #include "FileSystemWatcher.h"
 #include "MemoryListItems.h"
+#include "StopSignal.h"
 #include "WatchControl.h"
 
 namespace mv::cli {
@@ -67,13 +66,8 @@ int List(const Args& args) {
     return 1;
   }
 
-  // SIGINT and SIGTERM are taken by the helper thread alone: block them before
-  // any thread starts, so every thread inherits the mask.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // The stop request is taken by the helper thread alone: caught before any thread starts.
+  CatchStopSignals();
 
   TQueueDispatcher dispatcher;
   TMemoryListItems list;
@@ -115,10 +109,8 @@ int List(const Args& args) {
         continue;
       }
       const auto wait = std::min<Clock::duration>(next - now, std::chrono::milliseconds(100));
-      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-      timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-      const int sig = sigtimedwait(&signals, nullptr, &ts);
-      if (sig > 0) {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wait).count();
+      if (WaitForStop(static_cast<int>(ms) + 1)) {
         dispatcher.Quit();
         return;
       }

@@ -1,10 +1,8 @@
 // melvigil-cli watch DIR [--no-subtree] [--filter KIND[,KIND...]]
 // Runs the window's watcher component without the window: one line per event on stdout
 // (operation, first name, second name, separated by tabs), flushed after each batch; "ready"
-// on stderr once the watches are placed; notices on stderr. SIGINT and SIGTERM end it.
-
-#include <pthread.h>
-#include <signal.h>
+// on stderr once the watches are placed; notices on stderr. SIGINT and SIGTERM (Ctrl+C on Windows)
+// end it.
 
 #include <cstdio>
 #include <string>
@@ -15,6 +13,7 @@
 #include "Cli.h"
 #include "Dispatcher.h"
 #include "FileSystemWatcher.h"
+#include "StopSignal.h"
 
 namespace mv::cli {
 
@@ -119,18 +118,13 @@ int Watch(const Args& args) {
   }
   if (!haveDir || dir.empty()) return Usage("watch: no DIR given");
 
-  // The signals go to one thread that waits for them; the watcher's workers never see them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // The stop request goes to one thread that waits for it; the watcher's workers never see it.
+  CatchStopSignals();
 
   TQueueDispatcher loop;
   TFlushingDispatcher mainThread(loop);
-  std::thread signalWaiter([&loop, stopSignals] {
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
+  std::thread signalWaiter([&loop] {
+    WaitForStop(-1);
     loop.Quit();
   });
 

@@ -1,0 +1,15 @@
+#pragma once
+// How a subcommand that runs until stopped learns that it should end: SIGINT or SIGTERM on
+// Linux; Ctrl+C, Ctrl+Break or the console closing on Windows.
+
+namespace mv::cli {
+
+// Call on the main thread before any other thread starts: on Linux the signals are then
+// blocked in every thread, so that only WaitForStop receives them.
+void CatchStopSignals();
+
+// Waits for a stop request, at most timeoutMs milliseconds (-1: no limit); true when one
+// came. A request is consumed by the wait that sees it.
+bool WaitForStop(int timeoutMs);
+
+}  // namespace mv::cli
