@@ -1,0 +1,3 @@
+# Watcher benchmark helper; run it through watch_bench.sh (see there), beside melvigil-cli.
+add_executable(watch_bench ${CMAKE_CURRENT_LIST_DIR}/watch_bench.cpp)
+target_link_libraries(watch_bench PRIVATE melvigil_watcher melvigil_settings)
