@@ -41,6 +41,9 @@ int Usage(const std::string& message) {
 }  // namespace mv::cli
 
 int main(int argc, char** argv) {
+  // Messages such as "ready" are read by other programs while this one runs: unbuffered, as
+  // C promises on Linux but the Windows runtime does not when stderr is a file or a pipe.
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
   std::setlocale(LC_ALL, "");
   mv::InitLeadBytesFromLocale();
   if (argc < 2) return mv::cli::Usage("no command given");
