@@ -22,8 +22,9 @@ fi
 # The first program of a new server also starts Wine's background services, and they inherit
 # its standard output: ctest would then wait for them to end. So a new server is started
 # here (it stays 30 s after its last program) and its services with output to /dev/null.
-# A running server makes "wineserver -p" fail at once, and nothing more is done.
-if "$wineserver" -p30 2>/dev/null; then
+# A running server makes "wineserver -p" fail at once, and nothing more is done. The server
+# gets no output of ours either: a reader of our output would otherwise wait for it to end.
+if "$wineserver" -p30 </dev/null >/dev/null 2>&1; then
   "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 flock -u 9

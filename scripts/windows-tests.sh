@@ -45,7 +45,7 @@ fi
 # One server for the whole run: each test program then starts in a few milliseconds instead
 # of starting a server of its own. Its first program starts Wine's background services; they
 # get /dev/null as output, or ctest would wait for them. A server that runs already is used.
-if "$wineserver" -p 2>/dev/null; then
+if "$wineserver" -p </dev/null >/dev/null 2>&1; then
   trap '"$wineserver" -k 2>/dev/null || true' EXIT
   "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi

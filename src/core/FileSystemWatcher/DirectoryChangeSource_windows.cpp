@@ -18,6 +18,10 @@ constexpr DWORD kPartnerWaitMs = 2;
 // Names listed by a scan are forgotten once no completion has come for this long: by then the
 // system has handed over whatever records it had queued about them.
 constexpr DWORD kQuietMs = 100;
+// New directories are listed once no completion has come for this long, or at the latest after
+// kScanAtTheLatestMs.
+constexpr DWORD kScanQuietMs = 10;
+constexpr std::int64_t kScanAtTheLatest = 100 * kTicksPerMs;
 constexpr std::int64_t kRescanAgainWithin = 10'000 * kTicksPerMs;
 constexpr std::int64_t kMinBackoff = 250 * kTicksPerMs;
 constexpr std::int64_t kMaxBackoff = 5'000 * kTicksPerMs;
@@ -228,6 +232,7 @@ void TDirectoryChangeSource::Close() {
     if (lostWake) SetEvent(wakeEvent_);
   }
   scanned_.clear();
+  scansDue_.clear();
   reported_.clear();
   rescanPending_ = false;
   backoff_ = 0;
@@ -310,6 +315,7 @@ void TDirectoryChangeSource::WaitAndCollect(IChangeSink& sink) {
 
   DWORD timeout = INFINITE;
   if (!scanned_.empty()) timeout = kQuietMs;
+  if (!scansDue_.empty()) timeout = kScanQuietMs;
   if (rescanPending_) {
     const std::int64_t wait = std::max<std::int64_t>(0, rescanDue_ - Now()) / kTicksPerMs + 1;
     timeout = std::min<DWORD>(timeout, static_cast<DWORD>(std::min<std::int64_t>(wait, 60'000)));
@@ -320,6 +326,10 @@ void TDirectoryChangeSource::WaitAndCollect(IChangeSink& sink) {
   bool timedOut = false;
   TRead* read = Dequeue(port, timeout, ok, bytes, error, timedOut);
   if (read == nullptr) {
+    if (!scansDue_.empty() && (timedOut || Now() - scansQueuedAt_ >= kScanAtTheLatest)) {
+      RunQueuedScans(sink);
+      return;
+    }
     if (timedOut) {
       if (!scanned_.empty() && Now() - scannedAt_ >= kQuietMs * kTicksPerMs) scanned_.clear();
       if (rescanPending_ && Now() >= rescanDue_ && !sink.Interrupted()) Rescan(sink);
@@ -342,6 +352,7 @@ void TDirectoryChangeSource::WaitAndCollect(IChangeSink& sink) {
     }
   }
   Completed(*read, std::move(batch), sink);
+  if (!scansDue_.empty() && Now() - scansQueuedAt_ >= kScanAtTheLatest) RunQueuedScans(sink);
   if (rescanPending_ && Now() >= rescanDue_ && !sink.Interrupted()) Rescan(sink);
 }
 
@@ -367,7 +378,7 @@ void TDirectoryChangeSource::Process(const TChangeBatch& batch, IChangeSink& sin
         // A new name without its old name before it came from outside the tree: an addition.
         if (!scanned_.empty() && scanned_.erase(r.name) != 0) break;  // a scan reported it
         AddNew(sink, r.name);
-        if (scanHere && IsDirectory(r.name)) ScanNewDirectory(r.name, sink);
+        if (scanHere && IsDirectory(r.name)) QueueScan(r.name);
         break;
       case caRenamedOld:
         if (!scanned_.empty()) scanned_.erase(r.name);
@@ -397,8 +408,22 @@ void TDirectoryChangeSource::ProcessDirectories(const TChangeBatch& batch, IChan
       continue;
     }
     if (r.action != caAdded && r.action != caRenamedNew) continue;
-    if (scanned_.count(r.name) != 0) continue;  // listed with a directory above it
-    ScanNewDirectory(r.name, sink);
+    QueueScan(r.name);
+  }
+}
+
+void TDirectoryChangeSource::QueueScan(const std::string& rel) {
+  if (scansDue_.empty()) scansQueuedAt_ = Now();
+  scansDue_.push_back(rel);
+}
+
+void TDirectoryChangeSource::RunQueuedScans(IChangeSink& sink) {
+  std::vector<std::string> due;
+  due.swap(scansDue_);
+  for (const std::string& rel : due) {
+    if (sink.Interrupted()) return;
+    if (scanned_.count(rel) != 0) continue;  // listed with a directory above it
+    ScanNewDirectory(rel, sink);
   }
 }
 

@@ -64,6 +64,8 @@ class TDirectoryChangeSource final : public IChangeSource {
   void Process(const TChangeBatch& batch, IChangeSink& sink);
   void ProcessDirectories(const TChangeBatch& batch, IChangeSink& sink);
   void AddNew(IChangeSink& sink, const std::string& rel);
+  void QueueScan(const std::string& rel);
+  void RunQueuedScans(IChangeSink& sink);
   void ScanNewDirectory(const std::string& rel, IChangeSink& sink);
   void Rescan(IChangeSink& sink);
   bool IsDirectory(const std::string& rel) const;
@@ -85,6 +87,10 @@ class TDirectoryChangeSource final : public IChangeSource {
   // twice. Forgotten once the queue has been quiet for a while.
   std::unordered_set<std::string> scanned_;
   std::int64_t scannedAt_ = 0;
+  // New directories still to be listed, and since when: they are listed once the records
+  // queued before them have been handed over, so that the order of the records is kept.
+  std::vector<std::string> scansDue_;
+  std::int64_t scansQueuedAt_ = 0;
   // Names reported as added lately, with when: scans do not report them again.
   std::unordered_map<std::string, std::int64_t> reported_;
 
