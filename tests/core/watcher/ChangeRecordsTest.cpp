@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "NameRules.h"
+
 namespace mv {
 namespace {
 
@@ -162,8 +164,10 @@ TEST(ChangeRecords, ArbitraryBytesNeverReadOutsideAndAlwaysEnd) {
 }
 
 TEST(ChangeRecords, FullNamesNeedTheDirectoryDelimiterOnce) {
-  EXPECT_EQ(WithDirDelimiter("/home/u"), "/home/u/");
-  EXPECT_EQ(WithDirDelimiter("/home/u/"), "/home/u/");
+  // The platform's own delimiter: "/" on Linux, "\" on Windows.
+  const std::string d(1, PlatformDelimiters().directory.front());
+  EXPECT_EQ(WithDirDelimiter("home" + d + "u"), "home" + d + "u" + d);
+  EXPECT_EQ(WithDirDelimiter("home" + d + "u" + d), "home" + d + "u" + d);
   EXPECT_EQ(FullChangeName("/home/u/", " a "), "/home/u/a");
   EXPECT_EQ(FullChangeName("/home/u/", std::string_view("\x20\x00", 2)), "");
 }
