@@ -1,0 +1,73 @@
+// The play and stop buttons against the real player on GStreamer's fakesink.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "Dispatcher.h"
+#include "MPlayer.h"
+#include "MemoryListItems.h"
+#include "PlayCommands.h"
+#include "SysUtils.h"
+#include "TestFiles.h"
+
+namespace mv {
+namespace {
+
+using test::TTempDir;
+using test::WriteFile;
+
+class PlayCommandsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { TMediaPlayer::SetDefaultAudioSink("fakesink"); }
+  void SetUp() override {
+    for (const char* n : {"one.wav", "two.wav"}) WriteFile(dir / n, test::SilentWav());
+  }
+  TTempDir dir;
+  TQueueDispatcher dispatcher;
+  TMemoryListItems list;
+  TMediaPlayer player{dispatcher};
+};
+
+TEST_F(PlayCommandsTest, NothingHappensWithoutAPlayableCurrentEntry) {
+  BitBtn2Click(list, player);  // empty list
+  list.Add(dir / "one.wav");
+  list.SetItemIndex(-1);
+  ListBox1DblClick(list, player);  // no current entry
+  list.Add(dir / "gone.wav");
+  list.SetItemIndex(1);
+  BitBtn2Click(list, player);  // the file is not there (any more)
+  EXPECT_FALSE(player.Opened());
+  EXPECT_EQ(player.FileName(), "");
+}
+
+TEST_F(PlayCommandsTest, PlaysTheCurrentEntryAndASecondReplacesTheFirst) {
+  list.Add(dir / "one.wav");
+  list.Add(dir / "two.wav");
+  list.SetItemIndex(0);
+  BitBtn2Click(list, player);
+  EXPECT_TRUE(player.Opened());
+  EXPECT_EQ(player.FileName(), dir / "one.wav");
+  list.SetItemIndex(1);
+  ListBox1DblClick(list, player);
+  EXPECT_TRUE(player.Opened());
+  EXPECT_EQ(player.FileName(), dir / "two.wav");
+  BitBtn5Click(player);
+  EXPECT_NE(player.Mode(), mpPlaying);
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST_F(PlayCommandsTest, StopWithNothingOpenRaisesTheDeviceError) {
+  EXPECT_THROW(BitBtn5Click(player), EMCIDeviceError);
+}
+
+TEST_F(PlayCommandsTest, AFileTheDeviceCannotOpenRaisesAndLeavesTheListAlone) {
+  WriteFile(dir / "noise.mp3", std::string(4096, '\x01'));
+  list.Add(dir / "noise.mp3");
+  list.SetItemIndex(0);
+  EXPECT_THROW(BitBtn2Click(list, player), EMCIDeviceError);
+  EXPECT_EQ(list.Count(), 1);
+}
+
+}  // namespace
+}  // namespace mv
