@@ -8,6 +8,9 @@
 #                  files below it (windows: "Z:\tmp\x\a.mp3", printed escaped as "Z:\\tmp\\x\\a.mp3")
 #   MV_TMP         where the temporary trees go (default: /tmp)
 #   MV_TIMEOUT     seconds to wait for the tool to be ready or for lines to arrive (default 20)
+#   MV_STOP_SIGNAL the signal that asks the tool to end (default TERM; under Wine, INT reaches
+#                  the program as Ctrl+C)
+# Line ends are compared without a carriage return, so a Windows build's CRLF output passes.
 # Exit status 0 when every scenario holds; the failures are listed on stderr.
 set -u
 
@@ -15,6 +18,7 @@ read -r -a CLI <<<"${MV_CLI:?set MV_CLI to the melvigil-cli command}"
 STYLE=${MV_PATH_STYLE:-posix}
 TMP_BASE=${MV_TMP:-/tmp}
 TIMEOUT=${MV_TIMEOUT:-20}
+STOP_SIGNAL=${MV_STOP_SIGNAL:-TERM}
 
 WORK=$(mktemp -d "$TMP_BASE/mv-watch-contract.XXXXXX") || exit 1
 PID=
@@ -90,7 +94,7 @@ wait_lines() {
 
 # stop: ends the tool with a signal; it must leave promptly and with status 0.
 stop() {
-  local sig=${1:-TERM}
+  local sig=${1:-$STOP_SIGNAL}
   [ -n "$PID" ] || return 1
   sleep 0.3 # what is still under way arrives; a late duplicate would show here
   kill -"$sig" "$PID"
@@ -107,6 +111,7 @@ stop() {
   local status=$?
   PID=
   [ $status -eq 0 ] || fail "exit status $status after SIG$sig"
+  sed -i 's/\r$//' "$OUT" "$ERR"
 }
 
 expect_output() {
@@ -292,6 +297,7 @@ bad_arguments_exit_2() {
     # shellcheck disable=SC2086
     "${CLI[@]}" watch $args >"$WORK/bad.out" 2>"$WORK/bad.err" </dev/null
     local status=$?
+    sed -i 's/\r$//' "$WORK/bad.err"
     [ $status -eq 2 ] || fail "'watch $args': exit status $status, expected 2"
     grep -q '^melvigil-cli: watch' "$WORK/bad.err" || fail "'watch $args': no message: $(cat "$WORK/bad.err")"
     grep -q 'usage:' "$WORK/bad.err" || fail "'watch $args': no usage"
