@@ -14,7 +14,7 @@ stage() {
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
-  ctest --preset "$preset" -j "$jobs" "${@:2}"
+  ctest --preset "$preset" -j "$jobs" --no-tests=error "${@:2}"
 }
 
 start=$SECONDS
