@@ -72,8 +72,8 @@ class CentreOnShow : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Show) {
       if (auto* dialog = qobject_cast<QWidget*>(watched)) {
-        QScreen* screen = dialog->screen() != nullptr ? dialog->screen()
-                                                      : QGuiApplication::primaryScreen();
+        QScreen* screen =
+            dialog->screen() != nullptr ? dialog->screen() : QGuiApplication::primaryScreen();
         if (screen != nullptr) {
           const QRect area = screen->geometry();
           const QSize outer = dialog->frameGeometry().size();
