@@ -35,6 +35,8 @@ constexpr std::int64_t kRescanMarginNs = 2'000'000'000;
 constexpr int kMovePartnerWaitMs = 2;
 constexpr int kMaxReadsPerWake = 16;
 constexpr std::size_t kMaxDepth = 4096;
+// Marks a scanned name whose listing was given up (its directory moved meanwhile).
+constexpr std::uint64_t kNotReported = std::uint64_t{1} << 63;
 
 // The component's notify-filter bits.
 constexpr std::uint32_t kFileName = 0x001;
@@ -197,6 +199,7 @@ bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink)
   buffer_.resize(kBufferSize);
   lastDrainedStart_ = NowRealNs();
   Walk(TPending{-1, {}, {}}, TWalk::Arm, sink);
+  std::unordered_set<int>().swap(walkVisited_);  // as large as the tree; not needed until a rescan
   if (rootWd_ < 0 || sink.Interrupted()) {
     Close();
     return false;
@@ -385,6 +388,12 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
         if (isRoot) rootWd_ = wd;
       } else if (errno == ENOSPC) {
         WatchLimitReached(sink);
+      } else if (errno == ENOENT && mode == TWalk::Report && dir.parentWd >= 0) {
+        // Renamed between the open and the watch: listing it here would name its files by a
+        // path that is gone. Its rename, still queued, lists it at the new place.
+        vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
+        close(dfd);
+        continue;
       }
     }
     if (wd < 0 && (isRoot || mode == TWalk::Arm)) {
@@ -396,41 +405,73 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
       close(dfd);
       continue;
     }
-    const std::string prefix = isRoot ? std::string() : dir.rel + '/';
+    struct TEntry {
+      std::string name;
+      bool isDir;
+      bool statOk;
+      std::int64_t ctime;
+    };
+    std::vector<TEntry> entries;
     while (const dirent* e = readdir(d)) {
       const char* n = e->d_name;
       if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
       bool isDir = e->d_type == DT_DIR;
-      const bool needStat = e->d_type == DT_UNKNOWN || mode == TWalk::Rescan;
       struct stat st {};
       bool statOk = false;
-      if (needStat && (mode != TWalk::Arm || e->d_type == DT_UNKNOWN)) {
+      if (e->d_type == DT_UNKNOWN || mode == TWalk::Rescan) {
         statOk = fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (statOk && e->d_type == DT_UNKNOWN) isDir = S_ISDIR(st.st_mode);
       }
       if (isDir && !subtree_ && mode == TWalk::Arm) continue;
+      entries.push_back(TEntry{n, isDir, statOk, statOk ? ChangeTimeNs(st) : 0});
+    }
+    struct stat listedStat {};
+    const bool listedOk = fstat(dfd, &listedStat) == 0;
+    closedir(d);
+    if (mode == TWalk::Report && !isRoot) {
+      // Moved while it was being listed: the names would carry a path that is gone. Its rename,
+      // still queued, lists it again at the new place.
+      struct stat now {};
+      if (!listedOk || lstat(path.c_str(), &now) != 0 || now.st_ino != listedStat.st_ino ||
+          now.st_dev != listedStat.st_dev) {
+        if (dir.parentWd >= 0) vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
+        // Their creation events, if queued, would name them by the old path too: those are
+        // dropped, and the new listing reports them.
+        if (wd >= 0) {
+          for (const TEntry& e : entries) {
+            scanned_.try_emplace(ScanKey(wd, e.name), readIndex_ | kNotReported);
+          }
+        }
+        continue;
+      }
+    }
+    const std::string prefix = isRoot ? std::string() : dir.rel + '/';
+    for (TEntry& e : entries) {
       switch (mode) {
         case TWalk::Arm:
           break;
         case TWalk::Report: {
           if (wd >= 0) {
-            std::string key = ScanKey(wd, n);
-            if (scanned_.count(key) != 0) continue;
-            scanned_.emplace(std::move(key), readIndex_);
+            auto [it, inserted] = scanned_.try_emplace(ScanKey(wd, e.name), readIndex_);
+            if (!inserted) {
+              if (!(it->second & kNotReported)) continue;  // reported already
+              it->second = readIndex_;
+            }
           }
-          if (isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + n);
+          if (e.isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + e.name);
           break;
         }
         case TWalk::Rescan:
-          if ((isDir ? reportDirs : reportFiles) && statOk &&
-              ChangeTimeNs(st) >= rescanThreshold_) {
-            Emit(sink, caAdded, prefix + n);
+          if ((e.isDir ? reportDirs : reportFiles) && e.statOk && e.ctime >= rescanThreshold_) {
+            Emit(sink, caAdded, prefix + e.name);
           }
           break;
       }
-      if (isDir && subtree_) stack.push_back(TPending{wd, n, prefix + n});
+      if (e.isDir && subtree_) {
+        std::string rel = prefix + e.name;
+        stack.push_back(TPending{wd, std::move(e.name), std::move(rel)});
+      }
     }
-    closedir(d);
   }
 }
 
@@ -520,7 +561,7 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
     if (drained) {
       for (auto* names : {&scanned_, &vanished_}) {
         for (auto it = names->begin(); it != names->end();) {
-          it = it->second < readIndex_ ? names->erase(it) : std::next(it);
+          it = (it->second & ~kNotReported) < readIndex_ ? names->erase(it) : std::next(it);
         }
       }
     }
@@ -576,12 +617,11 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
         }
         if (isDir && subtree_) {
           const int child = FindChild(e.wd, e.name);
-          if (child >= 0) {
-            Link(child, t.wd, t.name);  // the whole subtree follows
-          } else {
-            // Not watched yet: new and renamed before its listing (report what is in it), or
-            // left unwatched by the watch limit (watch what can be watched now).
-            const bool fresh = vanished_.erase(ScanKey(e.wd, e.name)) != 0;
+          if (child >= 0) Link(child, t.wd, t.name);  // the whole subtree follows
+          // New and renamed before or while it was listed: list it at its new place. Not
+          // watched for another reason (the watch limit): watch what can be watched now.
+          const bool fresh = vanished_.erase(ScanKey(e.wd, e.name)) != 0;
+          if (fresh || child < 0) {
             Walk(TPending{t.wd, t.name, toDir + t.name}, fresh ? TWalk::Report : TWalk::Arm, sink);
           }
         }
@@ -632,6 +672,7 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
       if (nodes_.count(wd) != 0) RemoveSubtree(wd, true);
     }
   }
+  std::unordered_set<int>().swap(walkVisited_);
   lastRescanEnd_ = TClock::now();
 }
 
