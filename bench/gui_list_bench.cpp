@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark helper for the window's list (run through gui_list_bench.sh, which prints the table).
 //
 //   gui_list_bench N    fills a shown ListBox1-like list with N entries and times what the
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "ListBox.h"
+#include "Unit_main/ListBox.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window's list with many entries: what one watcher event costs at N entries against a short
 # list, the first layout, a repaint, the sweep's batch removals and the save command's selection
 # queries. Runs offscreen. Prints a table with the goals beside the figures.

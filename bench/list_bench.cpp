@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark helper for the download list (run through list_bench.sh, which prints the table).
 //
 //   list_bench burst N DIR   watch DIR, create N matching files in a burst below it, and report
@@ -27,11 +28,11 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "DownloadList.h"
-#include "FileSystemWatcher.h"
-#include "MemoryListItems.h"
-#include "WatchControl.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "commands/DownloadList.h"
+#include "commands/WatchControl.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
 
 namespace {
 

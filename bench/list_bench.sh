@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Download-list benchmarks: a burst of new files under the watched tree, the once-a-second
 # sweep of a long list, and memory. Prints a table with the goals beside the figures.
 #

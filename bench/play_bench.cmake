@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Play-latency benchmark helper; run it through play_bench.sh (see there). It needs the
 # GStreamer device, so it exists on Linux only.
 if(MELVIGIL_PLATFORM STREQUAL "linux")

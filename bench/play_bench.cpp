@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark helper for play latency (run through play_bench.sh, which prints the table).
 //
 //   play_bench ROUNDS LABEL=FILE...
@@ -21,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "MPlayer.h"
-#include "SysUtils.h"
+#include "media/MPlayer.h"
+#include "utility/Dispatcher.h"
+#include "utility/SysUtils.h"
 
 namespace {
 

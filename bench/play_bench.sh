@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Play latency: from the play click (Close, FileName, Open, Play) to the first audio buffer
 # rendered by the sink, for WAV, MP3 (with and without ID3 tag) and WMA songs of a minute.
 # Prints a table with the goal beside the figures.

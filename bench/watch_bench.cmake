@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Watcher benchmark helper; run it through watch_bench.sh (see there), beside melvigil-cli.
 add_executable(watch_bench ${CMAKE_CURRENT_LIST_DIR}/watch_bench.cpp)
 target_link_libraries(watch_bench PRIVATE melvigil_watcher melvigil_settings)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helper of bench/watch_bench.sh: makes trees and bursts fast, times a command until its ready
 // line, and measures the watcher's delivery latency in process. Prints key=value lines.
 //
@@ -28,8 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "utility/Dispatcher.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Watcher benchmarks: arming over large trees (beside find and inotifywait in the same run),
 # bursts of new files with and without a stalled reader, the new-directory race, delivery
 # latency and memory. Prints a table with the goals beside the figures.

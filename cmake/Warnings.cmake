@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Project-wide compiler settings, applied to every target through an interface library.
 add_library(melvigil_settings INTERFACE)
 target_compile_options(melvigil_settings INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests of the Windows build. Included from tests/CMakeLists.txt in place of find_package(GTest).
 #
 # Debian has no GoogleTest for the target, so it is built here from the googletest package's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building the core and melvigil-cli for Windows x86-64 with Debian's mingw-w64
 # (g++-mingw-w64-x86-64-posix: the posix thread model, which std::thread and std::mutex need).
 # Executables are linked statically (see Warnings.cmake), so they run under a bare Wine prefix;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows program under Wine in the build's own prefix, never the user's ~/.wine.
 # Usage: wine-run.sh LOADER PREFIX PROGRAM [ARGS...]   (ctest's emulator for the Windows build)
 # WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES from the environment win when set.

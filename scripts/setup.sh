@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing Melvigil needs on Debian 12, only what is
 # missing (quick when everything is there). Run as root (or with sudo available).
 # Usage: scripts/setup.sh [--windows]   (--windows adds the mingw-w64 toolchain and Wine)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up what is missing, then builds and runs every test: the debug build, the
 # AddressSanitizer+UBSan build, the ThreadSanitizer build of the core (watcher tests), and the
 # Windows build under Wine. Stops at the first failing stage.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the core, melvigil-cli and their tests for Windows x86-64 (mingw-w64) and runs
 # them under Wine: the core's test executables and the black-box contract of watch and list.
 # Installs g++-mingw-w64-x86-64-posix and wine64 when missing. Wine's state lives in

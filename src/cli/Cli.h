@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // melvigil-cli subcommands. Each lives in a file of its own; main.cpp dispatches by name.
 // A subcommand returns the exit status: 0 ok, 1 a file or device failed, 2 bad arguments.

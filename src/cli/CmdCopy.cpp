@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copy --to DIR [--mask M] FILE...: the window's "另存为" with several entries
 // selected: each FILE, first to last, is copied into DIR under its name part,
 // with the detected extension appended when its own is not in the mask; an
@@ -12,9 +13,9 @@
 #include <cstring>
 #include <string>
 
-#include "Cli.h"
-#include "SaveCommands.h"
-#include "SysUtils.h"
+#include "cli/Cli.h"
+#include "commands/SaveCommands.h"
+#include "utility/SysUtils.h"
 
 namespace mv::cli {
 

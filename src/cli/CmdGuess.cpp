@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // guess FILE...: the type each file's first bytes name, one line per file.
 #include <cstdio>
 
-#include "Cli.h"
-#include "GuessFileExt.h"
+#include "cli/Cli.h"
+#include "utility/GuessFileExt.h"
 
 namespace mv::cli {
 

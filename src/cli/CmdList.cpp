@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list DIR [--mask M] [--all]: the window's download list without a window.
 // Watches DIR with its subdirectories for file-name changes and prints
 // "+\t<entry>" when an entry is appended and "-\t<entry>" when the
@@ -12,13 +13,13 @@
 #include <string>
 #include <thread>
 
-#include "Cli.h"
-#include "Dispatcher.h"
-#include "DownloadList.h"
-#include "FileSystemWatcher.h"
-#include "MemoryListItems.h"
-#include "StopSignal.h"
-#include "WatchControl.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "cli/Cli.h"
+#include "cli/StopSignal.h"
+#include "commands/DownloadList.h"
+#include "commands/WatchControl.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
 
 namespace mv::cli {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // play [--sink NAME] FILE...: plays each file to its end as the window's play button does
 // (Close, FileName, Open, Play), printing "<name>\t<length in ms>" once it is open. A file that
 // cannot be played is reported as the error box would word it, and the next file follows.
@@ -5,11 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "Cli.h"
-#include "Dispatcher.h"
-#include "ErrorText.h"
-#include "MPlayer.h"
-#include "SysUtils.h"
+#include "cli/Cli.h"
+#include "media/MPlayer.h"
+#include "utility/Dispatcher.h"
+#include "utility/ErrorText.h"
+#include "utility/SysUtils.h"
 
 namespace mv::cli {
 

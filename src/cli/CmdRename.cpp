@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rename [--mask M] FILE...: the window's "自动更名" on the given files, taken
 // as the list's entries (so the last is handled first). One line per file on
 // stdout:
@@ -9,10 +10,10 @@
 #include <cstdio>
 #include <string>
 
-#include "Cli.h"
-#include "FileRules.h"
-#include "MemoryListItems.h"
-#include "SaveCommands.h"
+#include "cli/Cli.h"
+#include "commands/SaveCommands.h"
+#include "utility/FileRules.h"
+#include "utility/MemoryListItems.h"
 
 namespace mv::cli {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // melvigil-cli watch DIR [--no-subtree] [--filter KIND[,KIND...]]
 // Runs the window's watcher component without the window: one line per event on stdout
 // (operation, first name, second name, separated by tabs), flushed after each batch; "ready"
@@ -10,10 +11,10 @@
 #include <thread>
 #include <utility>
 
-#include "Cli.h"
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
-#include "StopSignal.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "cli/Cli.h"
+#include "cli/StopSignal.h"
+#include "utility/Dispatcher.h"
 
 namespace mv::cli {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a subcommand that runs until stopped learns that it should end: SIGINT or SIGTERM on
 // Linux; Ctrl+C, Ctrl+Break or the console closing on Windows.

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <pthread.h>
 #include <signal.h>
 #include <time.h>
 
-#include "StopSignal.h"
+#include "cli/StopSignal.h"
 
 namespace mv::cli {
 

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <windows.h>
 
-#include "StopSignal.h"
+#include "cli/StopSignal.h"
 
 namespace mv::cli {
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <clocale>
 #include <cstdio>
 #include <exception>
 #include <string>
 
-#include "Cli.h"
-#include "NameRules.h"
+#include "cli/Cli.h"
+#include "utility/NameRules.h"
 
 namespace mv::cli {
 

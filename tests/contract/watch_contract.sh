@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Black-box contract of `melvigil-cli watch`: what it prints for changes in a real tree.
 #
 # Parameters (environment):

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the audio files the media tests and benchmarks play, into the directory given
 # (default: the current one). Each clip is a generated tone; nothing is downloaded.
 #   short.wav  short-id3.mp3  short-noid3.mp3  short.wma   0.3 s each, 44.1 kHz stereo

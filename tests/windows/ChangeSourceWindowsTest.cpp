@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ReadDirectoryChangesW change source on its own, and behind the watcher component, on
 // real directories.
 #include <windows.h>
@@ -13,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "ChangeRecords.h"
-#include "DirectoryChangeSource_windows.h"
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/ChangeRecords.h"
+#include "FileSystemWatcher/DirectoryChangeSource_windows.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 #include "WinTempDir.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 namespace {

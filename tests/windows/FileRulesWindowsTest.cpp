@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Existence, rename, copy and open through the Windows file functions.
 #include <windows.h>
 
@@ -5,9 +6,9 @@
 
 #include <string>
 
-#include "FileRules.h"
-#include "SysUtils.h"
 #include "WinTempDir.h"
+#include "utility/FileRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

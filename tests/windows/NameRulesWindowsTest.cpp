@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows side of the name rules: "\" and ":" as delimiters, the ANSI code page and its
 // lead bytes. Gbk* tests run under a Chinese locale (code page 936), Western* under an English
 // one; ctest starts this program once for each.
@@ -7,8 +8,8 @@
 
 #include <string>
 
-#include "NameRules.h"
-#include "ShellOpen.h"
+#include "utility/NameRules.h"
+#include "utility/ShellOpen.h"
 
 namespace mv {
 namespace {

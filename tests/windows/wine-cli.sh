@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows console program under Wine for the black-box scripts written for the Linux
 # tool: its standard output comes without the CR of Windows line ends, and SIGTERM or SIGINT
 # reach it as Ctrl+C, the console's stop request (Wine would end it at once on SIGTERM, with

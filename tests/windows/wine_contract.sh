@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Black-box contract of melvigil-cli.exe watch and list under Wine, on a drive letter that maps
 # a temporary Linux directory: the files are made from the Linux side, as another program
 # would, and the tool names them with "\" below the drive.

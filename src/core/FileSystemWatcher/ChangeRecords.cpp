@@ -1,6 +1,7 @@
-#include "ChangeRecords.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileSystemWatcher/ChangeRecords.h"
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

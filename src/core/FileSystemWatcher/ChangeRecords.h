@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding of change batches into handler calls. Pure functions: the worker's hand-over runs them
 // on the main thread, the tests run them directly.
@@ -8,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ChangeSource.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform's side of a worker: what turns the system's change notifications into change
 // records. Each platform has its own source (files ending _linux.cpp / _windows.cpp); the worker

@@ -1,9 +1,10 @@
-#include "DirectoryChangeSource_windows.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileSystemWatcher/DirectoryChangeSource_windows.h"
 
 #include <algorithm>
 
-#include "ChangeRecords.h"
-#include "SysUtils.h"
+#include "FileSystemWatcher/ChangeRecords.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

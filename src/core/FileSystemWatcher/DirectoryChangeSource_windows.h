@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Windows change source: a handle on the watched directory with one ReadDirectoryChangesW
 // outstanding, completed through an I/O completion port, on the worker thread.
@@ -11,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ChangeSource.h"
+#include "FileSystemWatcher/ChangeSource.h"
 
 namespace mv {
 

@@ -1,12 +1,13 @@
-#include "FileSystemWatcher.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileSystemWatcher/FileSystemWatcher.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "ChangeSource.h"
-#include "NameRules.h"
-#include "ShellChangeThread.h"
-#include "WatcherPlatform.h"
+#include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/ShellChangeThread.h"
+#include "FileSystemWatcher/WatcherPlatform.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

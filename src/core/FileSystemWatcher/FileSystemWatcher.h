@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The directory watcher component: watches a directory tree on a worker thread and reports each
 // change through OnChange on the main thread.
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 

@@ -1,4 +1,5 @@
-#include "InotifyChangeSource_linux.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileSystemWatcher/InotifyChangeSource_linux.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,7 +20,7 @@
 #include <sstream>
 #include <utility>
 
-#include "SysUtils.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Linux change source: inotify watches on every directory of the tree, read on the worker
 // thread.
@@ -13,7 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ChangeSource.h"
+#include "FileSystemWatcher/ChangeSource.h"
 
 namespace mv {
 

@@ -1,11 +1,12 @@
-#include "ShellChangeThread.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileSystemWatcher/ShellChangeThread.h"
 
 #include <exception>
 #include <system_error>
 #include <utility>
 
-#include "ChangeRecords.h"
-#include "SysUtils.h"
+#include "FileSystemWatcher/ChangeRecords.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The worker behind one activation of TFileSystemWatcher: a thread that waits on the change
 // source and hands each batch of records to the main thread, where it is decoded into handler
@@ -12,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "ChangeSource.h"
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What differs between platforms besides the change source; defined in WatcherPlatform_<os>.cpp.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <pwd.h>
 #include <unistd.h>
 
@@ -6,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "FileSystemWatcher.h"
-#include "InotifyChangeSource_linux.h"
-#include "NameRules.h"
-#include "WatcherPlatform.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "FileSystemWatcher/InotifyChangeSource_linux.h"
+#include "FileSystemWatcher/WatcherPlatform.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

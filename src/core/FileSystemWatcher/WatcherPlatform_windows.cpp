@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "DirectoryChangeSource_windows.h"
-#include "FileSystemWatcher.h"
-#include "WatcherPlatform.h"
+#include "FileSystemWatcher/DirectoryChangeSource_windows.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "FileSystemWatcher/WatcherPlatform.h"
 
 namespace mv {
 

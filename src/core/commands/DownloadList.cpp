@@ -1,4 +1,5 @@
-#include "DownloadList.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands/DownloadList.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "FileRules.h"
-#include "NameRules.h"
+#include "utility/FileRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

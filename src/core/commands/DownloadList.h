@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The download list: the watcher's change handler that appends new music files, and the
 // once-a-second sweep that drops entries whose files have gone. Shared by the window and
@@ -15,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
-#include "ListItems.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "utility/Dispatcher.h"
+#include "utility/ListItems.h"
 
 namespace mv {
 

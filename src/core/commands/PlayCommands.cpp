@@ -1,8 +1,9 @@
-#include "PlayCommands.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands/PlayCommands.h"
 
-#include "FileRules.h"
-#include "ListItems.h"
-#include "MPlayer.h"
+#include "media/MPlayer.h"
+#include "utility/FileRules.h"
+#include "utility/ListItems.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The play and stop buttons. Errors of the player (EMCIDeviceError) escape to the caller's
 // error box; the list is never changed.

@@ -1,10 +1,11 @@
-#include "SaveCommands.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands/SaveCommands.h"
 
-#include "FileRules.h"
-#include "GuessFileExt.h"
-#include "ListItems.h"
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/FileRules.h"
+#include "utility/GuessFileExt.h"
+#include "utility/ListItems.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "另存为" (BitBtn3) and "自动更名" (BitBtn4): copy listed files elsewhere, adding the detected
 // extension where the file's own is not in the mask, and rename listed files in place. Every

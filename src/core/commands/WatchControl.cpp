@@ -1,6 +1,7 @@
-#include "WatchControl.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands/WatchControl.h"
 
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 
 namespace mv {
 

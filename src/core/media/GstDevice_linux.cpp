@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media device on Linux: one GStreamer playbin per open medium, driven directly (no GLib
 // main loop). Bus messages are handled by a sync handler on the thread that posts them; the
 // handler only records what happened and forwards completion notices, which the player then
@@ -14,7 +15,7 @@
 #include <string>
 #include <utility>
 
-#include "MediaDevice.h"
+#include "media/MediaDevice.h"
 
 namespace mv {
 

@@ -1,9 +1,10 @@
-#include "MPlayer.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "media/MPlayer.h"
 
 #include <mutex>
 #include <utility>
 
-#include "SysUtils.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TMediaPlayer: the invisible media player of the main window. It owns at most one open media
 // device, opens it for one file, starts and stops playback and turns device failures into
@@ -15,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "Dispatcher.h"
-#include "MediaDevice.h"
+#include "media/MediaDevice.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 

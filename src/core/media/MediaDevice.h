@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The media device behind TMediaPlayer: one open medium at a time, commands that answer with a
 // result code (0 = success) and a text for each failure code. Each platform provides

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media device of the Windows build: there is no playback backend there yet, so every open
 // fails with a failure the device cannot describe (the player shows "未知的错误代号").
 
-#include "MediaDevice.h"
+#include "media/MediaDevice.h"
 
 namespace mv {
 

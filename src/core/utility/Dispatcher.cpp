@@ -1,4 +1,5 @@
-#include "Dispatcher.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/Dispatcher.h"
 
 #include <chrono>
 

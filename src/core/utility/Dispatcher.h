@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hands work to the main (window) thread. The window implements it with Qt's event loop; the
 // command-line tool and tests run a TQueueDispatcher on their main thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Existence, copy, rename and open rules. Names are narrow byte strings, passed to the system
 // as they are (no re-encoding), so a name that is not valid in the locale still works.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File existence, rename, copy and open on Linux. Names are passed to the system as the bytes
 // they are.
 #include <dirent.h>
@@ -12,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "FileRules.h"
-#include "SysUtils.h"
+#include "utility/FileRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File existence, rename, copy and open on Windows. Names are ANSI code-page strings passed to
 // the system's A functions as they are.
 #include <windows.h>
@@ -8,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "FileRules.h"
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/FileRules.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

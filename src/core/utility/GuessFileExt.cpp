@@ -1,10 +1,11 @@
-#include "GuessFileExt.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/GuessFileExt.h"
 
 #include <cstring>
 
-#include "FileRules.h"
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/FileRules.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

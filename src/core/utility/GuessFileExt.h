@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names a file's type by its first bytes, so that downloads get a usable extension.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list box's item list, as the commands see it. The window implements it over its list
 // view; the command-line tool and tests use TMemoryListItems. Texts are narrow byte strings.

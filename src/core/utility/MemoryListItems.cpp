@@ -1,10 +1,11 @@
-#include "MemoryListItems.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/MemoryListItems.h"
 
 #include <algorithm>
 #include <new>
 
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list without a window, for the command-line tool and tests: entries in arrival order,
 // a caret index and one selection flag per entry.
@@ -7,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ListItems.h"
+#include "utility/ListItems.h"
 
 namespace mv {
 

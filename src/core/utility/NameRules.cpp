@@ -1,4 +1,5 @@
-#include "NameRules.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/NameRules.h"
 
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte-wise rules on narrow text (the locale's narrow encoding; paths are kept as bytes).
 // Positions are 1-based, 0 meaning "none".

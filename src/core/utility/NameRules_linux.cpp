@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The locale-dependent parts of the name rules on Linux: the narrow encoding is the locale's
 // codeset (nl_langinfo), paths use "/" only.
 #include <iconv.h>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

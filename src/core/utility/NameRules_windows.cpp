@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The locale-dependent parts of the name rules on Windows: the narrow encoding is the ANSI code
 // page, paths use "\" and ":".
 #include <windows.h>
@@ -5,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

@@ -1,4 +1,5 @@
-#include "ShellOpen.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/ShellOpen.h"
 
 namespace mv {
 

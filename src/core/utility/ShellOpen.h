@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Asks the desktop to open a document, program or web address with its default handler.
 
 #include <string>
 #include <string_view>
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's default handler on Linux is reached through xdg-open.
 #include <signal.h>
 #include <spawn.h>
@@ -8,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ShellOpen.h"
+#include "utility/ShellOpen.h"
 
 extern char** environ;
 

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's default handler on Windows is the shell's execute operation.
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
-#include "ShellOpen.h"
+#include "utility/ShellOpen.h"
 
 namespace mv {
 

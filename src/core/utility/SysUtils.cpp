@@ -1,4 +1,5 @@
-#include "SysUtils.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "utility/SysUtils.h"
 
 #include <string_view>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Error classes of the component layer. Handlers let them escape; the application's
 // error box (or the command-line tool) shows the message.

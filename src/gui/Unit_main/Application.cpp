@@ -1,8 +1,9 @@
-#include "Application.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/Application.h"
 
 #include <exception>
 
-#include "ErrorBox.h"
+#include "dialogs/ErrorBox.h"
 
 namespace mv {
 

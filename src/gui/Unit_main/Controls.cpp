@@ -1,11 +1,12 @@
-#include "Controls.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/Controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "Guarded.h"
-#include "MPlayer.h"
+#include "Unit_main/Guarded.h"
+#include "media/MPlayer.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small control classes of the main window that Qt has no exact match for: a label that
 // reports clicks, a panel with a bevel, a cool bar with one band, and the invisible media player's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Errors are C++ exceptions and must never unwind through Qt's own frames. Every entry point from
 // Qt into this program (a connected slot, a timer tick, a posted task, an event override) runs its
@@ -7,7 +8,7 @@
 #include <concepts>
 #include <utility>
 
-#include "ErrorBox.h"
+#include "dialogs/ErrorBox.h"
 
 namespace mv {
 

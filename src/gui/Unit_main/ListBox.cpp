@@ -1,4 +1,5 @@
-#include "ListBox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/ListBox.h"
 
 #include <QItemSelection>
 #include <QItemSelectionModel>
@@ -15,9 +16,9 @@
 #include <cmath>
 #include <new>
 
-#include "Guarded.h"
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "Unit_main/Guarded.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // ListBox1: the window's list of downloaded files. A view over a model that keeps the entries
 // as narrow byte strings (only their display is decoded), multi-select, unsorted, rows of one
@@ -14,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ListItems.h"
+#include "utility/ListItems.h"
 
 namespace mv {
 

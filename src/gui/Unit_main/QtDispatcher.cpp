@@ -1,9 +1,10 @@
-#include "QtDispatcher.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/QtDispatcher.h"
 
 #include <QMetaObject>
 #include <utility>
 
-#include "Guarded.h"
+#include "Unit_main/Guarded.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's main-thread dispatcher: tasks posted from any thread run, in posting order, from
 // Qt's event loop on the thread that created the dispatcher.
@@ -5,7 +6,7 @@
 #include <QObject>
 #include <functional>
 
-#include "Dispatcher.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 

@@ -1,4 +1,5 @@
-#include "SaveUi.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/SaveUi.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -12,10 +13,10 @@
 #include <memory>
 #include <thread>
 
-#include "Guarded.h"
-#include "MessageBox.h"
-#include "SaveDialog.h"
-#include "SelectDirDlg.h"
+#include "Unit_main/Guarded.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SaveDialog.h"
+#include "dialogs/SelectDirDlg.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's side of the save command: the save dialog, the directory chooser, the information
 // box, and long copies run on a worker thread behind a progress display.
@@ -7,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "SaveCommands.h"
+#include "commands/SaveCommands.h"
 
 namespace mv {
 

@@ -1,10 +1,11 @@
-#include "Timer.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/Timer.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "Guarded.h"
-#include "SysUtils.h"
+#include "Unit_main/Guarded.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TTimer: a periodic tick on the main thread. Interval 1000 ms and Enabled by default; it ticks
 // while Enabled is on, Interval is not 0 and an OnTimer handler is set.

@@ -1,4 +1,5 @@
-#include "Unit_main.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/Unit_main.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,14 +11,14 @@
 #include <QResizeEvent>
 #include <QTimer>
 
-#include "DownloadList.h"
-#include "Guarded.h"
-#include "MPlayer.h"
-#include "MessageBox.h"
-#include "PlayCommands.h"
-#include "SaveCommands.h"
-#include "ShellOpen.h"
-#include "WatchControl.h"
+#include "Unit_main/Guarded.h"
+#include "commands/DownloadList.h"
+#include "commands/PlayCommands.h"
+#include "commands/SaveCommands.h"
+#include "commands/WatchControl.h"
+#include "dialogs/MessageBox.h"
+#include "media/MPlayer.h"
+#include "utility/ShellOpen.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: every control and component of the program, the values they start with, and
 // the event handlers, which call into the shared command logic.
@@ -6,13 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "Controls.h"
-#include "FileSystemWatcher.h"
-#include "ListBox.h"
-#include "QtDispatcher.h"
-#include "SaveDialog.h"
-#include "SaveUi.h"
-#include "Timer.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "Unit_main/Controls.h"
+#include "Unit_main/ListBox.h"
+#include "Unit_main/QtDispatcher.h"
+#include "Unit_main/SaveUi.h"
+#include "Unit_main/Timer.h"
+#include "dialogs/SaveDialog.h"
 
 class QCheckBox;
 class QLineEdit;

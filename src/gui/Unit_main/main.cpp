@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // melvigil: the window program.
 
 #include <sys/socket.h>
@@ -7,10 +8,10 @@
 #include <csignal>
 #include <memory>
 
-#include "Application.h"
-#include "Guarded.h"
-#include "NameRules.h"
-#include "Unit_main.h"
+#include "Unit_main/Application.h"
+#include "Unit_main/Guarded.h"
+#include "Unit_main/Unit_main.h"
+#include "utility/NameRules.h"
 
 namespace {
 

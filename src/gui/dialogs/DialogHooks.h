@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test access to the live modal dialogs of this library (message boxes, the save dialog, the
 // directory chooser and its confirmation box), so GUI tests can look at a dialog while it is up

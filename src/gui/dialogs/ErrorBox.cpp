@@ -1,4 +1,5 @@
-#include "ErrorBox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/ErrorBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,8 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ModalRun.h"
-#include "SysUtils.h"
+#include "dialogs/ModalRun.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

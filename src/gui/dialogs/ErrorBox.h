@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's error box: every error that escapes an event handler ends that one command
 // and is shown here; the program then goes on with whatever state the handler left.

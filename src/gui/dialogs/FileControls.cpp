@@ -1,4 +1,5 @@
-#include "FileControls.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/FileControls.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -18,7 +19,7 @@
 #include <set>
 #include <sstream>
 
-#include "LocalNames.h"
+#include "dialogs/LocalNames.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file-system controls of the directory chooser: a picker of mounted file systems, the
 // folder list of the current path, the list of a folder's files and a label that shows a path.

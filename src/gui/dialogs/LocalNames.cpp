@@ -1,4 +1,5 @@
-#include "LocalNames.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/LocalNames.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal: file names are bytes in the locale's encoding, while Qt shows text. A name that is
 // not valid text (a stray 0xFF byte, say) decodes lossily, so going back from what a widget

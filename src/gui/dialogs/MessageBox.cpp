@@ -1,4 +1,5 @@
-#include "MessageBox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/MessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,7 +7,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "ModalRun.h"
+#include "dialogs/ModalRun.h"
 
 namespace mv {
 namespace {

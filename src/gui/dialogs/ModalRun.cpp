@@ -1,11 +1,12 @@
-#include "ModalRun.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/ModalRun.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <utility>
 
-#include "DialogHooks.h"
+#include "dialogs/DialogHooks.h"
 
 namespace mv {
 namespace {

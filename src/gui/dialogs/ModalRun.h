@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal: every modal dialog of this library runs through RunModal so that the test hook of
 // DialogHooks.h sees it while it is up.

@@ -1,4 +1,5 @@
-#include "SaveDialog.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/SaveDialog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -9,8 +10,8 @@
 #include <deque>
 #include <utility>
 
-#include "LocalNames.h"
-#include "ModalRun.h"
+#include "dialogs/LocalNames.h"
+#include "dialogs/ModalRun.h"
 
 namespace mv {
 namespace {

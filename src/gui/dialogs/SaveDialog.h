@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save-file dialog through which a single file is copied under a name the user chooses.
 

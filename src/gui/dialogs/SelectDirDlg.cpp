@@ -1,4 +1,5 @@
-#include "SelectDirDlg.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/SelectDirDlg.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -13,10 +14,10 @@
 #include <system_error>
 #include <utility>
 
-#include "FileControls.h"
-#include "LocalNames.h"
-#include "ModalRun.h"
-#include "SysUtils.h"
+#include "dialogs/FileControls.h"
+#include "dialogs/LocalNames.h"
+#include "dialogs/ModalRun.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

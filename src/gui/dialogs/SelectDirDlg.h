@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The directory chooser: a modal dialog built in code in which the user picks (or, with
 // sdAllowCreate, types) a target folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download list's handler and sweep, driven directly (the watcher's end-to-end cases are in
 // DownloadListWatchTest.cpp).
 #include <gtest/gtest.h>
@@ -9,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "DownloadList.h"
-#include "MemoryListItems.h"
 #include "TestFiles.h"
+#include "commands/DownloadList.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
 
 namespace mv {
 namespace {

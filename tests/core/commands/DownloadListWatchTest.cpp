@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download list behind a real watcher: files created, renamed and deleted under a
 // temporary tree reach the list through inotify and the main-thread dispatcher.
 #include <gtest/gtest.h>
@@ -9,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "DownloadList.h"
-#include "FileSystemWatcher.h"
-#include "MemoryListItems.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 #include "TestFiles.h"
-#include "WatchControl.h"
+#include "commands/DownloadList.h"
+#include "commands/WatchControl.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
 
 namespace mv {
 namespace {

@@ -1,15 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The play and stop buttons against the real player on GStreamer's fakesink.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "Dispatcher.h"
-#include "MPlayer.h"
-#include "MemoryListItems.h"
-#include "PlayCommands.h"
-#include "SysUtils.h"
 #include "TestFiles.h"
+#include "commands/PlayCommands.h"
+#include "media/MPlayer.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "另存为" and "自动更名" on real files, with the window's side played by TDirectSaveUi.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -5,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "DownloadList.h"
-#include "MemoryListItems.h"
-#include "SaveCommands.h"
-#include "SysUtils.h"
 #include "TestFiles.h"
+#include "commands/DownloadList.h"
+#include "commands/SaveCommands.h"
+#include "utility/Dispatcher.h"
+#include "utility/MemoryListItems.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

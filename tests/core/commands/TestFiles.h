@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real files in a fresh temporary directory, removed with everything in it at the end.
 

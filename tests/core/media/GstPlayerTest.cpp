@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMediaPlayer on the GStreamer device with real files, played in real time through fakesink.
 // The clips come from tests/data/make-audio.sh (0.3 s each; long.wav 10 s).
 
@@ -13,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "MPlayer.h"
-#include "SysUtils.h"
 #include "TempDir.h"
+#include "media/MPlayer.h"
+#include "utility/Dispatcher.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

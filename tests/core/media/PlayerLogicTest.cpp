@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMediaPlayer's own rules, against a scripted device: which commands reach the device with
 // which flags, which raise, what state follows, and how completion notices are delivered.
 
@@ -9,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "ErrorText.h"
-#include "MPlayer.h"
-#include "SysUtils.h"
+#include "media/MPlayer.h"
+#include "utility/Dispatcher.h"
+#include "utility/ErrorText.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

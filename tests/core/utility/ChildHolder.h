@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A child process that holds a file open for writing until it is told to let go, as a
 // downloading program does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Existence, rename, copy and open rules on real files in a fresh directory each.
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,9 +14,9 @@
 #include <vector>
 
 #include "ChildHolder.h"
-#include "FileRules.h"
-#include "SysUtils.h"
 #include "TempDir.h"
+#include "utility/FileRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Type detection by first bytes on real files, and the fall-back to the file's own extension
 // when it cannot be read.
 #include <gtest/gtest.h>
@@ -6,8 +7,8 @@
 #include <string>
 
 #include "ChildHolder.h"
-#include "GuessFileExt.h"
 #include "TempDir.h"
+#include "utility/GuessFileExt.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory list: messages and indices of its errors, the case-insensitive index kept
 // right through additions and deletions, and batch deletion matching one-by-one deletion.
 #include <gtest/gtest.h>
@@ -6,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "MemoryListItems.h"
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/MemoryListItems.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

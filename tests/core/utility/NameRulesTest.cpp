@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte-wise name and text rules, with both delimiter sets and with a double-byte lead set.
 #include <gtest/gtest.h>
 
@@ -6,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "NameRules.h"
-#include "SysUtils.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 using namespace std::string_view_literals;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The locale-dependent rules on Linux: lead bytes by codeset, and wide-to-narrow conversion.
 #include <gtest/gtest.h>
 #include <langinfo.h>
@@ -5,7 +6,7 @@
 #include <clocale>
 #include <string>
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 namespace {

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portable decoder: the system's change-record layout and the batch-to-handler-call rules.
 
-#include "ChangeRecords.h"
+#include "FileSystemWatcher/ChangeRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "NameRules.h"
+#include "utility/NameRules.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A change source the test drives by hand: records pushed from the test thread reach the worker
 // as if the system had reported them.
@@ -8,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "ChangeSource.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 
 namespace mv::test {
 

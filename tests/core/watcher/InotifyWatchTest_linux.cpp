@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The component over the inotify source on real temporary trees.
 
 #include <gtest/gtest.h>
@@ -15,10 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
-#include "InotifyChangeSource_linux.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "FileSystemWatcher/InotifyChangeSource_linux.h"
 #include "WatcherTestSupport.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The component's properties, its worker's lifecycle and the hand-over to the main thread,
 // against a change source driven by the test.
 
@@ -13,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "Dispatcher.h"
 #include "FakeChangeSource.h"
-#include "FileSystemWatcher.h"
-#include "SysUtils.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 #include "WatcherTestSupport.h"
+#include "utility/Dispatcher.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers of the watcher tests: temporary trees, a recorder of handler calls, resource counts.
 
@@ -15,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "ChangeRecords.h"
-#include "Dispatcher.h"
-#include "FileSystemWatcher.h"
+#include "FileSystemWatcher/ChangeRecords.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "utility/Dispatcher.h"
 
 namespace mv {
 inline void PrintTo(const TFileEvent& e, std::ostream* os) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared by the window's tests: readable failure output for byte strings, and a capture of what
 // the error box and the information box would show.
@@ -6,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ErrorBox.h"
-#include "MessageBox.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/MessageBox.h"
 
 namespace QTest {
 template <>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ListBox1 as the commands see it: index and selection rules, the exact error texts, byte-exact
 // entries, and batch removal that leaves the same list, selection and caret as single removals.
 
@@ -10,8 +11,8 @@
 #include <vector>
 
 #include "GuiTestSupport.h"
-#include "ListBox.h"
-#include "SysUtils.h"
+#include "Unit_main/ListBox.h"
+#include "utility/SysUtils.h"
 
 using mv::TListBox;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt side of the core's seams: the main-thread dispatcher, the timer and the routing of
 // escaped errors to the error box (captured here instead of shown).
 
@@ -12,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "Application.h"
-#include "ErrorBox.h"
-#include "Guarded.h"
 #include "GuiTestSupport.h"
-#include "QtDispatcher.h"
-#include "SysUtils.h"
-#include "Timer.h"
+#include "Unit_main/Application.h"
+#include "Unit_main/Guarded.h"
+#include "Unit_main/QtDispatcher.h"
+#include "Unit_main/Timer.h"
+#include "dialogs/ErrorBox.h"
+#include "utility/SysUtils.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window end to end, offscreen, with the real watcher on a temporary directory tree, real
 // files, the playback device on a fake sink, and the dialogs answered through their test seams.
 
@@ -16,13 +17,13 @@
 #include <string>
 #include <thread>
 
-#include "Application.h"
 #include "GuiTestSupport.h"
-#include "MPlayer.h"
-#include "SaveDialog.h"
-#include "SelectDirDlg.h"
-#include "SysUtils.h"
-#include "Unit_main.h"
+#include "Unit_main/Application.h"
+#include "Unit_main/Unit_main.h"
+#include "dialogs/SaveDialog.h"
+#include "dialogs/SelectDirDlg.h"
+#include "media/MPlayer.h"
+#include "utility/SysUtils.h"
 
 using mv::TForm_main;
 

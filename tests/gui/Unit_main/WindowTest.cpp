@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as it starts: every control with its class, caption, hint, geometry and tab
 // order, the window's font and colours, the components' stored values, how the controls follow
 // the window's size, and the routing of an error that escapes a handler.
@@ -15,10 +16,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "Application.h"
 #include "GuiTestSupport.h"
-#include "MPlayer.h"
-#include "Unit_main.h"
+#include "Unit_main/Application.h"
+#include "Unit_main/Unit_main.h"
+#include "media/MPlayer.h"
 
 using mv::TForm_main;
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real melvigil in a private X server, checks that its window maps with the title
 # "Melvigil" at its stored size, keeps a screenshot, and closes it with SIGTERM, which the
 # program turns into an ordinary window close (exit status 0).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared by the dialog tests: the seams reset whatever a test does, and a hook that records
 // every dialog it sees.
@@ -12,9 +13,9 @@
 #include <system_error>
 #include <utility>
 
-#include "DialogHooks.h"
-#include "ErrorBox.h"
-#include "MessageBox.h"
+#include "dialogs/DialogHooks.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/MessageBox.h"
 
 namespace mv::testsupport {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error box: its text and caption rules, what it shows and what it leaves alone.
 
 #include <QAbstractButton>
@@ -10,8 +11,8 @@
 #include <vector>
 
 #include "DialogTestSupport.h"
-#include "ErrorBox.h"
-#include "SysUtils.h"
+#include "dialogs/ErrorBox.h"
+#include "utility/SysUtils.h"
 
 using mv::testsupport::ScopedHook;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information box.
 
 #include <QAbstractButton>
@@ -7,7 +8,7 @@
 #include <vector>
 
 #include "DialogTestSupport.h"
-#include "MessageBox.h"
+#include "dialogs/MessageBox.h"
 
 using mv::testsupport::ScopedHook;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The save dialog: what it offers, what it returns, and what it does not ask.
 
 #include <QAbstractButton>
@@ -15,7 +16,7 @@
 #include <string>
 
 #include "DialogTestSupport.h"
-#include "SaveDialog.h"
+#include "dialogs/SaveDialog.h"
 
 using mv::testsupport::ScopedHook;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory chooser: layout, options, starting folder, ways out, and its file-system
 // controls.
 
@@ -21,9 +22,9 @@
 #include <string>
 
 #include "DialogTestSupport.h"
-#include "FileControls.h"
-#include "SelectDirDlg.h"
-#include "SysUtils.h"
+#include "dialogs/FileControls.h"
+#include "dialogs/SelectDirDlg.h"
+#include "utility/SysUtils.h"
 
 using mv::TSelectDirDlg;
 using mv::testsupport::ScopedHook;
