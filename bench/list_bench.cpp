@@ -108,14 +108,14 @@ int Burst(int n, std::string dir) {
   watcher.SetWatchSubTree(true);
   watcher.SetNotifyFilters({mv::TNotifyFilter::nfFileNameChange});
   watcher.SetOnChange([&](mv::TFileOperation op, const std::string& a, const std::string& b) {
-    downloads.FileSystemWatcher1Change(op, a, b);
+    downloads.FileChanged(op, a, b);
   });
   bool armed = false;
   watcher.SetOnArmed([&](bool ok) { armed = ok; });
   watcher.SetOnNotice(
       [](const std::string& s) { std::fprintf(stderr, "notice: %s\n", s.c_str()); });
   std::string caption;
-  mv::BitBtn1Click(watcher, dir, caption);
+  mv::StartOrStopWatching(watcher, dir, caption);
   if (!queue.RunUntil([&] { return armed; }, 30000)) {
     std::fprintf(stderr, "watcher did not arm\n");
     return 1;
@@ -135,7 +135,7 @@ int Burst(int n, std::string dir) {
   std::thread ticker([&] {
     while (!stop) {
       std::this_thread::sleep_for(std::chrono::seconds(1));
-      dispatcher.Post([&] { downloads.Timer1Timer(); });
+      dispatcher.Post([&] { downloads.Sweep(); });
     }
   });
   Clock::time_point allListed{};
@@ -160,7 +160,7 @@ int Burst(int n, std::string dir) {
   std::printf("tasks_over_100ms=%ld\n", dispatcher.over100);
   std::printf("tasks=%ld\n", dispatcher.tasks);
   std::printf("peak_rss_mib=%.1f\n", PeakRssKiB() / 1024.0);
-  mv::BitBtn1Click(watcher, dir, caption);
+  mv::StartOrStopWatching(watcher, dir, caption);
   return ok ? 0 : 1;
 }
 
@@ -174,7 +174,7 @@ int Sweep(int n, std::string dir) {
       list, dispatcher, [] { return std::string("*.mp3"); }, [] { return false; });
   for (int i = 0; i < n; ++i) {
     CreateFile(FileName(dir, i));
-    downloads.FileSystemWatcher1Change(mv::TFileOperation::foAdded, FileName(dir, i), "");
+    downloads.FileChanged(mv::TFileOperation::foAdded, FileName(dir, i), "");
   }
   if (list.Count() != n) {
     std::fprintf(stderr, "listed %d of %d\n", list.Count(), n);
@@ -184,7 +184,7 @@ int Sweep(int n, std::string dir) {
     dispatcher.Reset();
     const auto start = Clock::now();
     const unsigned long before = downloads.SweepsDone();
-    dispatcher.Timed([&] { downloads.Timer1Timer(); });
+    dispatcher.Timed([&] { downloads.Sweep(); });
     queue.RunUntil([&] { return downloads.SweepsDone() > before; }, 60000);
     const auto wall = Clock::now() - start;
     std::printf("%s_main_ms=%.2f\n", label, Ms(dispatcher.total));

@@ -80,10 +80,8 @@ int List(const Args& args) {
   TFileSystemWatcher watcher(dispatcher);
   watcher.SetWatchSubTree(true);
   watcher.SetNotifyFilters({TNotifyFilter::nfFileNameChange});
-  watcher.SetOnChange(
-      [&downloads](TFileOperation op, const std::string& n1, const std::string& n2) {
-        downloads.FileSystemWatcher1Change(op, n1, n2);
-      });
+  watcher.SetOnChange([&downloads](TFileOperation op, const std::string& n1,
+                                   const std::string& n2) { downloads.FileChanged(op, n1, n2); });
   watcher.SetOnNotice([](const std::string& notice) {
     std::fprintf(stderr, "melvigil-cli: %s\n", notice.c_str());
   });
@@ -94,7 +92,7 @@ int List(const Args& args) {
   });
 
   std::string caption;
-  BitBtn1Click(watcher, dir, caption);  // start, as the window's button does
+  StartOrStopWatching(watcher, dir, caption);  // start, as the window's button does
 
   // The timer: a tick every 1000 ms on the main thread; a signal ends the loop.
   std::atomic<bool> done = false;
@@ -104,7 +102,7 @@ int List(const Args& args) {
     while (!done) {
       const auto now = Clock::now();
       if (now >= next) {
-        dispatcher.Post([&downloads] { downloads.Timer1Timer(); });
+        dispatcher.Post([&downloads] { downloads.Sweep(); });
         next += std::chrono::seconds(1);
         if (next < now) next = now + std::chrono::seconds(1);
         continue;
@@ -121,7 +119,7 @@ int List(const Args& args) {
   dispatcher.Run();
   done = true;
   timer.join();
-  BitBtn1Click(watcher, dir, caption);  // stop
+  StartOrStopWatching(watcher, dir, caption);  // stop
   std::fflush(stdout);
   return 0;
 }

@@ -56,7 +56,7 @@ int Rename(const Args& args) {
       failed = true;
     }
   }
-  BitBtn4Click(
+  RenameAll(
       list, [&mask] { return mask; },
       [&failed](const std::string& from, const std::string& to, TFileOutcome outcome) {
         const std::string f = EscapeName(from);

@@ -95,9 +95,8 @@ bool TDownloadList::Consider(const std::string& name) {
   return true;
 }
 
-void TDownloadList::FileSystemWatcher1Change(TFileOperation /*FileOperation*/,
-                                             const std::string& FileName1,
-                                             const std::string& FileName2) {
+void TDownloadList::FileChanged(TFileOperation /*FileOperation*/, const std::string& FileName1,
+                                const std::string& FileName2) {
   const std::string mask = maskText_ ? maskText_() : std::string();
   bool added = false;
   if (ExtensionInMask(FileName1, mask) && Consider(FileName1)) added = true;
@@ -111,7 +110,7 @@ unsigned long TDownloadList::SweepsDone() const { return state_->sweepsDone; }
 
 unsigned long TDownloadList::FullCopies() const { return state_->fullCopies; }
 
-void TDownloadList::Timer1Timer() {
+void TDownloadList::Sweep() {
   TState& s = *state_;
   if (s.sweepRunning) return;
   s.sweepRunning = true;

@@ -39,8 +39,8 @@ class TDownloadList {
   // case ignored) and it is a file; FileName2 (a rename's new name) gets the same test, so a
   // download finished by renaming (song.mp3.part -> song.mp3) is listed; with the all-files
   // switch on and nothing added, FileName1 is appended when it is a new entry and a file.
-  void FileSystemWatcher1Change(TFileOperation FileOperation, const std::string& FileName1,
-                                const std::string& FileName2);
+  void FileChanged(TFileOperation FileOperation, const std::string& FileName1,
+                   const std::string& FileName2);
 
   // The once-a-second tick. Starts a sweep unless one is still running (then it does nothing).
   // The checking thread keeps its own copy of the entries, fed with the entries appended here
@@ -50,9 +50,9 @@ class TDownloadList {
   // the list was changed by someone else (its count differs from what this object expects, or
   // an entry was not where it should be), the next sweep first copies the list afresh, in
   // slices of a few milliseconds, each a task of its own on the dispatcher.
-  void Timer1Timer();
+  void Sweep();
 
-  // True from a Timer1Timer that started a sweep until its last removal batch has run.
+  // True from a Sweep that started a sweep until its last removal batch has run.
   bool SweepRunning() const;
   // Counts finished sweeps (for tests and benchmarks: "one full sweep has happened since").
   unsigned long SweepsDone() const;

@@ -7,7 +7,7 @@
 
 namespace mv {
 
-void BitBtn2Click(TListBoxStrings& list, TMediaPlayer& player) {
+void PlayCurrent(TListBoxStrings& list, TMediaPlayer& player) {
   if (list.Count() == 0) return;
   const int index = list.ItemIndex();
   if (index < 0) return;
@@ -19,6 +19,6 @@ void BitBtn2Click(TListBoxStrings& list, TMediaPlayer& player) {
   player.Play();
 }
 
-void BitBtn5Click(TMediaPlayer& player) { player.Stop(); }
+void StopPlaying(TMediaPlayer& player) { player.Stop(); }
 
 }  // namespace mv

@@ -10,13 +10,9 @@ class TMediaPlayer;
 
 // Plays the current entry (the list's item index): nothing with an empty list, with no current
 // entry (index < 0) or when the entry's file is gone; otherwise Close, FileName := entry, Open,
-// Play. Call on the main thread.
-void BitBtn2Click(TListBoxStrings& list, TMediaPlayer& player);
-// Double-clicking the list does the same as the play button.
-inline void ListBox1DblClick(TListBoxStrings& list, TMediaPlayer& player) {
-  BitBtn2Click(list, player);
-}
+// Play. Call on the main thread. The play button and a double click on the list both do this.
+void PlayCurrent(TListBoxStrings& list, TMediaPlayer& player);
 // Stops playback; raises like TMediaPlayer::Stop when nothing is open.
-void BitBtn5Click(TMediaPlayer& player);
+void StopPlaying(TMediaPlayer& player);
 
 }  // namespace mv

@@ -89,7 +89,7 @@ bool CopySingle(const std::string& source, const std::string& target, TProgress*
   return CopyFileOverwrite(source, target, progress ? &BytesOrCancel : nullptr, progress);
 }
 
-void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui) {
+void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui) {
   const std::string mask = AsciiLower(maskText);
   if (list.SelCount() < 2) {
     // Index -1 raises the list's index error here, before any dialog.
@@ -120,8 +120,8 @@ void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& u
   ui.ShowInfoMessage(FormatD(kCopiedCount, count));
 }
 
-void BitBtn4Click(TListBoxStrings& list, const std::function<std::string()>& maskText,
-                  const TFileReport& report) {
+void RenameAll(TListBoxStrings& list, const std::function<std::string()>& maskText,
+               const TFileReport& report) {
   for (int i = list.Count() - 1; i >= 0; --i) {
     const std::string entry = list.Get(i);
     const std::string mask = maskText ? maskText() : std::string();

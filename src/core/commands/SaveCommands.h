@@ -106,7 +106,7 @@ class TDirectSaveUi : public ISaveUi {
 
 // --- the commands, as the window calls them (main thread) --------------------------------
 
-// BitBtn3Click, maskText = Edit1's text (lower-cased here).
+// SaveSelected, maskText = Edit1's text (lower-cased here).
 // Fewer than two entries selected: source := list.Get(list.ItemIndex()) (index -1 raises
 // EStringListError, nothing is copied); the save dialog proposes the source's name part; on
 // confirm the source is copied over the chosen path (inside ui.RunWithProgress with total 1)
@@ -114,14 +114,14 @@ class TDirectSaveUi : public ISaveUi {
 // Two or more selected: ui.ChooseDirectory with an empty dir; when one is chosen every
 // selected entry, first to last, is copied into it (CopyEntriesToDirectory inside
 // ui.RunWithProgress); then "成功复制%d个文件" with the count, also after a cancelled choice.
-void BitBtn3Click(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui);
+void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui);
 
-// BitBtn4Click: every entry, last to first, whose extension is not in the mask (read afresh
+// RenameAll: every entry, last to first, whose extension is not in the mask (read afresh
 // for each entry) is renamed to entry + GuessFileExt(entry). An empty detected extension means
 // the same name: that entry is skipped. Results are ignored and the list is unchanged (the
 // sweep drops the old names). report (optional) hears of every entry, skipped ones included.
-void BitBtn4Click(TListBoxStrings& list, const std::function<std::string()>& maskText,
-                  const TFileReport& report = {});
+void RenameAll(TListBoxStrings& list, const std::function<std::string()>& maskText,
+               const TFileReport& report = {});
 
 // --- the cores beneath them (any thread; they touch no list) -------------------------------
 

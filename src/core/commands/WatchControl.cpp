@@ -5,8 +5,8 @@
 
 namespace mv {
 
-void BitBtn1Click(TFileSystemWatcher& watcher, const std::string& edit2Text,
-                  std::string& senderCaption) {
+void StartOrStopWatching(TFileSystemWatcher& watcher, const std::string& edit2Text,
+                         std::string& senderCaption) {
   if (!watcher.Actived()) {
     watcher.SetWatchedDir(edit2Text);
     watcher.SetActived(true);

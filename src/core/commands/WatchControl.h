@@ -16,7 +16,7 @@ inline constexpr const char* kCaptionStopWatching = "中止监视";
 // written back by the call; the window sets it on the button afterwards. The download list is
 // not touched: it keeps its entries across off/on. On Linux the window passes the directory
 // field's text as bytes (a trailing "/" is not required).
-void BitBtn1Click(TFileSystemWatcher& watcher, const std::string& edit2Text,
-                  std::string& senderCaption);
+void StartOrStopWatching(TFileSystemWatcher& watcher, const std::string& edit2Text,
+                         std::string& senderCaption);
 
 }  // namespace mv

@@ -272,28 +272,28 @@ void TForm_main::BitBtn1Click() {
   // Captions are the program's own texts, UTF-8 like every literal here.
   const QByteArray current = BitBtn1->text().toUtf8();
   std::string caption(current.constData(), static_cast<std::size_t>(current.size()));
-  mv::BitBtn1Click(*fileSystemWatcher1_, DirectoryText(), caption);
+  mv::StartOrStopWatching(*fileSystemWatcher1_, DirectoryText(), caption);
   BitBtn1->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
 void TForm_main::FileSystemWatcher1Change(TFileOperation FileOperation,
                                           const std::string& FileName1,
                                           const std::string& FileName2) {
-  downloads_->FileSystemWatcher1Change(FileOperation, FileName1, FileName2);
+  downloads_->FileChanged(FileOperation, FileName1, FileName2);
 }
 
-void TForm_main::Timer1Timer() { downloads_->Timer1Timer(); }
+void TForm_main::Timer1Timer() { downloads_->Sweep(); }
 
-void TForm_main::BitBtn2Click() { mv::BitBtn2Click(*ListBox1, MediaPlayer()); }
+void TForm_main::BitBtn2Click() { mv::PlayCurrent(*ListBox1, MediaPlayer()); }
 
-void TForm_main::ListBox1DblClick() { mv::ListBox1DblClick(*ListBox1, MediaPlayer()); }
+void TForm_main::ListBox1DblClick() { mv::PlayCurrent(*ListBox1, MediaPlayer()); }
 
-void TForm_main::BitBtn5Click() { mv::BitBtn5Click(MediaPlayer()); }
+void TForm_main::BitBtn5Click() { mv::StopPlaying(MediaPlayer()); }
 
-void TForm_main::BitBtn3Click() { mv::BitBtn3Click(*ListBox1, MaskText(), *saveUi_); }
+void TForm_main::BitBtn3Click() { mv::SaveSelected(*ListBox1, MaskText(), *saveUi_); }
 
 void TForm_main::BitBtn4Click() {
-  mv::BitBtn4Click(*ListBox1, [this] { return MaskText(); });
+  mv::RenameAll(*ListBox1, [this] { return MaskText(); });
 }
 
 }  // namespace mv

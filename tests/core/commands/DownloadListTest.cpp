@@ -30,9 +30,7 @@ class DownloadListTest : public ::testing::Test {
     downloads->OnRemoved = [this](const std::string& e) { removed.push_back(e); };
   }
 
-  void Added(const std::string& name) {
-    downloads->FileSystemWatcher1Change(TFileOperation::foAdded, name, "");
-  }
+  void Added(const std::string& name) { downloads->FileChanged(TFileOperation::foAdded, name, ""); }
 
   std::vector<std::string> Entries() const {
     std::vector<std::string> out;
@@ -43,7 +41,7 @@ class DownloadListTest : public ::testing::Test {
   // One complete sweep, its removals included.
   void Sweep() {
     const unsigned long before = downloads->SweepsDone();
-    downloads->Timer1Timer();
+    downloads->Sweep();
     ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, 10000));
     EXPECT_FALSE(downloads->SweepRunning());
   }
@@ -122,17 +120,17 @@ TEST_F(DownloadListTest, RenameOntoAMusicNameListsTheNewName) {
   WriteFile(partial, "x");
   Added(partial);
   ASSERT_EQ(::rename(partial.c_str(), done.c_str()), 0);
-  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, partial, done);
+  downloads->FileChanged(TFileOperation::foRenamed, partial, done);
   EXPECT_EQ(Entries(), std::vector<std::string>{done});
 
   // Renamed away from a music name: the old name is gone and the new one does not match.
   const std::string other = dir / "song.tmp";
   ASSERT_EQ(::rename(done.c_str(), other.c_str()), 0);
-  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, done, other);
+  downloads->FileChanged(TFileOperation::foRenamed, done, other);
   EXPECT_EQ(list.Count(), 1);
   // With the all-files switch the first name alone is considered, and it no longer exists.
   all = true;
-  downloads->FileSystemWatcher1Change(TFileOperation::foRenamed, done, other);
+  downloads->FileChanged(TFileOperation::foRenamed, done, other);
   EXPECT_EQ(list.Count(), 1);
 }
 
@@ -169,7 +167,7 @@ TEST_F(DownloadListTest, FileCreatedAgainWhileTheSweepRunsIsKept) {
   Added(song);
   ::unlink(song.c_str());
   const unsigned long before = downloads->SweepsDone();
-  downloads->Timer1Timer();
+  downloads->Sweep();
   // The checking thread finds it missing and queues the removal; the file comes back before
   // the main thread gets to it.
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -182,10 +180,10 @@ TEST_F(DownloadListTest, FileCreatedAgainWhileTheSweepRunsIsKept) {
 TEST_F(DownloadListTest, ATickWhileASweepRunsDoesNothing) {
   WriteFile(dir / "a.mp3", "x");
   Added(dir / "a.mp3");
-  downloads->Timer1Timer();
+  downloads->Sweep();
   EXPECT_TRUE(downloads->SweepRunning());
-  downloads->Timer1Timer();
-  downloads->Timer1Timer();
+  downloads->Sweep();
+  downloads->Sweep();
   ASSERT_TRUE(dispatcher.RunUntil([&] { return !downloads->SweepRunning(); }, 10000));
   dispatcher.RunPending();
   EXPECT_EQ(downloads->SweepsDone(), 1u);
@@ -218,7 +216,7 @@ TEST_F(DownloadListTest, EntriesMovedByOthersDuringTheSweepAreStillFound) {
   }
   ::unlink(c.c_str());
   const unsigned long before = downloads->SweepsDone();
-  downloads->Timer1Timer();
+  downloads->Sweep();
   // Someone else deletes the first entry after the copy was taken: c now stands at index 1.
   list.Delete(0);
   ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, 10000));
@@ -268,7 +266,7 @@ TEST_F(DownloadListTest, ManySweepsWithAppendsAndRemovalsInBetweenStayExact) {
 
 TEST_F(DownloadListTest, DestroyedWhileASweepIsUnderWay) {
   for (int i = 0; i < 5000; ++i) list.Add(dir / ("gone" + std::to_string(i) + ".mp3"));
-  downloads->Timer1Timer();
+  downloads->Sweep();
   downloads.reset();
   // Tasks still queued for the gone object must be dropped, not run.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -35,7 +35,7 @@ class DownloadListWatchTest : public ::testing::Test {
     watcher->SetNotifyFilters({TNotifyFilter::nfFileNameChange});
     watcher->SetOnChange([this](TFileOperation op, const std::string& a, const std::string& b) {
       seen.push_back(a);
-      downloads->FileSystemWatcher1Change(op, a, b);
+      downloads->FileChanged(op, a, b);
     });
     watcher->SetOnArmed([this](bool watching) {
       ++armed;
@@ -52,7 +52,7 @@ class DownloadListWatchTest : public ::testing::Test {
   // The start/stop button; after a start, waits until the watches are in place.
   void Toggle() {
     const int before = armed;
-    BitBtn1Click(*watcher, dir.Path(), caption);
+    StartOrStopWatching(*watcher, dir.Path(), caption);
     if (watcher->Actived()) {
       ASSERT_TRUE(dispatcher.RunUntil([&] { return armed > before; }, kWaitMs));
       ASSERT_TRUE(lastArmed);
@@ -74,7 +74,7 @@ class DownloadListWatchTest : public ::testing::Test {
 
   void Sweep() {
     const unsigned long before = downloads->SweepsDone();
-    downloads->Timer1Timer();
+    downloads->Sweep();
     ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads->SweepsDone() > before; }, kWaitMs));
   }
 

@@ -31,13 +31,13 @@ class PlayCommandsTest : public ::testing::Test {
 };
 
 TEST_F(PlayCommandsTest, NothingHappensWithoutAPlayableCurrentEntry) {
-  BitBtn2Click(list, player);  // empty list
+  PlayCurrent(list, player);  // empty list
   list.Add(dir / "one.wav");
   list.SetItemIndex(-1);
-  ListBox1DblClick(list, player);  // no current entry
+  PlayCurrent(list, player);  // no current entry
   list.Add(dir / "gone.wav");
   list.SetItemIndex(1);
-  BitBtn2Click(list, player);  // the file is not there (any more)
+  PlayCurrent(list, player);  // the file is not there (any more)
   EXPECT_FALSE(player.Opened());
   EXPECT_EQ(player.FileName(), "");
 }
@@ -46,27 +46,27 @@ TEST_F(PlayCommandsTest, PlaysTheCurrentEntryAndASecondReplacesTheFirst) {
   list.Add(dir / "one.wav");
   list.Add(dir / "two.wav");
   list.SetItemIndex(0);
-  BitBtn2Click(list, player);
+  PlayCurrent(list, player);
   EXPECT_TRUE(player.Opened());
   EXPECT_EQ(player.FileName(), dir / "one.wav");
   list.SetItemIndex(1);
-  ListBox1DblClick(list, player);
+  PlayCurrent(list, player);
   EXPECT_TRUE(player.Opened());
   EXPECT_EQ(player.FileName(), dir / "two.wav");
-  BitBtn5Click(player);
+  StopPlaying(player);
   EXPECT_NE(player.Mode(), mpPlaying);
   EXPECT_EQ(list.Count(), 2);
 }
 
 TEST_F(PlayCommandsTest, StopWithNothingOpenRaisesTheDeviceError) {
-  EXPECT_THROW(BitBtn5Click(player), EMCIDeviceError);
+  EXPECT_THROW(StopPlaying(player), EMCIDeviceError);
 }
 
 TEST_F(PlayCommandsTest, AFileTheDeviceCannotOpenRaisesAndLeavesTheListAlone) {
   WriteFile(dir / "noise.mp3", std::string(4096, '\x01'));
   list.Add(dir / "noise.mp3");
   list.SetItemIndex(0);
-  EXPECT_THROW(BitBtn2Click(list, player), EMCIDeviceError);
+  EXPECT_THROW(PlayCurrent(list, player), EMCIDeviceError);
   EXPECT_EQ(list.Count(), 1);
 }
 

@@ -55,7 +55,7 @@ TEST_F(SaveCommandsTest, BulkSaveAddsTheDetectedExtensionWhereTheMaskLacksIt) {
   AddEntry(src / "b.mp3", "bbb", true);
   AddEntry(src / "c.wma", "ccc", true);
   ChooseFolder(out.Path().substr(0, out.Path().size() - 1));  // without a trailing "/"
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
 
   EXPECT_EQ(askedWithDir, "");
   EXPECT_EQ(ReadFile(out / "a.mp3"), test::Id3Mp3());
@@ -76,7 +76,7 @@ TEST_F(SaveCommandsTest, BulkSaveCountsOnlySuccessfulCopies) {
   list.SetSelected(1, true);
   AddEntry(src / "c.wav", "ccc", true);
   ChooseFolder(out.Path());
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(messages, std::vector<std::string>{"成功复制2个文件"});
   EXPECT_FALSE(Exists(out / "vanished.mp3"));
 }
@@ -85,7 +85,7 @@ TEST_F(SaveCommandsTest, CancelledDirectoryChoiceReportsZero) {
   AddEntry(src / "a.mp3", "a", true);
   AddEntry(src / "b.mp3", "b", true);
   ui.OnChooseDirectory = [](std::string&) { return false; };
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(messages, std::vector<std::string>{"成功复制0个文件"});
   EXPECT_EQ(ui.Runs, 0);
   EXPECT_TRUE(std::filesystem::is_empty(out.Path()));
@@ -97,7 +97,7 @@ TEST_F(SaveCommandsTest, CancelDuringBulkCopyStopsAfterTheCurrentFile) {
   ui.OnProgressStep = [](TDirectProgress& progress, int done) {
     if (done == 2) progress.Cancel();
   };
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(messages, std::vector<std::string>{"成功复制2个文件"});
   EXPECT_TRUE(Exists(out / "2.mp3"));
   EXPECT_FALSE(Exists(out / "3.mp3"));
@@ -130,7 +130,7 @@ TEST_F(SaveCommandsTest, SingleSaveProposesTheNamePartAndReplacesAnExistingTarge
     fileName = out / "kept.mp3";
     return true;
   };
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(proposed, "song.mp3");
   EXPECT_EQ(ReadFile(out / "kept.mp3"), "new contents");
   EXPECT_EQ(messages, std::vector<std::string>{"复制完成"});
@@ -145,7 +145,7 @@ TEST_F(SaveCommandsTest, SingleSaveUsesTheCaretEntryEvenWhenAnotherIsSelected) {
     proposed = fileName;
     return false;  // cancelled: nothing happens
   };
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(proposed, "caret.mp3");
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(ui.Runs, 0);
@@ -158,7 +158,7 @@ TEST_F(SaveCommandsTest, SingleSaveOntoItselfFailsSilentlyAndKeepsTheFile) {
     fileName = src / "song.mp3";
     return true;
   };
-  BitBtn3Click(list, kMask, ui);
+  SaveSelected(list, kMask, ui);
   EXPECT_EQ(ReadFile(src / "song.mp3"), "precious");
   EXPECT_TRUE(messages.empty());
 }
@@ -169,7 +169,7 @@ TEST_F(SaveCommandsTest, SingleSaveWithoutCurrentEntryRaisesTheListIndexError) {
   bool asked = false;
   ui.OnSaveDialog = [&](std::string&) { return asked = true; };
   try {
-    BitBtn3Click(list, kMask, ui);
+    SaveSelected(list, kMask, ui);
     FAIL() << "no error raised";
   } catch (const EStringListError& e) {
     EXPECT_EQ(e.Message(), "列表索引越界 (-1)");
@@ -199,14 +199,14 @@ TEST_F(AutoRenameTest, EntryWithoutExtensionGetsTheDetectedOneAndLeavesAtTheNext
       list, dispatcher, [] { return kMask; }, [] { return false; });
   AddEntry(src / "x", test::Id3Mp3());
   AddEntry(src / "y.mp3", "yy");
-  BitBtn4Click(list, [] { return kMask; });
+  RenameAll(list, [] { return kMask; });
   EXPECT_EQ(ReadFile(src / "x.mp3"), test::Id3Mp3());
   EXPECT_FALSE(Exists(src / "x"));
   EXPECT_EQ(ReadFile(src / "y.mp3"), "yy");
   // The list is not changed by the rename; the sweep drops the old name and does not add
   // the new one.
   EXPECT_EQ(list.Count(), 2);
-  downloads.Timer1Timer();
+  downloads.Sweep();
   ASSERT_TRUE(dispatcher.RunUntil([&] { return downloads.SweepsDone() == 1; }, 10000));
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.Get(0), src / "y.mp3");
@@ -216,7 +216,7 @@ TEST_F(AutoRenameTest, ExistingTargetIsNeverReplaced) {
   AddEntry(src / "x", test::Id3Mp3());
   WriteFile(src / "x.mp3", "someone else's");
   std::vector<TFileOutcome> outcomes;
-  BitBtn4Click(
+  RenameAll(
       list, [] { return kMask; },
       [&](const std::string&, const std::string&, TFileOutcome o) { outcomes.push_back(o); });
   EXPECT_EQ(ReadFile(src / "x"), test::Id3Mp3());
@@ -228,7 +228,7 @@ TEST_F(AutoRenameTest, UnknownTypeAndVanishedFilesAreLeftAlone) {
   AddEntry(src / "plain", "no known header");
   list.Add(src / "vanished");
   std::vector<std::pair<std::string, TFileOutcome>> seen;
-  BitBtn4Click(
+  RenameAll(
       list, [] { return kMask; },
       [&](const std::string& from, const std::string&, TFileOutcome o) {
         seen.emplace_back(from, o);
@@ -246,7 +246,7 @@ TEST_F(AutoRenameTest, MaskIsReadForEachEntryFromTheLastToTheFirst) {
   AddEntry(src / "second.bin", test::Id3Mp3());
   int reads = 0;
   // The mask learns ".bin" after the first (= last) entry has been handled.
-  BitBtn4Click(list, [&] { return reads++ == 0 ? kMask : kMask + ";*.bin"; });
+  RenameAll(list, [&] { return reads++ == 0 ? kMask : kMask + ";*.bin"; });
   EXPECT_EQ(reads, 2);
   EXPECT_TRUE(Exists(src / "second.bin.mp3"));
   EXPECT_TRUE(Exists(src / "first.bin"));
