@@ -16,6 +16,8 @@ packages=(
   gstreamer1.0-libav fonts-arphic-uming xdg-utils
   # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher
   gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
+  # checking tools: the formatting check, and libFuzzer with its sanitizer runtimes
+  clang-format-14 clang-14 libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)
@@ -34,7 +36,28 @@ sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
+
+# Another apt-get (an unattended upgrade, a second setup run) may hold the package locks.
+# install waits for dpkg's lock by itself; update gives up at once on the lists lock, so it is
+# tried again until the wait is used up.
+lock_wait=600
+apt() {
+  local deadline=$((SECONDS + lock_wait)) err
+  err=$(mktemp)
+  until "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout="$lock_wait" "$@" 2>"$err"; do
+    if ! grep -q 'Could not get lock' "$err" || ((SECONDS >= deadline)); then
+      cat "$err" >&2
+      rm -f "$err"
+      return 1
+    fi
+    echo "setup: waiting for another package manager to finish" >&2
+    sleep 5
+  done
+  cat "$err" >&2
+  rm -f "$err"
+}
+
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt update -qq
+apt install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
