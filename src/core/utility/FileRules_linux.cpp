@@ -14,33 +14,13 @@
 #include <vector>
 
 #include "utility/FileRules.h"
+#include "utility/SysCall.h"
 #include "utility/SysUtils.h"
+#include "utility/UniqueFd.h"
 
 namespace mv {
 
 namespace {
-
-// Closes the descriptor on every path out of a scope.
-class TFd {
- public:
-  explicit TFd(int fd = -1) : fd_(fd) {}
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  ~TFd() { Reset(); }
-  int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // The kernel's own split: "/" always separates, whatever the locale's lead bytes say.
 std::string DirectoryOf(const std::string& name) {
@@ -94,11 +74,8 @@ bool FirstMatchIsFile(const std::string& name) {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ssize_t n = RetryOnEintr("write", [&] { return ::write(fd, data, size); });
+    if (n < 0) return false;
     data += n;
     size -= static_cast<std::size_t>(n);
   }
@@ -106,10 +83,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, size);
-    if (n >= 0 || errno != EINTR) return n;
-  }
+  return RetryOnEintr("read", [&] { return ::read(fd, buffer, size); });
 }
 
 // Copies the whole of in to out; false on an error or when progress cancels.
@@ -127,8 +101,8 @@ bool CopyData(int in, int out, std::uint64_t total, TCopyProgress progress, void
 }
 
 void SyncDirectory(const std::string& dir) {
-  TFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (d.Get() >= 0) ::fsync(d.Get());
+  TUniqueFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (d.get() >= 0) ::fsync(d.get());
 }
 
 class TPosixFileStream final : public TFileStream {
@@ -138,7 +112,7 @@ class TPosixFileStream final : public TFileStream {
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-      const ssize_t n = ReadSome(fd_.Get(), p + done, size - done);
+      const ssize_t n = ReadSome(fd_.get(), p + done, size - done);
       if (n < 0) throw Exception("读取文件出错 " + name_ + ": " + std::strerror(errno));
       if (n == 0) break;
       done += static_cast<std::size_t>(n);
@@ -147,7 +121,7 @@ class TPosixFileStream final : public TFileStream {
   }
 
  private:
-  TFd fd_;
+  TUniqueFd fd_;
   std::string name_;
 };
 
@@ -186,12 +160,12 @@ bool CopyFileOverwrite(const std::string& source, const std::string& target, TCo
                        void* context) {
   if (source.empty() || target.empty()) return false;
   // O_NONBLOCK for the open only: a FIFO must not hold us up before it is refused.
-  TFd in(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-  if (in.Get() < 0) return false;
+  TUniqueFd in(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+  if (in.get() < 0) return false;
   struct stat src {};
-  if (::fstat(in.Get(), &src) != 0 || !S_ISREG(src.st_mode)) return false;
-  const int inFlags = ::fcntl(in.Get(), F_GETFL);
-  if (inFlags < 0 || ::fcntl(in.Get(), F_SETFL, inFlags & ~O_NONBLOCK) != 0) return false;
+  if (::fstat(in.get(), &src) != 0 || !S_ISREG(src.st_mode)) return false;
+  const int inFlags = ::fcntl(in.get(), F_GETFL);
+  if (inFlags < 0 || ::fcntl(in.get(), F_SETFL, inFlags & ~O_NONBLOCK) != 0) return false;
 
   // The same file under another name (hard link, symbolic link, "a/../a") must not be copied
   // onto itself: the rename below would then just drop a name, or the data would be lost.
@@ -208,19 +182,19 @@ bool CopyFileOverwrite(const std::string& source, const std::string& target, TCo
   std::string tempName = (dir.empty() ? std::string() : dir) + ".melvigil-copy-XXXXXX";
   std::vector<char> templ(tempName.begin(), tempName.end());
   templ.push_back('\0');
-  TFd out(::mkostemp(templ.data(), O_CLOEXEC));
-  if (out.Get() < 0) return false;
+  TUniqueFd out(::mkostemp(templ.data(), O_CLOEXEC));
+  if (out.get() < 0) return false;
   tempName.assign(templ.data());
 
   bool ok =
-      CopyData(in.Get(), out.Get(), static_cast<std::uint64_t>(src.st_size), progress, context);
-  ok = ok && ::fchmod(out.Get(), src.st_mode & 0777) == 0;
+      CopyData(in.get(), out.get(), static_cast<std::uint64_t>(src.st_size), progress, context);
+  ok = ok && ::fchmod(out.get(), src.st_mode & 0777) == 0;
   if (ok) {
     const struct timespec times[2] = {src.st_atim, src.st_mtim};
-    ::futimens(out.Get(), times);  // the date is kept where the file system allows it
+    ::futimens(out.get(), times);  // the date is kept where the file system allows it
   }
-  ok = ok && ::fsync(out.Get()) == 0;
-  ok = ::close(out.Release()) == 0 && ok;
+  ok = ok && ::fsync(out.get()) == 0;
+  ok = ::close(out.release()) == 0 && ok;
   ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(tempName.c_str());
@@ -233,24 +207,24 @@ bool CopyFileOverwrite(const std::string& source, const std::string& target, TCo
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
   // O_NONBLOCK for the open only: it neither waits for a FIFO's writer nor for another
   // holder's lease to be broken.
-  TFd fd(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.Get() < 0) RaiseOpenError(name);
+  TUniqueFd fd(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) RaiseOpenError(name);
   struct stat st {};
   // Only regular files: a FIFO or a terminal could block the caller's thread for good.
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseOpenError(name);
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseOpenError(name);
 
   // A read lease is granted only while nobody holds the file open for writing: that is how
   // we learn that a download is still being written. Without the right to a lease (not the
   // owner) or on a file system without leases we cannot ask, and go ahead.
-  if (::fcntl(fd.Get(), F_SETLEASE, F_RDLCK) == 0) {
-    ::fcntl(fd.Get(), F_SETLEASE, F_UNLCK);
+  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+    ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
   } else if (errno == EAGAIN || errno == EBUSY) {
     RaiseOpenError(name);
   }
 
-  const int flags = ::fcntl(fd.Get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) RaiseOpenError(name);
-  return std::make_unique<TPosixFileStream>(fd.Release(), name);
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) RaiseOpenError(name);
+  return std::make_unique<TPosixFileStream>(fd.release(), name);
 }
 
 }  // namespace mv

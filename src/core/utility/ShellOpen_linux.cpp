@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "utility/ShellOpen.h"
+#include "utility/SysCall.h"
 
 extern char** environ;
 
@@ -61,8 +62,7 @@ bool ShellOpen(const std::string& target, const std::string& parameters) {
 
   // Not waited for, but reaped, so that no zombie is left behind.
   std::thread([pid] {
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    RetryOnEintr("waitpid", [pid] { return ::waitpid(pid, nullptr, 0); });
   }).detach();
   return true;
 }
