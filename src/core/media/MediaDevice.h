@@ -2,7 +2,7 @@
 #pragma once
 // The media device behind TMediaPlayer: one open medium at a time, commands that answer with a
 // result code (0 = success) and a text for each failure code. Each platform provides
-// CreateMediaDevice in a file of its own (GstDevice_linux.cpp, NullDevice_windows.cpp).
+// CreateMediaDevice in a file of its own (GstDevice_linux.cpp, MciDevice_windows.cpp).
 
 #include <cstdint>
 #include <functional>
