@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "FileSystemWatcher/FileSystemWatcher.h"
+
 namespace mv {
 
 // Record actions, numbered as the system's change records number them.
@@ -48,6 +50,21 @@ class IChangeSink {
   virtual bool Interrupted() const = 0;
   // A notice for the user (Chinese); the worker passes on the first one only.
   virtual void Notice(const std::string& text) = 0;
+  // A notice of the given kind: limit notices once per worker, the others each time.
+  virtual void Notice(TNoticeKind kind, const std::string& text) {
+    if (kind == TNoticeKind::nkLimit) Notice(text);
+  }
+  // From here on the whole tree is watched, every directory with its watch, and every change
+  // is reported until the next MayHaveRemoved("", true). Said after each (re)arming.
+  virtual void Live() {}
+  // Entries at rel (relative to the watched directory; with subtree, everything below it too)
+  // may be gone without a record that says so: a directory moved out or removed, a watch lost.
+  // rel "" with subtree is a break of continuity over the whole tree (overflow, lost watch,
+  // mount, the watched directory gone): the tree counts as unwatched until the next Live().
+  virtual void MayHaveRemoved(std::string rel, bool subtree) {
+    (void)rel;
+    (void)subtree;
+  }
 };
 
 class IChangeSource {

@@ -2,6 +2,7 @@
 #include "FileSystemWatcher/FileSystemWatcher.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "FileSystemWatcher/ChangeSource.h"
@@ -34,10 +35,26 @@ std::uint32_t NotifyFilterMask(TNotifyFilters filters) {
   return mask;
 }
 
+std::string DirectoryGoneNotice(const std::string& dir) {
+  return "监视的目录已不存在：" + dir + "。它重新出现后将自动继续监视。";
+}
+
+std::string DirectoryMissingNotice(const std::string& dir) {
+  return "监视的目录不存在：" + dir + "。它出现后将自动开始监视。";
+}
+
+std::string DirectoryResumedNotice(const std::string& dir) {
+  return "监视的目录已重新出现，继续监视：" + dir;
+}
+
+std::string OverflowRecoveredNotice(std::uint64_t names) {
+  return "系统的变化通知溢出，重新扫描找回了 " + std::to_string(names) + " 个名称。";
+}
+
 // The component's handlers for notices and arming, read when a worker's task runs so that a
 // handler assigned later still receives them.
 struct TFileSystemWatcher::TEvents {
-  std::function<void(const std::string&)> notice;
+  std::function<void(TNoticeKind, const std::string&)> notice;
   std::function<void(bool)> armed;
 };
 
@@ -102,7 +119,40 @@ void TFileSystemWatcher::SetOnChange(TFileDealMethod handler) {
 }
 
 void TFileSystemWatcher::SetOnNotice(std::function<void(const std::string&)> handler) {
+  if (!handler) {
+    events_->notice = nullptr;
+    return;
+  }
+  events_->notice = [handler = std::move(handler)](TNoticeKind kind, const std::string& text) {
+    if (kind != TNoticeKind::nkRecovered) handler(text);
+  };
+}
+
+void TFileSystemWatcher::SetOnNoticeOfKind(
+    std::function<void(TNoticeKind, const std::string&)> handler) {
   events_->notice = std::move(handler);
+}
+
+void TFileSystemWatcher::SetOnMayHaveRemoved(
+    std::function<void(const std::string& path, bool subtree)> handler) {
+  onMayHaveRemoved_ = std::move(handler);
+}
+
+bool TFileSystemWatcher::IsLive() const { return live_ && actived_ && worker_ != nullptr; }
+
+std::string TFileSystemWatcher::LiveRoot() const { return IsLive() ? liveRoot_ : std::string(); }
+
+void TFileSystemWatcher::BecameLive(const std::string& root) {
+  if (!actived_ || !worker_) return;
+  live_ = true;
+  liveRoot_ = root;
+  // Whatever happened while the tree was not watched in full is unknown.
+  if (onMayHaveRemoved_) onMayHaveRemoved_(root, true);
+}
+
+void TFileSystemWatcher::MayHaveRemoved(const std::string& path, bool subtree, bool broken) {
+  if (broken) live_ = false;
+  if (onMayHaveRemoved_) onMayHaveRemoved_(path, subtree);
 }
 
 void TFileSystemWatcher::SetOnArmed(std::function<void(bool watching)> handler) {
@@ -118,6 +168,7 @@ int TFileSystemWatcher::LiveWorkerCount() {
 
 void TFileSystemWatcher::Reconfigure() {
   if (!worker_) return;
+  live_ = false;  // until the reopened watch says it is armed
   ++resetCount_;
   worker_->SetDirectoryOptions(watchedDir_, actived_, NotifyFilterMask(notifyFilters_),
                                watchSubTree_);
@@ -128,11 +179,17 @@ void TFileSystemWatcher::Start() {
   // At most one worker delivers: a second start retires the running one first.
   Stop();
   TShellChangeThread::THooks hooks;
-  hooks.notice = [events = events_](const std::string& text) {
-    if (events->notice) events->notice(text);
+  hooks.notice = [events = events_](TNoticeKind kind, const std::string& text) {
+    if (events->notice) events->notice(kind, text);
   };
   hooks.armed = [events = events_](bool watching) {
     if (events->armed) events->armed(watching);
+  };
+  // Posted tasks of a worker run only while it is not terminated, and the component terminates
+  // its workers before it goes: they never outlive it.
+  hooks.live = [this](const std::string& root) { BecameLive(root); };
+  hooks.mayHaveRemoved = [this](const std::string& path, bool subtree, bool broken) {
+    MayHaveRemoved(path, subtree, broken);
   };
   auto worker = std::make_unique<TShellChangeThread>(mainThread_, onChange_, sourceFactory_(),
                                                      std::move(hooks));
@@ -142,6 +199,7 @@ void TFileSystemWatcher::Start() {
 }
 
 void TFileSystemWatcher::Stop() {
+  live_ = false;
   if (worker_) {
     worker_->Terminate();
     retired_.push_back(std::move(worker_));

@@ -83,6 +83,21 @@ class TNotifyFilters {
 // size 0x008, last write 0x010, last access 0x020, creation 0x040, security 0x100 (not 0x080).
 std::uint32_t NotifyFilterMask(TNotifyFilters filters);
 
+// What a watcher's notice is about. The window shows every kind but nkRecovered, which says that
+// nothing was lost; the command-line tool prints them all.
+enum class TNoticeKind {
+  nkLimit,      // a system limit: part of the tree is not watched
+  nkGone,       // the watched directory is gone, or does not exist (yet)
+  nkResumed,    // the watched directory is back and watched again
+  nkRecovered,  // the system dropped changes and a rescan recovered them
+};
+
+// The texts of the notices both change sources give; dir is the watched directory.
+std::string DirectoryGoneNotice(const std::string& dir);
+std::string DirectoryMissingNotice(const std::string& dir);
+std::string DirectoryResumedNotice(const std::string& dir);
+std::string OverflowRecoveredNotice(std::uint64_t names);
+
 // The watched directory a new component gets: the user's home directory with a trailing "/".
 std::string DefaultWatchedDir();
 
@@ -115,9 +130,23 @@ class TFileSystemWatcher {
   const TFileDealMethod& OnChange() const { return onChange_; }
   void SetOnChange(TFileDealMethod handler);
 
-  // A notice for the user, in Chinese, given once per activation (e.g. the system's watch limit
-  // reached: some subdirectories are not watched). Runs on the main thread.
+  // A notice for the user, in Chinese (e.g. the system's watch limit reached: some
+  // subdirectories are not watched; given once per activation). Runs on the main thread. This
+  // form gets every kind but nkRecovered; SetOnNoticeOfKind gets them all. The last one set
+  // replaces the other.
   void SetOnNotice(std::function<void(const std::string&)> handler);
+  void SetOnNoticeOfKind(std::function<void(TNoticeKind, const std::string&)> handler);
+  // Main thread. Called for every removal seen or possibly missed: a file removed or renamed
+  // away (its full path, subtree false), a directory removed or moved away (subtree true), and
+  // the watched directory itself (subtree true) whenever continuity breaks and once each time
+  // the watch becomes live. An entry may go unchecked only while IsLive(), under LiveRoot(),
+  // and verified since the last call that covers it.
+  void SetOnMayHaveRemoved(std::function<void(const std::string& path, bool subtree)> handler);
+  // Main thread. True only while watching is on, the whole tree is armed with a watch on every
+  // directory, and no break of continuity is pending.
+  bool IsLive() const;
+  // The watched directory with its trailing delimiter while IsLive(), empty otherwise.
+  std::string LiveRoot() const;
   // Runs on the main thread each time a worker has finished (re)opening its directory: watching
   // is true when the watches are placed, false when the directory could not be opened.
   void SetOnArmed(std::function<void(bool watching)> handler);
@@ -129,6 +158,8 @@ class TFileSystemWatcher {
 
  private:
   struct TEvents;
+  void BecameLive(const std::string& root);
+  void MayHaveRemoved(const std::string& path, bool subtree, bool broken);
   void Reconfigure();
   void Start();
   void Stop();
@@ -146,6 +177,9 @@ class TFileSystemWatcher {
   // Stopped workers whose threads may still be ending; joined before they are freed.
   std::vector<std::unique_ptr<TShellChangeThread>> retired_;
   std::uint64_t resetCount_ = 0;
+  bool live_ = false;
+  std::string liveRoot_;
+  std::function<void(const std::string&, bool)> onMayHaveRemoved_;
 };
 
 }  // namespace mv

@@ -36,6 +36,68 @@ struct TShellChangeThread::TShared {
   std::uint64_t decoded = 0;  // under mutex: sequence number of the last batch that ran
 };
 
+namespace {
+
+// What a batch carries besides its records, at the position it was said among them.
+struct TMark {
+  std::size_t at;  // records before it
+  bool live;       // else may-have-removed
+  std::string rel;
+  bool subtree;
+};
+
+// Delivers one batch on the main thread: the handler calls, and the removals and the live and
+// broken states in order with them.
+void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
+             const std::atomic<bool>& terminated, const bool& active, const TChangeBatch& batch,
+             const std::vector<TMark>& marks, const std::string& dir, bool current) {
+  // A throwing handler does not cost the rest of the batch; its first exception goes on to the
+  // main loop once the batch is delivered.
+  std::exception_ptr first;
+  auto call = [&](auto&& f) {
+    try {
+      f();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  };
+  auto open = [&] { return !terminated.load() && active; };
+  std::size_t from = 0;
+  std::size_t m = 0;
+  while (from < batch.size() || m < marks.size()) {
+    const std::size_t to = m < marks.size() ? marks[m].at : batch.size();
+    const TChangeBatch segment(batch.begin() + static_cast<std::ptrdiff_t>(from),
+                               batch.begin() + static_cast<std::ptrdiff_t>(to));
+    for (const TFileEvent& e : DecodeBatch(segment, dir)) {
+      if (!open() || !handler) break;
+      call([&] { handler(e.operation, e.name1, e.name2); });
+    }
+    for (const TChangeRecord& r : segment) {
+      if (!open() || !hooks.mayHaveRemoved) break;
+      if (r.action != caRemoved && r.action != caRenamedOld) continue;
+      // Whether the name was a directory is not known here: everything below it may be gone.
+      const std::string path = FullChangeName(dir, r.name);
+      if (!path.empty()) call([&] { hooks.mayHaveRemoved(path, true, false); });
+    }
+    from = to;
+    for (; m < marks.size() && marks[m].at == to; ++m) {
+      if (!open()) continue;
+      const TMark& k = marks[m];
+      if (k.live) {
+        // A batch of an earlier configuration cannot make the new one live.
+        if (current && hooks.live) call([&] { hooks.live(dir); });
+      } else if (hooks.mayHaveRemoved) {
+        const bool broken = k.rel.empty();
+        const std::string path = broken ? dir : dir + k.rel;
+        call([&] { hooks.mayHaveRemoved(path, k.subtree || broken, broken); });
+      }
+    }
+  }
+  if (first) std::rethrow_exception(first);
+}
+
+}  // namespace
+
 class TShellChangeThread::TSink final : public IChangeSink {
  public:
   TSink(IMainThreadDispatcher& mainThread, std::shared_ptr<TShared> shared)
@@ -45,12 +107,16 @@ class TShellChangeThread::TSink final : public IChangeSink {
     seenGeneration_ = generation;
     directory_ = std::move(directory);
     batch_.clear();
+    marks_.clear();
   }
   std::uint64_t Generation() const { return seenGeneration_; }
 
   void Add(std::uint32_t action, std::string name) override {
     if (batch_.size() >= kMaxBatch && action != caRenamedNew) {
-      if (!HandOver(true)) batch_.clear();  // interrupted: the batch is stale anyway
+      if (!HandOver(true)) {  // interrupted: the batch is stale anyway
+        batch_.clear();
+        marks_.clear();
+      }
     }
     batch_.push_back(TChangeRecord{action, std::move(name)});
   }
@@ -59,13 +125,23 @@ class TShellChangeThread::TSink final : public IChangeSink {
     return shared_->terminated.load() || shared_->generation.load() != seenGeneration_;
   }
 
-  void Notice(const std::string& text) override {
-    if (noticed_) return;
-    noticed_ = true;
-    mainThread_.Post([shared = shared_, text] {
+  void Notice(const std::string& text) override { Notice(TNoticeKind::nkLimit, text); }
+
+  void Notice(TNoticeKind kind, const std::string& text) override {
+    if (kind == TNoticeKind::nkLimit) {
+      if (noticed_) return;
+      noticed_ = true;
+    }
+    mainThread_.Post([shared = shared_, kind, text] {
       if (shared->terminated.load() || !shared->hooks.notice) return;
-      shared->hooks.notice(text);
+      shared->hooks.notice(kind, text);
     });
+  }
+
+  void Live() override { marks_.push_back(TMark{batch_.size(), true, {}, true}); }
+
+  void MayHaveRemoved(std::string rel, bool subtree) override {
+    marks_.push_back(TMark{batch_.size(), false, std::move(rel), subtree});
   }
 
   // Hands the collected records to the main thread unless an earlier batch has not run yet;
@@ -79,9 +155,11 @@ class TShellChangeThread::TSink final : public IChangeSink {
         if (shared_->decoded < posted_) return false;
       }
     }
-    if (batch_.empty()) return true;
+    if (batch_.empty() && marks_.empty()) return true;
     const std::uint64_t seq = ++posted_;
-    mainThread_.Post([shared = shared_, batch = std::exchange(batch_, {}), seq, dir = directory_] {
+    mainThread_.Post([shared = shared_, batch = std::exchange(batch_, {}),
+                      marks = std::exchange(marks_, {}), seq, dir = directory_,
+                      generation = seenGeneration_] {
       if (shared->terminated.load()) return;  // nobody waits for it any more
       struct TDone {
         TShared& s;
@@ -95,18 +173,8 @@ class TShellChangeThread::TSink final : public IChangeSink {
           s.source->Wake();
         }
       } done{*shared, seq};
-      // A throwing handler does not cost the rest of the batch; its first exception goes on
-      // to the main loop once the batch is delivered.
-      std::exception_ptr first;
-      for (const TFileEvent& e : DecodeBatch(batch, dir)) {
-        if (shared->terminated.load() || !shared->active || !shared->handler) break;
-        try {
-          shared->handler(e.operation, e.name1, e.name2);
-        } catch (...) {
-          if (!first) first = std::current_exception();
-        }
-      }
-      if (first) std::rethrow_exception(first);
+      Deliver(shared->hooks, shared->handler, shared->terminated, shared->active, batch, marks, dir,
+              shared->generation.load() == generation);
     });
     return true;
   }
@@ -117,6 +185,7 @@ class TShellChangeThread::TSink final : public IChangeSink {
   std::uint64_t seenGeneration_ = 0;
   std::string directory_;
   TChangeBatch batch_;
+  std::vector<TMark> marks_;
   std::uint64_t posted_ = 0;
   bool noticed_ = false;
 };
@@ -188,6 +257,7 @@ void TShellChangeThread::Execute() {
       sink.Begin(generation, options.directory);
       const bool watching = source.Open(options, sink);
       if (sink.Interrupted()) continue;
+      sink.HandOver(false);  // what the opening said (live, gone) need not wait for a change
       mainThread_.Post([shared = shared_, watching] {
         if (shared->terminated.load() || !shared->hooks.armed) return;
         shared->hooks.armed(watching);

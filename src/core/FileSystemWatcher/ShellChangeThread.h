@@ -22,8 +22,13 @@ namespace mv {
 class TShellChangeThread {
  public:
   struct THooks {
-    std::function<void(const std::string&)> notice;  // main thread; the first notice only
-    std::function<void(bool watching)> armed;        // main thread; after each (re)open
+    // Main thread; of limit notices the first only.
+    std::function<void(TNoticeKind, const std::string&)> notice;
+    std::function<void(bool watching)> armed;  // main thread; after each (re)open
+    // Main thread, in order with the changes: the tree is watched in full (root with its
+    // delimiter), and something at path may be gone (broken: continuity lost over the tree).
+    std::function<void(const std::string& root)> live;
+    std::function<void(const std::string& path, bool subtree, bool broken)> mayHaveRemoved;
   };
 
   // The handler is fixed for the worker's life. The thread starts at Resume.

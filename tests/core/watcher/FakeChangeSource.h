@@ -7,6 +7,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "FileSystemWatcher/ChangeSource.h"
@@ -22,14 +24,35 @@ struct TFakeState {
   bool openResult = true;
   int opens = 0;
   bool destroyed = false;
+  bool liveOnOpen = false;
   TWatchOptions last{};
-  std::deque<TChangeRecord> queue;
+  // A record, or what the source says besides records: live (record.action 0, name empty),
+  // may-have-removed (record.action 0, name relative).
+  struct TItem {
+    TChangeRecord record;
+    bool signal = false;
+    bool live = false;
+    bool subtree = false;
+  };
+  std::deque<TItem> queue;
   std::vector<std::string> noticesOnOpen;
+  std::vector<std::pair<TNoticeKind, std::string>> kindNoticesOnOpen;
 
   void Push(std::vector<TChangeRecord> records) {
     {
       std::lock_guard lock(mutex);
-      for (auto& r : records) queue.push_back(std::move(r));
+      for (auto& r : records) queue.push_back(TItem{std::move(r)});
+    }
+    cv.notify_all();
+  }
+  void PushLive() { PushSignal(TItem{{}, true, true, true}); }
+  void PushMayHaveRemoved(std::string rel, bool subtree) {
+    PushSignal(TItem{{0, std::move(rel)}, true, false, subtree});
+  }
+  void PushSignal(TItem item) {
+    {
+      std::lock_guard lock(mutex);
+      queue.push_back(std::move(item));
     }
     cv.notify_all();
   }
@@ -56,7 +79,9 @@ class TFakeSource final : public IChangeSource {
   }
   bool Open(const TWatchOptions& options, IChangeSink& sink) override {
     std::vector<std::string> notices;
+    std::vector<std::pair<TNoticeKind, std::string>> kindNotices;
     bool result;
+    bool live;
     {
       std::lock_guard lock(s_->mutex);
       ++s_->opens;
@@ -64,8 +89,12 @@ class TFakeSource final : public IChangeSource {
       s_->open = s_->openResult;
       result = s_->openResult;
       notices = s_->noticesOnOpen;
+      kindNotices = s_->kindNoticesOnOpen;
+      live = s_->liveOnOpen && result;
     }
     for (const auto& n : notices) sink.Notice(n);
+    for (const auto& [kind, text] : kindNotices) sink.Notice(kind, text);
+    if (live) sink.Live();
     return result;
   }
   void Close() override {
@@ -73,7 +102,7 @@ class TFakeSource final : public IChangeSource {
     s_->open = false;
   }
   void WaitAndCollect(IChangeSink& sink) override {
-    std::deque<TChangeRecord> records;
+    std::deque<TFakeState::TItem> records;
     {
       std::unique_lock lock(s_->mutex);
       s_->cv.wait(lock, [&] { return s_->woken || (s_->open && !s_->queue.empty()); });
@@ -82,7 +111,15 @@ class TFakeSource final : public IChangeSource {
       // in the system's queue of the new watch.
       if (s_->open && !sink.Interrupted()) records.swap(s_->queue);
     }
-    for (auto& r : records) sink.Add(r.action, std::move(r.name));
+    for (auto& r : records) {
+      if (!r.signal) {
+        sink.Add(r.record.action, std::move(r.record.name));
+      } else if (r.live) {
+        sink.Live();
+      } else {
+        sink.MayHaveRemoved(std::move(r.record.name), r.subtree);
+      }
+    }
   }
   void Wake() override {
     {

@@ -368,5 +368,124 @@ TEST(WatcherComponent, NoticesReachTheUserOncePerActivation) {
   EXPECT_EQ(notices, std::vector<std::string>{"第一"});
 }
 
+// The download list may skip checking an entry only while the watch is live; every removal the
+// watcher saw or may have missed reaches it in order with the changes.
+TEST(WatcherComponent, LiveOnlyFromTheSourcesWordUntilABreakOrAReopen) {
+  TQueueDispatcher loop;
+  TFakeHub hub;
+  TRecorder rec;
+  std::vector<std::pair<std::string, bool>> removed;
+  TFileSystemWatcher w(loop, hub.Factory());
+  w.SetWatchedDir("/r");
+  w.SetOnMayHaveRemoved([&](const std::string& p, bool sub) { removed.emplace_back(p, sub); });
+  int armed = 0;
+  w.SetOnArmed([&](bool) { ++armed; });
+  w.SetOnChange(rec.Handler());
+  w.SetActived(true);
+  ASSERT_TRUE(loop.RunUntil([&] { return armed == 1; }, 5000));
+  EXPECT_FALSE(w.IsLive());  // armed is not live until the source says the tree is watched
+  EXPECT_EQ(w.LiveRoot(), "");
+  auto& s = *hub.sources[0];
+  using TRemoved = std::vector<std::pair<std::string, bool>>;
+
+  s.PushLive();
+  ASSERT_TRUE(loop.RunUntil([&] { return w.IsLive(); }, 5000));
+  EXPECT_EQ(w.LiveRoot(), "/r/");
+  EXPECT_EQ(removed, (TRemoved{{"/r/", true}}));
+
+  removed.clear();
+  s.Push({{caAdded, "d"}, {caRemoved, "a"}, {caRenamedOld, "b"}, {caRenamedNew, "c"}});
+  s.PushMayHaveRemoved("gone/dir", true);
+  s.Push({{caRenamedOld, "moved-out"}, {caAdded, "e"}});
+  ASSERT_TRUE(loop.RunUntil([&] { return rec.events.size() == 4; }, 5000));
+  EXPECT_EQ(
+      removed,
+      (TRemoved{{"/r/a", true}, {"/r/b", true}, {"/r/gone/dir", true}, {"/r/moved-out", true}}));
+  EXPECT_TRUE(w.IsLive());  // removals seen are no break
+
+  removed.clear();
+  s.PushMayHaveRemoved("", true);
+  ASSERT_TRUE(loop.RunUntil([&] { return !w.IsLive(); }, 5000));
+  EXPECT_EQ(removed, (TRemoved{{"/r/", true}}));
+  EXPECT_EQ(w.LiveRoot(), "");
+  s.PushLive();
+  ASSERT_TRUE(loop.RunUntil([&] { return w.IsLive(); }, 5000));
+
+  // Any reopen ends it at once, and so does switching off.
+  w.SetWatchedDir("/s");
+  EXPECT_FALSE(w.IsLive());
+  s.PushLive();
+  ASSERT_TRUE(loop.RunUntil([&] { return w.IsLive(); }, 5000));
+  EXPECT_EQ(w.LiveRoot(), "/s/");
+  w.SetActived(false);
+  EXPECT_FALSE(w.IsLive());
+  EXPECT_EQ(w.LiveRoot(), "");
+}
+
+TEST(WatcherComponent, ALiveWordOfAnEarlierConfigurationDoesNotCount) {
+  THeldDispatcher main;
+  TFakeHub hub;
+  TRecorder rec;
+  int removals = 0;
+  TFileSystemWatcher w(main, [&] {
+    auto source = hub.Factory()();
+    hub.sources.back()->liveOnOpen = true;
+    return source;
+  });
+  w.SetOnMayHaveRemoved([&](const std::string&, bool) { ++removals; });
+  w.SetOnChange(rec.Handler());
+  w.SetActived(true);
+  ASSERT_TRUE(main.WaitForTasks(2));  // live, then armed
+  {
+    std::lock_guard lock(hub.sources[0]->mutex);
+    hub.sources[0]->liveOnOpen = false;
+  }
+  w.SetWatchedDir("/elsewhere");
+  ASSERT_TRUE(main.WaitForTasks(3));
+  main.RunAll();
+  EXPECT_FALSE(w.IsLive());
+  EXPECT_EQ(removals, 0);
+}
+
+TEST(WatcherComponent, NoticesCarryTheirKindAndOnlyLimitsAreOncePerWorker) {
+  TQueueDispatcher loop;
+  TFakeHub hub;
+  TRecorder rec;
+  using TKinded = std::vector<std::pair<TNoticeKind, std::string>>;
+  const TKinded said = {{TNoticeKind::nkLimit, "限"},
+                        {TNoticeKind::nkGone, "无"},
+                        {TNoticeKind::nkRecovered, "回"},
+                        {TNoticeKind::nkResumed, "复"}};
+  TFileSystemWatcher w(loop, [&] {
+    auto source = hub.Factory()();
+    hub.sources.back()->kindNoticesOnOpen = said;
+    return source;
+  });
+  int armed = 0;
+  w.SetOnArmed([&](bool) { ++armed; });
+  TKinded all;
+  w.SetOnNoticeOfKind([&](TNoticeKind k, const std::string& t) { all.emplace_back(k, t); });
+  w.SetOnChange(rec.Handler());
+  w.SetActived(true);
+  ASSERT_TRUE(loop.RunUntil([&] { return armed == 1; }, 5000));
+  EXPECT_EQ(all, said);
+  // The plain form is the window's: it hears nothing of what a rescan recovered.
+  std::vector<std::string> shown;
+  w.SetOnNotice([&](const std::string& t) { shown.push_back(t); });
+  w.SetWatchedDir("/again");
+  ASSERT_TRUE(loop.RunUntil([&] { return armed == 2; }, 5000));
+  EXPECT_EQ(shown, (std::vector<std::string>{"无", "复"}));
+}
+
+TEST(WatcherNotices, NameTheDirectoryOrTheCount) {
+  for (const std::string& text :
+       {DirectoryGoneNotice("/m/"), DirectoryMissingNotice("/m/"), DirectoryResumedNotice("/m/")}) {
+    EXPECT_NE(text.find("/m/"), std::string::npos) << text;
+  }
+  EXPECT_NE(DirectoryGoneNotice("/m/"), DirectoryMissingNotice("/m/"));
+  EXPECT_NE(OverflowRecoveredNotice(16384).find("16384"), std::string::npos);
+  EXPECT_EQ(OverflowRecoveredNotice(1).find('\n'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace mv
