@@ -13,11 +13,13 @@ packages=(
   libgtest-dev libgmock-dev googletest
   # run: playback of WAV, MP3 and WMA, and a Song-style CJK font for the window's font
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
-  gstreamer1.0-libav fonts-arphic-uming xdg-utils
+  gstreamer1.0-libav fonts-arphic-uming xdg-utils qt6-translations-l10n
   # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher
   gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
   # checking tools: the formatting check, and libFuzzer with its sanitizer runtimes
   clang-format-14 clang-14 libclang-rt-14-dev
+  # the Debian package: shared-library dependencies, strip check, metainfo check
+  dpkg-dev file appstream
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)

@@ -34,6 +34,7 @@ stage() {
 
 timed format check_format
 timed dev stage dev
+timed package scripts/package-tests.sh
 timed asan stage asan
 timed tsan stage tsan
 timed windows scripts/windows-tests.sh
