@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "utility/FormDescription.h"
+
 namespace mv {
 
 class TMediaPlayer;
@@ -36,7 +38,6 @@ class TPanel : public QFrame {
   Q_OBJECT
 
  public:
-  enum class TBevel { None, Lowered };
   explicit TPanel(QWidget* parent = nullptr);
   void SetBevelOuter(TBevel bevel);
   TBevel BevelOuter() const { return bevel_; }

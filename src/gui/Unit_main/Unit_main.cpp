@@ -3,22 +3,23 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QColor>
 #include <QFont>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTimer>
+#include <map>
 
 #include "Unit_main/Guarded.h"
 #include "commands/DownloadList.h"
 #include "commands/PlayCommands.h"
 #include "commands/SaveCommands.h"
 #include "commands/WatchControl.h"
+#include "dialogs/FormLoader.h"
 #include "dialogs/MessageBox.h"
 #include "media/MPlayer.h"
 #include "utility/ShellOpen.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 
@@ -26,61 +27,16 @@ TForm_main* Form_main = nullptr;
 
 namespace {
 
-// The stored description's values, at 96 dots per inch.
-constexpr int kClientWidth = 688;
-constexpr int kClientHeight = 446;
-constexpr int kLeft = 192;
-constexpr int kTop = 114;
-constexpr int kCoolBarHeight = 139;
-const QColor kPurple(0x80, 0x00, 0x80);
-const QColor kBlue(0x00, 0x00, 0xFF);
-
-const char* const kSongFamily = "宋体";
-
-QFont SongFont(int pixels) {
-  QFont font(QString::fromUtf8(kSongFamily));
-  font.setPixelSize(pixels);
-  return font;
-}
-
-template <class Widget>
-Widget* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-  auto* widget = new Widget(parent);
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(left, top, width, height);
-  return widget;
-}
-
-TLabel* MakeLabel(QWidget* parent, const char* name, int left, int top, int width, int height,
-                  const char* caption) {
-  auto* label = Make<TLabel>(parent, name, left, top, width, height);
-  label->setText(QString::fromUtf8(caption));
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, int left, int top, const char* caption,
-                        const char* hint) {
-  auto* button = Make<QPushButton>(parent, name, left, top, 87, 38);
-  button->setText(QString::fromUtf8(caption));
-  button->setToolTip(QString::fromUtf8(hint));
-  button->setAutoDefault(false);
-  return button;
-}
-
-void SetTextColor(QWidget* widget, const QColor& color) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::WindowText, color);
-  widget->setPalette(palette);
-}
-
 std::string ToBytes(const QString& text) {
   const QByteArray bytes = text.toLocal8Bit();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-QString FromBytes(const std::string& bytes) {
-  return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+template <class Widget>
+Widget* As(const std::map<std::string, QWidget*>& made, const char* name) {
+  auto* widget = qobject_cast<Widget*>(made.at(name));
+  if (widget == nullptr) throw Exception(std::string("wrong class for ") + name);
+  return widget;
 }
 
 }  // namespace
@@ -101,21 +57,13 @@ void InstallFontSubstitutes() {
 
 TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
   InstallFontSubstitutes();
-  setObjectName(QStringLiteral("Form_main"));
-  setWindowTitle(QStringLiteral("Melvigil"));
-  setFont(SongFont(16));
-  // The face colour of buttons as the background.
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, palette.color(QPalette::Button));
-  setPalette(palette);
-  setAutoFillBackground(true);
-  move(kLeft, kTop);
-  resize(kClientWidth, kClientHeight);
+  ApplyForm(*this, Form_mainDesc().form);
 
   CreateControls();
   CreateComponents();
   ConnectHandlers();
-  SetTabOrder();
+  ApplyTabOrder(*this, Form_mainDesc().form);
+  BitBtn2->setFocus(Qt::OtherFocusReason);
   AlignControls();
   FormCreate();
 }
@@ -132,63 +80,85 @@ TForm_main::~TForm_main() {
 }
 
 void TForm_main::CreateControls() {
-  CoolBar1 = Make<TCoolBar>(this, "CoolBar1", 0, 0, kClientWidth, kCoolBarHeight);
-  QWidget* band = CoolBar1->AddBand(684, 134);
-
-  Panel2 = Make<TPanel>(band, "Panel2", -9, -3, 671, 134);
-  Panel2->SetBevelOuter(TPanel::TBevel::None);
-
-  Label3 = MakeLabel(Panel2, "Label3", 22, 9, 152, 19, "做软件，找Orvel！");
-  Label3->setFont(SongFont(19));
-  SetTextColor(Label3, kPurple);
-
-  Label4 = MakeLabel(Panel2, "Label4", 413, 8, 144, 16, "下载更多的免费软件");
-  QFont underlined = SongFont(16);
-  underlined.setUnderline(true);
-  Label4->setFont(underlined);
-  SetTextColor(Label4, kBlue);
-  Label4->setCursor(Qt::PointingHandCursor);
-
-  Label1 = MakeLabel(Panel2, "Label1", 9, 51, 64, 16, "监视音乐");
-  Edit1 = Make<QLineEdit>(Panel2, "Edit1", 94, 47, 159, 24);
-  Edit1->setText(QStringLiteral("*.wav;*.mp3;*.wma"));
-
-  Label2 = MakeLabel(Panel2, "Label2", 271, 51, 64, 16, "监视磁盘");
-  Edit2 = Make<QLineEdit>(Panel2, "Edit2", 345, 47, 108, 24);
-  Edit2->setText(FromBytes(DefaultWatchedDir()));
-
-  CheckBox1 = Make<QCheckBox>(Panel2, "CheckBox1", 473, 46, 173, 32);
-  CheckBox1->setText(QString::fromUtf8("监视所有创建文件"));
-  CheckBox1->setChecked(false);
-
-  BitBtn1 = MakeButton(Panel2, "BitBtn1", 82, 83, kCaptionStartWatching, "开始监视是否有音乐下载");
-  BitBtn2 = MakeButton(Panel2, "BitBtn2", 200, 83, "播放音乐", "播放你选择的音乐");
-  BitBtn5 = MakeButton(Panel2, "BitBtn5", 318, 83, "停止播放", "停止播放");
-  BitBtn4 = MakeButton(Panel2, "BitBtn4", 436, 83, "自动更名", "如果音乐扩展名被隐藏，可以改回来");
-  BitBtn3 = MakeButton(Panel2, "BitBtn3", 555, 83, "另存为", "把音乐另存为");
-
-  MediaPlayer1 = new TMediaPlayerControl(dispatcher_, Panel2);
-  MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
-  MediaPlayer1->setGeometry(410, 130, 253, 20);
-
-  Panel1 =
-      Make<TPanel>(this, "Panel1", 0, kCoolBarHeight, kClientWidth, kClientHeight - kCoolBarHeight);
-  Panel1->SetBevelOuter(TPanel::TBevel::Lowered);
-  ListBox1 = Make<TListBox>(Panel1, "ListBox1", 1, 1, kClientWidth - 2,
-                            kClientHeight - kCoolBarHeight - 2);
-  ListBox1->SetItemHeight(16);
+  const TFormDesc& form = Form_mainDesc().form;
+  std::map<std::string, QWidget*> made{{form.name, this}};
+  for (const TControlDesc& control : form.controls) {
+    QWidget* parent = made.at(control.parent);
+    if (auto* coolBar = qobject_cast<TCoolBar*>(parent); coolBar && control.bandWidth > 0) {
+      parent = coolBar->AddBand(control.bandWidth, control.bandMinHeight);
+    }
+    QWidget* widget = nullptr;
+    switch (control.role) {
+      case TControlRole::CoolBar:
+        widget = new TCoolBar(parent);
+        break;
+      case TControlRole::Panel: {
+        auto* panel = new TPanel(parent);
+        panel->SetBevelOuter(control.bevelOuter);
+        widget = panel;
+        break;
+      }
+      case TControlRole::Label:
+        widget = new TLabel(parent);
+        break;
+      case TControlRole::Edit:
+        widget = new QLineEdit(parent);
+        break;
+      case TControlRole::CheckBox:
+        widget = new QCheckBox(parent);
+        break;
+      case TControlRole::Button:
+        // Enter in an edit starts no command.
+        widget = new QPushButton(parent);
+        static_cast<QPushButton*>(widget)->setAutoDefault(false);
+        break;
+      case TControlRole::MediaPlayer:
+        widget = new TMediaPlayerControl(dispatcher_, parent);
+        break;
+      case TControlRole::ListBox: {
+        auto* list = new TListBox(parent);
+        list->SetItemHeight(control.itemHeight);
+        widget = list;
+        break;
+      }
+      default:
+        throw Exception("no widget for the role of " + control.name);
+    }
+    ApplyControl(*widget, control);
+    made[control.name] = widget;
+  }
+  CoolBar1 = As<TCoolBar>(made, "CoolBar1");
+  Panel2 = As<TPanel>(made, "Panel2");
+  Label3 = As<TLabel>(made, "Label3");
+  Label4 = As<TLabel>(made, "Label4");
+  Label1 = As<TLabel>(made, "Label1");
+  Edit1 = As<QLineEdit>(made, "Edit1");
+  Label2 = As<TLabel>(made, "Label2");
+  Edit2 = As<QLineEdit>(made, "Edit2");
+  CheckBox1 = As<QCheckBox>(made, "CheckBox1");
+  BitBtn1 = As<QPushButton>(made, "BitBtn1");
+  BitBtn2 = As<QPushButton>(made, "BitBtn2");
+  BitBtn5 = As<QPushButton>(made, "BitBtn5");
+  BitBtn4 = As<QPushButton>(made, "BitBtn4");
+  BitBtn3 = As<QPushButton>(made, "BitBtn3");
+  MediaPlayer1 = As<TMediaPlayerControl>(made, "MediaPlayer1");
+  Panel1 = As<TPanel>(made, "Panel1");
+  ListBox1 = As<TListBox>(made, "ListBox1");
 }
 
 void TForm_main::CreateComponents() {
+  const TMainFormDesc& desc = Form_mainDesc();
   fileSystemWatcher1_ = std::make_unique<TFileSystemWatcher>(dispatcher_);
-  fileSystemWatcher1_->SetActived(false);
-  fileSystemWatcher1_->SetWatchedDir(DefaultWatchedDir());
-  fileSystemWatcher1_->SetWatchSubTree(true);
-  fileSystemWatcher1_->SetNotifyFilters({TNotifyFilter::nfFileNameChange});
+  fileSystemWatcher1_->SetActived(desc.FileSystemWatcher1.actived);
+  fileSystemWatcher1_->SetWatchedDir(desc.FileSystemWatcher1.watchedDir);
+  fileSystemWatcher1_->SetWatchSubTree(desc.FileSystemWatcher1.watchSubTree);
+  fileSystemWatcher1_->SetNotifyFilters(desc.FileSystemWatcher1.notifyFilters);
 
   timer1_ = std::make_unique<TTimer>();
+  timer1_->SetInterval(desc.Timer1.interval);
+  timer1_->SetEnabled(desc.Timer1.enabled);
 
-  saveDialog1_.Filter = "音乐|*.*";
+  saveDialog1_.Filter = desc.SaveDialog1.filter;
   saveUi_ = std::make_unique<TWindowSaveUi>(this, saveDialog1_);
   saveUi_->OnFinished = [this] {
     if (!closePending_) return;
@@ -220,21 +190,14 @@ void TForm_main::ConnectHandlers() {
   timer1_->SetOnTimer([this](TTimer&) { Timer1Timer(); });
 }
 
-void TForm_main::SetTabOrder() {
-  // Panel2's controls by their tab numbers, then Panel1's list.
-  QWidget* const order[] = {BitBtn2,   BitBtn3,      BitBtn1, Edit1,   Edit2,
-                            CheckBox1, MediaPlayer1, BitBtn4, BitBtn5, ListBox1};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-  BitBtn2->setFocus(Qt::OtherFocusReason);
-}
-
 void TForm_main::AlignControls() {
   // CoolBar1 keeps to the top edge, Panel1 fills the rest, ListBox1 fills Panel1 inside its
   // bevel; the controls inside Panel2 keep their places.
+  const int barHeight = Form_mainDesc().form.Control("CoolBar1").bounds.height;
   const int w = width();
-  const int below = std::max(0, height() - kCoolBarHeight);
-  CoolBar1->setGeometry(0, 0, w, kCoolBarHeight);
-  Panel1->setGeometry(0, kCoolBarHeight, w, below);
+  const int below = std::max(0, height() - barHeight);
+  CoolBar1->setGeometry(0, 0, w, barHeight);
+  Panel1->setGeometry(0, barHeight, w, below);
   ListBox1->setGeometry(1, 1, std::max(0, w - 2), std::max(0, below - 2));
 }
 

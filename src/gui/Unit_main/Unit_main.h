@@ -10,6 +10,7 @@
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/Controls.h"
 #include "Unit_main/ListBox.h"
+#include "Unit_main/MainForm.h"
 #include "Unit_main/QtDispatcher.h"
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Timer.h"
@@ -23,9 +24,6 @@ namespace mv {
 
 class TDownloadList;
 class TMediaPlayer;
-
-// The page Label4 opens.
-inline constexpr const char* kFreeSoftwarePage = "https://www.gnu.org/philosophy/free-sw.html";
 
 // The family of the window's font, with the Song-style fonts that stand in for it where it is
 // not installed. Installed once, before the first window is built.
@@ -91,7 +89,6 @@ class TForm_main : public QWidget {
   void CreateControls();
   void CreateComponents();
   void ConnectHandlers();
-  void SetTabOrder();
   void AlignControls();
 
   // Declared first: destroyed after everything that posts to it.

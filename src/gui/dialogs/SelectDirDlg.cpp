@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "dialogs/FileControls.h"
+#include "dialogs/FormLoader.h"
 #include "dialogs/LocalNames.h"
 #include "dialogs/ModalRun.h"
 #include "utility/SysUtils.h"
@@ -26,22 +27,7 @@ constexpr int kDesignDpi = 96;
 constexpr const char* kConfirmCaption = "确认";
 constexpr const char* kCannotCreateDir = "无法创建目录 ";
 
-// The layout at 96 dots per inch: left, top, width, height of the client area's controls.
-constexpr QRect kClient(0, 0, 424, 255);
-constexpr QRect kDirNameCaption(8, 8, 92, 13);
-constexpr QRect kDirEdit(8, 24, 313, 20);
-constexpr QRect kDirCaption(8, 56, 66, 13);
-constexpr QRect kDirList(8, 72, 213, 138);
-constexpr QRect kFileCaption(232, 56, 57, 13);
-constexpr QRect kFileList(232, 72, 185, 93);
-constexpr QRect kDriveCaption(232, 176, 41, 13);
-constexpr QRect kDriveList(232, 192, 185, 19);
-constexpr QRect kNetButton(8, 224, 77, 27);
-constexpr QRect kOKButton(172, 224, 77, 27);
-constexpr QRect kCancelButton(256, 224, 77, 27);
-constexpr QRect kHelpButton(340, 224, 77, 27);
-constexpr int kDirItemHeight = 17;
-constexpr int kFileItemHeight = 13;
+const TControlDesc& Row(const char* name) { return SelectDirDlgDesc().Control(name); }
 
 // a * numerator / denominator, rounded to the nearest integer.
 int MulDiv(int a, int numerator, int denominator) {
@@ -70,7 +56,6 @@ void CreateFolder(const std::string& dir) {
 }  // namespace
 
 TSelectDirDlg::TSelectDirDlg(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(kSelectDirCaption));
   BuildControls();
   // No network-connection dialog exists on this platform, so the button stays hidden.
   netButton_->hide();
@@ -85,75 +70,85 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent) : QDialog(parent) {
 TSelectDirDlg::~TSelectDirDlg() = default;
 
 void TSelectDirDlg::BuildControls() {
-  auto caption = [this](const char* text, QWidget* buddy) {
-    auto* label = new QLabel(QString::fromUtf8(text), this);
-    label->setBuddy(buddy);
-    return label;
-  };
+  ApplyForm(*this, SelectDirDlgDesc());
   dirEdit_ = new QLineEdit(this);
   dirLabel_ = new TPathLabel(this);
   dirList_ = new TDirectoryListBox(this);
   fileList_ = new TFileListBox(this);
   driveList_ = new TDriveComboBox(this);
-  dirNameCaption_ = caption("目录名[&N]:", dirEdit_);
-  dirCaption_ = caption("目录[&D]:", dirList_);
-  fileCaption_ = caption("文件[&F]: (*.*)", fileList_);
-  driveCaption_ = caption("磁盘驱动器[D&]:", driveList_);
-
-  netButton_ = new QPushButton(QString::fromUtf8("网络[&t]..."), this);
-  okButton_ = new QPushButton(QString::fromUtf8("确定"), this);
-  cancelButton_ = new QPushButton(QString::fromUtf8("取消"), this);
-  helpButton_ = new QPushButton(QString::fromUtf8("帮助[&H]"), this);
-  okButton_->setDefault(true);
+  dirNameCaption_ = new QLabel(this);
+  dirCaption_ = new QLabel(this);
+  fileCaption_ = new QLabel(this);
+  driveCaption_ = new QLabel(this);
+  netButton_ = new QPushButton(this);
+  okButton_ = new QPushButton(this);
+  cancelButton_ = new QPushButton(this);
+  helpButton_ = new QPushButton(this);
+  const std::pair<QWidget*, const char*> rows[] = {{dirNameCaption_, "DirNameCaption"},
+                                                   {dirLabel_, "DirLabel"},
+                                                   {dirEdit_, "DirEdit"},
+                                                   {dirCaption_, "DirCaption"},
+                                                   {dirList_, "DirList"},
+                                                   {fileCaption_, "FileCaption"},
+                                                   {fileList_, "FileList"},
+                                                   {driveCaption_, "DriveCaption"},
+                                                   {driveList_, "DriveList"},
+                                                   {netButton_, "NetButton"},
+                                                   {okButton_, "OKButton"},
+                                                   {cancelButton_, "CancelButton"},
+                                                   {helpButton_, "HelpButton"}};
+  for (const auto& [widget, name] : rows) ApplyControl(*widget, Row(name));
+  for (const auto& [widget, name] : rows) {
+    const std::string& buddy = Row(name).focusControl;
+    if (!buddy.empty()) {
+      static_cast<QLabel*>(widget)->setBuddy(findChild<QWidget*>(FromUtf8(buddy)));
+    }
+  }
+  okButton_->setDefault(Row("OKButton").isDefault);
   connect(okButton_, &QPushButton::clicked, this, &TSelectDirDlg::accept);
   connect(cancelButton_, &QPushButton::clicked, this, &TSelectDirDlg::reject);
   connect(helpButton_, &QPushButton::clicked, this, [this] { emit HelpRequested(helpContext_); });
 
   connect(dirList_, &TDirectoryListBox::DirectoryChanged, this, &TSelectDirDlg::DirListChanged);
   connect(driveList_, &TDriveComboBox::DriveChanged, this, &TSelectDirDlg::DriveListChanged);
-
-  setTabOrder(dirList_, dirEdit_);
-  setTabOrder(dirEdit_, driveList_);
-  setTabOrder(driveList_, netButton_);
-  setTabOrder(netButton_, okButton_);
-  setTabOrder(okButton_, cancelButton_);
-  setTabOrder(cancelButton_, fileList_);
-  setTabOrder(fileList_, helpButton_);
+  ApplyTabOrder(*this, SelectDirDlgDesc());
 }
 
 void TSelectDirDlg::Relayout() {
-  auto scaled = [this](const QRect& r) {
-    return QRect(MulDiv(r.left(), dpi_, kDesignDpi), MulDiv(r.top(), dpi_, kDesignDpi),
-                 MulDiv(r.width(), dpi_, kDesignDpi), MulDiv(r.height(), dpi_, kDesignDpi));
+  auto scaled = [this](const char* name) {
+    const TBounds& r = Row(name).bounds;
+    return QRect(MulDiv(r.left, dpi_, kDesignDpi), MulDiv(r.top, dpi_, kDesignDpi),
+                 MulDiv(r.width, dpi_, kDesignDpi), MulDiv(r.height, dpi_, kDesignDpi));
   };
   // Labels size themselves to their text, as the classic labels do; only their place is fixed.
-  auto place = [&](QLabel* label, const QRect& r) {
-    label->move(scaled(r).topLeft());
+  auto place = [&](QLabel* label, const char* name) {
+    label->move(scaled(name).topLeft());
     label->adjustSize();
   };
-  setFixedSize(scaled(kClient).size());
-  place(dirNameCaption_, kDirNameCaption);
-  place(dirCaption_, kDirCaption);
-  place(fileCaption_, kFileCaption);
-  place(driveCaption_, kDriveCaption);
-  dirEdit_->setGeometry(scaled(kDirEdit));
+  const TBounds& client = SelectDirDlgDesc().bounds;
+  setFixedSize(MulDiv(client.width, dpi_, kDesignDpi), MulDiv(client.height, dpi_, kDesignDpi));
+  place(dirNameCaption_, "DirNameCaption");
+  place(dirCaption_, "DirCaption");
+  place(fileCaption_, "FileCaption");
+  place(driveCaption_, "DriveCaption");
+  dirEdit_->setGeometry(scaled("DirEdit"));
   // The path label sits where the edit is and takes its place when the edit is hidden.
-  dirLabel_->setGeometry(scaled(kDirEdit));
-  dirList_->setGeometry(scaled(kDirList));
-  fileList_->setGeometry(scaled(kFileList));
-  driveList_->setGeometry(scaled(kDriveList));
-  netButton_->setGeometry(scaled(kNetButton));
-  dirList_->SetItemHeight(MulDiv(kDirItemHeight, dpi_, kDesignDpi));
-  fileList_->SetItemHeight(MulDiv(kFileItemHeight, dpi_, kDesignDpi));
-  helpButton_->setGeometry(scaled(kHelpButton));
+  dirLabel_->setGeometry(scaled("DirEdit"));
+  dirList_->setGeometry(scaled("DirList"));
+  fileList_->setGeometry(scaled("FileList"));
+  driveList_->setGeometry(scaled("DriveList"));
+  netButton_->setGeometry(scaled("NetButton"));
+  dirList_->SetItemHeight(MulDiv(Row("DirList").itemHeight, dpi_, kDesignDpi));
+  fileList_->SetItemHeight(MulDiv(Row("FileList").itemHeight, dpi_, kDesignDpi));
+  helpButton_->setGeometry(scaled("HelpButton"));
   if (helpContext_ == 0) {
     // Without help the button goes and OK and Cancel move into the places on its side.
-    okButton_->setGeometry(scaled(kCancelButton));
-    cancelButton_->setGeometry(scaled(kHelpButton));
+    okButton_->setGeometry(scaled("CancelButton"));
+    cancelButton_->setGeometry(scaled("HelpButton"));
     helpButton_->hide();
   } else {
-    okButton_->setGeometry(scaled(kOKButton));
-    cancelButton_->setGeometry(scaled(kCancelButton));
+    okButton_->setGeometry(scaled("OKButton"));
+    cancelButton_->setGeometry(scaled("CancelButton"));
     helpButton_->show();
   }
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/SelectDirForm.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,9 +26,6 @@ enum TSelectDirOpt : unsigned {
   sdPerformCreate = 2,  // after OK the folder is created with all missing parents
   sdPrompt = 4,         // with sdAllowCreate: ask before accepting a folder that does not exist
 };
-
-inline constexpr const char* kSelectDirCaption = "选择目录";
-inline constexpr const char* kCreateDirQuestion = "指定的目录不存在. 创建吗?";
 
 class TSelectDirDlg : public QDialog {
   Q_OBJECT

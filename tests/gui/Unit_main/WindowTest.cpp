@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window as it starts: every control with its class, caption, hint, geometry and tab
-// order, the window's font and colours, the components' stored values, how the controls follow
-// the window's size, and the routing of an error that escapes a handler.
+// The main window as it starts: every control and component against the stored description,
+// the tab order, fonts with the glyphs they need, how the controls follow the window's size,
+// and the routing of an error that escapes a handler.
 
 #include <QCheckBox>
 #include <QFile>
@@ -19,6 +19,7 @@
 #include "GuiTestSupport.h"
 #include "Unit_main/Application.h"
 #include "Unit_main/Unit_main.h"
+#include "dialogs/FormLoader.h"
 #include "media/MPlayer.h"
 
 using mv::TForm_main;
@@ -30,6 +31,29 @@ QString Home() { return QString::fromLocal8Bit(std::getenv("HOME")); }
 QString HomeWithSlash() {
   QString home = Home();
   return home.endsWith('/') ? home : home + '/';
+}
+
+const char* ClassOf(mv::TControlRole role) {
+  switch (role) {
+    case mv::TControlRole::CoolBar:
+      return "mv::TCoolBar";
+    case mv::TControlRole::Panel:
+      return "mv::TPanel";
+    case mv::TControlRole::Label:
+      return "mv::TLabel";
+    case mv::TControlRole::Edit:
+      return "QLineEdit";
+    case mv::TControlRole::CheckBox:
+      return "QCheckBox";
+    case mv::TControlRole::Button:
+      return "QPushButton";
+    case mv::TControlRole::MediaPlayer:
+      return "mv::TMediaPlayerControl";
+    case mv::TControlRole::ListBox:
+      return "mv::TListBox";
+    default:
+      return "not on the main window";
+  }
 }
 
 }  // namespace
@@ -48,81 +72,85 @@ class WindowTest : public QObject {
   void init() { form = std::make_unique<TForm_main>(); }
   void cleanup() { form.reset(); }
 
-  void windowAsStored() {
-    QCOMPARE(form->windowTitle(), QStringLiteral("Melvigil"));
-    QCOMPARE(form->objectName(), QStringLiteral("Form_main"));
-    QCOMPARE(form->pos(), QPoint(192, 114));
-    QCOMPARE(form->size(), QSize(688, 446));
-    QCOMPARE(form->font().family(), QStringLiteral("宋体"));
-    QCOMPARE(form->font().pixelSize(), 16);
+  // The live window against its stored description, control by control.
+  void windowMatchesItsDescription() {
+    const mv::TMainFormDesc& desc = mv::Form_mainDesc();
+    QCOMPARE(form->objectName(), mv::FromUtf8(desc.form.name));
+    QCOMPARE(form->windowTitle(), mv::FromUtf8(desc.form.caption));
+    QCOMPARE(form->geometry(), mv::ToRect(desc.form.bounds));
+    QCOMPARE(form->font().family(), mv::FromUtf8(desc.form.font.family));
+    QCOMPARE(form->font().pixelSize(), desc.form.font.pixelHeight);
     QCOMPARE(form->palette().color(QPalette::Window), form->palette().color(QPalette::Button));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+    for (const mv::TControlDesc& row : desc.form.controls) {
+      const QString name = mv::FromUtf8(row.name);
+      QWidget* control = Control(row.name.c_str());
+      QVERIFY2(control != nullptr, qPrintable(name));
+      QVERIFY2(control->inherits(ClassOf(row.role)),
+               qPrintable(name + ": " + control->metaObject()->className()));
+      // A cool bar's control sits in a band, a clipping area of the bar.
+      QWidget* parent = control->parentWidget();
+      if (row.bandWidth > 0) {
+        QCOMPARE(parent->size(), QSize(row.bandWidth, row.bandMinHeight));
+        parent = parent->parentWidget();
+      }
+      QCOMPARE(parent->objectName(), mv::FromUtf8(row.parent));
+      QCOMPARE(control->geometry(), mv::ToRect(row.bounds));
+      if (control->property("text").isValid()) {
+        QCOMPARE(control->property("text").toString(), mv::FromUtf8(row.caption));
+      }
+      QCOMPARE(control->toolTip(), mv::FromUtf8(row.hint));
+      if (auto* button = qobject_cast<QPushButton*>(control)) QVERIFY(button->icon().isNull());
+      const QFont expectedFont = mv::ToFont(row.font, parent->font());
+      QCOMPARE(control->font().family(), expectedFont.family());
+      QCOMPARE(control->font().pixelSize(), expectedFont.pixelSize());
+      QCOMPARE(control->font().underline(), row.font.underline);
+      if (row.color.kind == mv::TColor::TKind::Rgb) {
+        QCOMPARE(control->palette().color(QPalette::WindowText),
+                 QColor(row.color.red, row.color.green, row.color.blue));
+      }
+      QCOMPARE(control->cursor().shape() == Qt::PointingHandCursor,
+               row.cursor == mv::TCursor::HandPoint);
+      QCOMPARE(control->isVisible(), row.visible);
+      if (auto* panel = qobject_cast<mv::TPanel*>(control)) {
+        QCOMPARE(panel->BevelOuter(), row.bevelOuter);
+        const bool lowered = row.bevelOuter == mv::TBevel::Lowered;
+        QCOMPARE(panel->frameShape(), lowered ? QFrame::Panel : QFrame::NoFrame);
+        if (lowered) QCOMPARE(panel->frameShadow(), QFrame::Sunken);
+      }
+      if (auto* list = qobject_cast<mv::TListBox*>(control)) {
+        QCOMPARE(list->ItemHeight(), row.itemHeight);
+        QCOMPARE(list->selectionMode() == QAbstractItemView::ExtendedSelection, row.multiSelect);
+      }
+    }
+    QVERIFY(!form->CheckBox1->isChecked());
   }
 
-  void controlsAsStored_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parentName");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("hint");
-    auto row = [](const char* name, const char* cls, const char* parent, QRect r,
-                  const char* caption = "", const char* hint = "") {
-      QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
-                          << QString::fromLatin1(parent) << r << QString::fromUtf8(caption)
-                          << QString::fromUtf8(hint);
-    };
-    row("CoolBar1", "mv::TCoolBar", "Form_main", {0, 0, 688, 139});
-    row("Panel2", "mv::TPanel", "CoolBar1", {-9, -3, 671, 134});
-    row("Label3", "mv::TLabel", "Panel2", {22, 9, 152, 19}, "做软件，找Orvel！");
-    row("Label4", "mv::TLabel", "Panel2", {413, 8, 144, 16}, "下载更多的免费软件");
-    row("Label1", "mv::TLabel", "Panel2", {9, 51, 64, 16}, "监视音乐");
-    row("Edit1", "QLineEdit", "Panel2", {94, 47, 159, 24}, "*.wav;*.mp3;*.wma");
-    row("Label2", "mv::TLabel", "Panel2", {271, 51, 64, 16}, "监视磁盘");
-    row("Edit2", "QLineEdit", "Panel2", {345, 47, 108, 24});
-    row("CheckBox1", "QCheckBox", "Panel2", {473, 46, 173, 32}, "监视所有创建文件");
-    row("BitBtn1", "QPushButton", "Panel2", {82, 83, 87, 38}, "开始监视", "开始监视是否有音乐下载");
-    row("BitBtn2", "QPushButton", "Panel2", {200, 83, 87, 38}, "播放音乐", "播放你选择的音乐");
-    row("BitBtn5", "QPushButton", "Panel2", {318, 83, 87, 38}, "停止播放", "停止播放");
-    row("BitBtn4", "QPushButton", "Panel2", {436, 83, 87, 38}, "自动更名",
-        "如果音乐扩展名被隐藏，可以改回来");
-    row("BitBtn3", "QPushButton", "Panel2", {555, 83, 87, 38}, "另存为", "把音乐另存为");
-    row("MediaPlayer1", "mv::TMediaPlayerControl", "Panel2", {410, 130, 253, 20});
-    row("Panel1", "mv::TPanel", "Form_main", {0, 139, 688, 307});
-    row("ListBox1", "mv::TListBox", "Panel1", {1, 1, 686, 305});
-  }
-  void controlsAsStored() {
-    QFETCH(QString, name);
-    QFETCH(QString, className);
-    QFETCH(QString, parentName);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, caption);
-    QFETCH(QString, hint);
-    QWidget* control = Control(name.toLatin1().constData());
-    QVERIFY2(control != nullptr, qPrintable(name));
-    QVERIFY2(control->inherits(className.toLatin1().constData()),
-             control->metaObject()->className());
-    // Panel2 sits in CoolBar1's band, a clipping area of the bar.
-    QWidget* parent = control->parentWidget();
-    if (name == QLatin1String("Panel2")) parent = parent->parentWidget();
-    QCOMPARE(parent->objectName(), parentName);
-    QCOMPARE(control->geometry(), geometry);
-    if (!caption.isEmpty()) QCOMPARE(control->property("text").toString(), caption);
-    QCOMPARE(control->toolTip(), hint);
-    if (auto* button = qobject_cast<QPushButton*>(control)) QVERIFY(button->icon().isNull());
-  }
-
-  void coolBarBandClipsPanel2() {
-    QCOMPARE(form->CoolBar1->BandCount(), 1);
-    QWidget* band = form->CoolBar1->Band(0);
-    QCOMPARE(form->Panel2->parentWidget(), band);
-    QCOMPARE(band->width(), 684);
-    QCOMPARE(band->height(), 134);
-    QVERIFY(form->CoolBar1->rect().contains(band->geometry()));
+  void componentsMatchTheirDescription() {
+    const mv::TMainFormDesc& desc = mv::Form_mainDesc();
+    mv::TFileSystemWatcher& watcher = form->FileSystemWatcher1();
+    QCOMPARE(watcher.Actived(), desc.FileSystemWatcher1.actived);
+    QCOMPARE(watcher.WatchedDir(), desc.FileSystemWatcher1.watchedDir);
+    QCOMPARE(watcher.WatchSubTree(), desc.FileSystemWatcher1.watchSubTree);
+    QVERIFY(watcher.NotifyFilters() == desc.FileSystemWatcher1.notifyFilters);
+    QCOMPARE(watcher.LiveWorkerCount(), 0);
+    // The platform's default directory: here the home directory.
+    QCOMPARE(QString::fromLocal8Bit(watcher.WatchedDir()), HomeWithSlash());
+    QCOMPARE(form->Edit2->text(), HomeWithSlash());
+    QCOMPARE(form->Timer1().Enabled(), desc.Timer1.enabled);
+    QCOMPARE(form->Timer1().Interval(), desc.Timer1.interval);
+    QVERIFY(form->Timer1().Running());
+    QCOMPARE(form->SaveDialog1().Filter, desc.SaveDialog1.filter);
+    QVERIFY(!form->MediaPlayer().Opened());
   }
 
   void tabOrderFollowsTabNumbers() {
-    const QStringList expected{"BitBtn2",   "BitBtn3",      "BitBtn1", "Edit1",   "Edit2",
-                               "CheckBox1", "MediaPlayer1", "BitBtn4", "BitBtn5", "ListBox1"};
+    QStringList expected;
+    for (const mv::TControlDesc* row : mv::Form_mainDesc().form.TabChain()) {
+      expected << mv::FromUtf8(row->name);
+    }
     QStringList chain;
     QWidget* w = form->BitBtn2;
     do {
@@ -147,27 +175,6 @@ class WindowTest : public QObject {
     visible.removeAll(QStringLiteral("MediaPlayer1"));
     visible << QStringLiteral("BitBtn2");
     QCOMPARE(walked, visible);
-  }
-
-  void labelsAndPanelsLook() {
-    QCOMPARE(form->Label3->palette().color(QPalette::WindowText), QColor(0x80, 0x00, 0x80));
-    QCOMPARE(form->Label3->font().pixelSize(), 19);
-    QCOMPARE(form->Label3->font().family(), QStringLiteral("宋体"));
-    QCOMPARE(form->Label4->palette().color(QPalette::WindowText), QColor(0x00, 0x00, 0xFF));
-    QVERIFY(form->Label4->font().underline());
-    QCOMPARE(form->Label4->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(form->Label1->font().pixelSize(), 16);
-    QCOMPARE(form->Panel1->frameShape(), QFrame::Panel);
-    QCOMPARE(form->Panel1->frameShadow(), QFrame::Sunken);
-    QCOMPARE(form->Panel1->lineWidth(), 1);
-    QCOMPARE(form->Panel2->frameShape(), QFrame::NoFrame);
-    QCOMPARE(form->ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(form->ListBox1->ItemHeight(), 16);
-    QVERIFY(!form->CheckBox1->isChecked());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QVERIFY(!form->MediaPlayer1->isVisible());
-    QVERIFY(form->ListBox1->isVisible());
   }
 
   void chineseCaptionsHaveGlyphs() {
@@ -221,21 +228,6 @@ class WindowTest : public QObject {
     form->resize(300, 100);
     QCOMPARE(form->Panel1->geometry(), QRect(0, 139, 300, 0));
     QCOMPARE(form->ListBox1->geometry().size(), QSize(298, 0));
-  }
-
-  void componentsAsStored() {
-    mv::TFileSystemWatcher& watcher = form->FileSystemWatcher1();
-    QVERIFY(!watcher.Actived());
-    QCOMPARE(QString::fromLocal8Bit(watcher.WatchedDir()), HomeWithSlash());
-    QVERIFY(watcher.WatchSubTree());
-    QVERIFY(watcher.NotifyFilters() == mv::TNotifyFilters{mv::TNotifyFilter::nfFileNameChange});
-    QCOMPARE(watcher.LiveWorkerCount(), 0);
-    QCOMPARE(form->Edit2->text(), HomeWithSlash());
-    QVERIFY(form->Timer1().Enabled());
-    QCOMPARE(form->Timer1().Interval(), 1000u);
-    QVERIFY(form->Timer1().Running());
-    QCOMPARE(form->SaveDialog1().Filter, std::string("音乐|*.*"));
-    QVERIFY(!form->MediaPlayer().Opened());
   }
 
   void formCreateLeavesNoCurrentEntry() {

@@ -23,6 +23,7 @@
 
 #include "DialogTestSupport.h"
 #include "dialogs/FileControls.h"
+#include "dialogs/FormLoader.h"
 #include "dialogs/SelectDirDlg.h"
 #include "utility/SysUtils.h"
 
@@ -84,51 +85,50 @@ class SelectDirDlgTest : public QObject {
     mv::testing::TakeSelectDirOffers();
   }
 
-  void layoutAt96Dpi() {
+  // The dialog as built, against its stored description (with help, so nothing has moved).
+  void layoutMatchesItsDescription() {
+    const mv::TFormDesc& desc = mv::SelectDirDlgDesc();
     TSelectDirDlg dlg;
     dlg.SetHelpContext(7);
-    QCOMPARE(dlg.windowTitle(), QString::fromUtf8("选择目录"));
-    QCOMPARE(dlg.size(), QSize(424, 255));
+    QCOMPARE(dlg.windowTitle(), mv::FromUtf8(desc.caption));
+    QCOMPARE(dlg.size(), QSize(desc.bounds.width, desc.bounds.height));
     QCOMPARE(dlg.minimumSize(), dlg.maximumSize());  // a fixed dialog border
-    QCOMPARE(At(dlg.DirEdit()), QRect(8, 24, 313, 20));
-    QCOMPARE(At(dlg.DirLabel()), QRect(8, 24, 313, 20));
-    QCOMPARE(At(dlg.DirList()), QRect(8, 72, 213, 138));
-    QCOMPARE(At(dlg.FileList()), QRect(232, 72, 185, 93));
-    QCOMPARE(At(dlg.DriveList()), QRect(232, 192, 185, 19));
-    QCOMPARE(At(dlg.NetButton()), QRect(8, 224, 77, 27));
-    QCOMPARE(At(dlg.OKButton()), QRect(172, 224, 77, 27));
-    QCOMPARE(At(dlg.CancelButton()), QRect(256, 224, 77, 27));
-    QCOMPARE(At(dlg.HelpButton()), QRect(340, 224, 77, 27));
-    QCOMPARE(dlg.DirNameCaption()->pos(), QPoint(8, 8));
-    QCOMPARE(dlg.DirCaption()->pos(), QPoint(8, 56));
-    QCOMPARE(dlg.FileCaption()->pos(), QPoint(232, 56));
-    QCOMPARE(dlg.DriveCaption()->pos(), QPoint(232, 176));
-    QCOMPARE(dlg.DirList()->ItemHeight(), 17);
-    QCOMPARE(dlg.FileList()->ItemHeight(), 13);
+    for (const mv::TControlDesc& row : desc.controls) {
+      const QString name = mv::FromUtf8(row.name);
+      auto* control = dlg.findChild<QWidget*>(name);
+      QVERIFY2(control != nullptr, qPrintable(name));
+      // The path label is moved onto the edit's place.
+      const QRect bounds =
+          mv::ToRect(row.name == "DirLabel" ? desc.Control("DirEdit").bounds : row.bounds);
+      if (row.autoSize) {
+        QCOMPARE(control->pos(), bounds.topLeft());
+      } else {
+        QCOMPARE(control->geometry(), bounds);
+      }
+      if (!row.caption.empty()) {
+        QCOMPARE(control->property("text").toString(), mv::FromUtf8(row.caption));
+      }
+      if (auto* label = qobject_cast<QLabel*>(control); label && !row.focusControl.empty()) {
+        QCOMPARE(label->buddy()->objectName(), mv::FromUtf8(row.focusControl));
+      }
+      if (auto* button = qobject_cast<QPushButton*>(control)) {
+        QCOMPARE(button->isDefault(), row.isDefault);
+      }
+      QCOMPARE(control->isVisibleTo(&dlg), row.visible || row.name == "DirLabel");
+    }
+    QCOMPARE(dlg.DirList()->ItemHeight(), desc.Control("DirList").itemHeight);
+    QCOMPARE(dlg.FileList()->ItemHeight(), desc.Control("FileList").itemHeight);
 
-    QCOMPARE(dlg.DirNameCaption()->text(), QString::fromUtf8("目录名[&N]:"));
-    QCOMPARE(dlg.DirCaption()->text(), QString::fromUtf8("目录[&D]:"));
-    QCOMPARE(dlg.FileCaption()->text(), QString::fromUtf8("文件[&F]: (*.*)"));
-    QCOMPARE(dlg.DriveCaption()->text(), QString::fromUtf8("磁盘驱动器[D&]:"));
-    QCOMPARE(dlg.DirNameCaption()->buddy(), dlg.DirEdit());
-    QCOMPARE(dlg.DirCaption()->buddy(), dlg.DirList());
-    QCOMPARE(dlg.FileCaption()->buddy(), dlg.FileList());
-    QCOMPARE(dlg.DriveCaption()->buddy(), dlg.DriveList());
-    QCOMPARE(dlg.NetButton()->text(), QString::fromUtf8("网络[&t]..."));
-    QCOMPARE(dlg.OKButton()->text(), QString::fromUtf8("确定"));
-    QCOMPARE(dlg.CancelButton()->text(), QString::fromUtf8("取消"));
-    QCOMPARE(dlg.HelpButton()->text(), QString::fromUtf8("帮助[&H]"));
-    QVERIFY(dlg.OKButton()->isDefault());
-
-    // Tab order: folder list, edit, drive picker, network, OK, Cancel, file list, Help.
-    QList<QWidget*> wanted{dlg.DirList(),  dlg.DirEdit(),      dlg.DriveList(), dlg.NetButton(),
-                           dlg.OKButton(), dlg.CancelButton(), dlg.FileList(),  dlg.HelpButton()};
+    QList<QWidget*> wanted;
+    for (const mv::TControlDesc* row : desc.TabChain()) {
+      wanted << dlg.findChild<QWidget*>(mv::FromUtf8(row->name));
+    }
     QList<QWidget*> order;
-    QWidget* w = dlg.DirList();
+    QWidget* w = wanted.front();
     do {
       if (wanted.contains(w)) order << w;
       w = w->nextInFocusChain();
-    } while (w != dlg.DirList() && order.size() < wanted.size());
+    } while (w != wanted.front() && order.size() < wanted.size());
     QCOMPARE(order, wanted);
   }
 
