@@ -10,6 +10,7 @@
 
 #include "Unit_main/Application.h"
 #include "Unit_main/Guarded.h"
+#include "Unit_main/Language.h"
 #include "Unit_main/Unit_main.h"
 #include "utility/NameRules.h"
 
@@ -37,12 +38,14 @@ void InstallQuitSignals() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  mv::PreferChineseMessages();
   // Paths and list entries are bytes in the locale's narrow encoding.
   std::setlocale(LC_ALL, "");
   mv::InitLeadBytesFromLocale();
   InstallQuitSignals();
 
   mv::TApplication app(argc, argv);
+  mv::UseChineseTexts(app);
   std::unique_ptr<mv::TForm_main> window;
   mv::RunGuarded([&] {
     window = std::make_unique<mv::TForm_main>();
