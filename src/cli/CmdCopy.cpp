@@ -5,12 +5,10 @@
 // existing target is replaced, a failed copy leaves it as it was. One line per
 // file on stdout, "copied <src> <target>" or "failed <src> <target>"
 // (tab-separated, names escaped), then the window's message "成功复制N个文件".
-// Any failure is also told on stderr and makes the exit status 1.
+// Any failure is also told on stderr with its reason and makes the exit status 1.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/Cli.h"
@@ -63,18 +61,15 @@ int Copy(const Args& args) {
   TDirectProgress progress;
   const int count = CopyEntriesToDirectory(
       files, dir, mask, &progress,
-      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome) {
+      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome,
+                const std::string& reason) {
         const std::string line = EscapeName(from) + "\t" + EscapeName(to) + "\n";
         if (outcome == TFileOutcome::Done) {
           PrintLine("copied\t" + line);
           return;
         }
-        struct stat s;
-        const char* why = ::stat(from.c_str(), &s) != 0 ? std::strerror(errno)
-                          : !S_ISREG(s.st_mode)         ? "not a regular file"
-                                                        : "the copy failed";
         std::fprintf(stderr, "melvigil-cli: cannot copy %s to %s: %s\n", EscapeName(from).c_str(),
-                     EscapeName(to).c_str(), why);
+                     EscapeName(to).c_str(), reason.c_str());
         PrintLine("failed\t" + line);
         failed = true;
       });

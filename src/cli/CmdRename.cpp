@@ -3,10 +3,11 @@
 // as the list's entries (so the last is handled first). One line per file on
 // stdout:
 //   renamed <old> <new> | kept <file> in-mask | kept <file> unknown-type |
-//   failed <file> [<new>]
+//   skipped <file> open-for-writing | failed <file> [<new>]
 // (fields separated by a tab, names escaped). A file that is missing or cannot
-// be renamed is also reported on stderr and makes the exit status 1. An
-// existing file is never replaced.
+// be renamed is also reported on stderr and makes the exit status 1, as does
+// a file skipped because another program is still writing it. An existing
+// file is never replaced.
 #include <cstdio>
 #include <string>
 
@@ -58,7 +59,8 @@ int Rename(const Args& args) {
   }
   RenameAll(
       list, [&mask] { return mask; },
-      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome) {
+      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome,
+                const std::string& reason) {
         const std::string f = EscapeName(from);
         switch (outcome) {
           case TFileOutcome::Done:
@@ -70,12 +72,13 @@ int Rename(const Args& args) {
           case TFileOutcome::SkippedUnknownType:
             PrintLine("kept\t" + f + "\tunknown-type\n");
             break;
+          case TFileOutcome::SkippedOpenForWriting:
+            PrintLine("skipped\t" + f + "\topen-for-writing\n");
+            failed = true;
+            break;
           case TFileOutcome::Failed: {
-            const char* why = !FileIsPresent(from) ? "the file is gone"
-                              : FileIsPresent(to)  ? "the new name exists"
-                                                   : "the system refused";
             std::fprintf(stderr, "melvigil-cli: cannot rename %s to %s: %s\n", f.c_str(),
-                         EscapeName(to).c_str(), why);
+                         EscapeName(to).c_str(), reason.c_str());
             PrintLine("failed\t" + f + "\t" + EscapeName(to) + "\n");
             failed = true;
             break;

@@ -145,6 +145,30 @@ TEST(CopyFileOverwriteWindows, ReportsProgressUpToTheWholeSize) {
   EXPECT_EQ(seen.total, 600u * 1024);
 }
 
+// A downloader still writing (sharing reading and writing, not deletion): the copy is refused
+// with its reason and the old target stays; the system refuses the rename by itself.
+TEST(CopyFileOverwriteWindows, RefusesASourceOpenForWriting) {
+  TTempDir t;
+  WriteFile(t / "download", "partial");
+  WriteFile(t / "dst", "old target");
+  HANDLE writer =
+      CreateFileA((t / "download").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const TFileResult copied = CopyFileOverwrite(t / "download", t / "dst");
+  const TFileResult renamed = RenameFileTo(t / "download", t / "download.mp3");
+  CloseHandle(writer);
+  EXPECT_EQ(copied.Fault(), TFileFault::OpenForWriting);
+  EXPECT_EQ(renamed.Fault(), TFileFault::OpenForWriting);
+  EXPECT_EQ(ReadFile(t / "dst"), "old target");
+  EXPECT_EQ(CountEntries(t.Dir()), 2);
+
+  EXPECT_TRUE(CopyFileOverwrite(t / "download", t / "dst"));
+  EXPECT_EQ(ReadFile(t / "dst"), "partial");
+  EXPECT_EQ(CopyFileOverwrite(t / "download", t / "nodir\\dst").Reason(),
+            "No such file or directory");
+}
+
 TEST(OpenForReadingWindows, ReadsAFileNobodyElseHoldsOpen) {
   TTempDir t;
   WriteFile(t / "a.mp3", "ID3 and more");

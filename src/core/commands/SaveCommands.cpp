@@ -77,16 +77,18 @@ int CopyEntriesToDirectory(const std::vector<std::string>& entries, const std::s
   for (const std::string& entry : entries) {
     if (progress && progress->Cancelled()) break;
     const std::string target = BulkCopyTarget(folder, entry, mask);
-    const bool ok = CopyFileOverwrite(entry, target, progress ? &BytesOnly : nullptr, progress);
-    if (ok) ++count;
-    if (report) report(entry, target, ok ? TFileOutcome::Done : TFileOutcome::Failed);
+    const TFileResult r =
+        CopyFileOverwrite(entry, target, progress ? &BytesOnly : nullptr, progress);
+    if (r) ++count;
+    if (report) report(entry, target, r ? TFileOutcome::Done : TFileOutcome::Failed, r.Reason());
     if (progress) progress->Step(++done);
   }
   return count;
 }
 
 bool CopySingle(const std::string& source, const std::string& target, TProgress* progress) {
-  return CopyFileOverwrite(source, target, progress ? &BytesOrCancel : nullptr, progress);
+  return static_cast<bool>(
+      CopyFileOverwrite(source, target, progress ? &BytesOrCancel : nullptr, progress));
 }
 
 void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui) {
@@ -126,18 +128,26 @@ void RenameAll(TListBoxStrings& list, const std::function<std::string()>& maskTe
     const std::string entry = list.Get(i);
     const std::string mask = maskText ? maskText() : std::string();
     if (ExtensionInMask(entry, mask)) {
-      if (report) report(entry, std::string(), TFileOutcome::SkippedInMask);
+      if (report) report(entry, std::string(), TFileOutcome::SkippedInMask, std::string());
       continue;
     }
     const std::string ext = GuessFileExt(entry);
     if (ext.empty()) {
       // The new name would be the old one: nothing to do, no file is touched.
-      if (report) report(entry, entry, TFileOutcome::SkippedUnknownType);
+      if (report) report(entry, entry, TFileOutcome::SkippedUnknownType, std::string());
       continue;
     }
     const std::string target = entry + ext;
-    const bool ok = RenameFileTo(entry, target);
-    if (report) report(entry, target, ok ? TFileOutcome::Done : TFileOutcome::Failed);
+    const TFileResult r = RenameFileTo(entry, target);
+    if (!report) continue;
+    if (r) {
+      report(entry, target, TFileOutcome::Done, std::string());
+    } else {
+      report(entry, target,
+             r.Fault() == TFileFault::OpenForWriting ? TFileOutcome::SkippedOpenForWriting
+                                                     : TFileOutcome::Failed,
+             r.Reason());
+    }
   }
 }
 

@@ -61,11 +61,13 @@ class ISaveUi {
 enum class TFileOutcome {
   Done,
   Failed,
-  SkippedInMask,       // rename: the entry's extension is already in the mask (to is empty)
-  SkippedUnknownType,  // rename: nothing detected, the new name would be the old (to == from)
+  SkippedInMask,          // rename: the entry's extension is already in the mask (to is empty)
+  SkippedUnknownType,     // rename: nothing detected, the new name would be the old (to == from)
+  SkippedOpenForWriting,  // rename: another program is still writing the file
 };
-using TFileReport =
-    std::function<void(const std::string& from, const std::string& to, TFileOutcome outcome)>;
+// reason: why a copy or rename failed or was skipped, in plain words; empty otherwise.
+using TFileReport = std::function<void(const std::string& from, const std::string& to,
+                                       TFileOutcome outcome, const std::string& reason)>;
 
 // A progress that only records, for melvigil-cli and tests. Cancel() may be called from any
 // thread, or from OnStep, and is honoured like the window's cancel button.

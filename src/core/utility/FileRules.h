@@ -16,21 +16,61 @@ namespace mv {
 // match decides.
 bool FileIsPresent(const std::string& name);
 
-// Never replaces an existing target; failure is reported by the result only.
-bool RenameFileTo(const std::string& oldName, const std::string& newName);
+// Why a copy or a rename did not happen. The window looks only at success; melvigil-cli
+// tells the reason.
+enum class TFileFault {
+  None,
+  OpenForWriting,  // another program holds the file open for writing (a download in progress)
+  SourceChanged,   // the source's size or modification time changed while it was copied
+  Cancelled,       // the progress callback asked to stop
+  SameFile,        // source and target are one file under two names
+  NotAFile,        // the source is no regular file, or the target is a directory
+  System,          // the system refused; error holds errno (Linux) or GetLastError() (Windows)
+};
+
+class TFileResult {
+ public:
+  TFileResult() = default;
+  TFileResult(TFileFault fault, int error = 0) : fault_(fault), error_(error) {}
+  static TFileResult SystemError(int error) { return {TFileFault::System, error}; }
+  explicit operator bool() const { return fault_ == TFileFault::None; }
+  TFileFault Fault() const { return fault_; }
+  int Error() const { return error_; }
+  // In plain words, for the command-line tool: "No space left on device", "Permission
+  // denied", "the source changed during the copy", ...
+  std::string Reason() const;
+
+ private:
+  TFileFault fault_ = TFileFault::None;
+  int error_ = 0;
+};
+
+// The system's own words for an error code of this platform.
+std::string SystemErrorText(int error);
+
+// Never replaces an existing target, and never renames a file that another program holds open
+// for writing: its downloader would lose it at its own final rename (on Linux this is asked by
+// a read lease held while the name changes; Windows refuses such a rename by itself).
+TFileResult RenameFileTo(const std::string& oldName, const std::string& newName);
 
 // Replaces an existing target, but never damages a file: copying a file onto itself fails and
 // leaves it untouched, a copy that fails part-way leaves the old target as it was, the
-// source's permissions are kept. Failure is reported by the result only.
-// The copy is written to a temporary file beside the target and renamed over it once complete
-// and flushed. A target that is a symbolic link is replaced by the copy; the file the link
-// pointed to is never written. The permission bits (0777) and the modification time of the
-// source are kept. Only regular files are copied.
+// source's permissions are kept.
+// The copy succeeds only when the source was not open for writing when it began (the lease
+// test of OpenForReading) and neither its size nor its modification time changed while it was
+// copied: a download still being written is never reported as copied.
+// On Linux the data goes into an unnamed file in the target's directory, which gets a name
+// only once it is complete and flushed, so a copy killed part-way leaves nothing behind. Where
+// the file system has no unnamed files, a named temporary beside the target is used and
+// removed on SIGINT, SIGTERM and SIGHUP (a previous handler is still called). A target that is
+// a symbolic link is replaced by the copy; the file the link pointed to is never written. The
+// permission bits (0777) and the modification time of the source are kept. Only regular files
+// are copied.
 // progress (optional) is called between chunks with the bytes copied so far; returning false
 // cancels the copy (the target is then left as it was).
 using TCopyProgress = bool (*)(void* context, std::uint64_t copied, std::uint64_t total);
-bool CopyFileOverwrite(const std::string& source, const std::string& target,
-                       TCopyProgress progress = nullptr, void* context = nullptr);
+TFileResult CopyFileOverwrite(const std::string& source, const std::string& target,
+                              TCopyProgress progress = nullptr, void* context = nullptr);
 
 // A read-only stream with no sharing: opening fails with EFOpenError ("不能打开文件 %s") while
 // another process holds the file open for writing, where the system lets us ask (on Linux: a
@@ -43,5 +83,8 @@ class TFileStream {
   virtual std::size_t Read(void* buffer, std::size_t size) = 0;
 };
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name);
+
+// Raises EFOpenError with "不能打开文件 %s" for name.
+[[noreturn]] void RaiseOpenError(const std::string& name);
 
 }  // namespace mv

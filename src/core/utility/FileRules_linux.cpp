@@ -4,13 +4,19 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <iterator>
+#include <mutex>
 #include <vector>
 
 #include "utility/FileRules.h"
@@ -72,37 +78,267 @@ bool FirstMatchIsFile(const std::string& name) {
   return result;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+TFileResult Failed() { return TFileResult::SystemError(errno); }
+
+TFileResult WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = RetryOnEintr("write", [&] { return ::write(fd, data, size); });
-    if (n < 0) return false;
+    if (n < 0) return Failed();
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
   return RetryOnEintr("read", [&] { return ::read(fd, buffer, size); });
 }
 
-// Copies the whole of in to out; false on an error or when progress cancels.
-bool CopyData(int in, int out, std::uint64_t total, TCopyProgress progress, void* context) {
+// Copies the whole of in to out; copied tells how much.
+TFileResult CopyData(int in, int out, std::uint64_t& copied, std::uint64_t total,
+                     TCopyProgress progress, void* context) {
   std::vector<char> buffer(256 * 1024);
-  std::uint64_t copied = 0;
+  copied = 0;
   for (;;) {
     const ssize_t n = ReadSome(in, buffer.data(), buffer.size());
-    if (n < 0) return false;
-    if (n == 0) return true;
-    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return false;
+    if (n < 0) return Failed();
+    if (n == 0) return {};
+    if (TFileResult r = WriteAll(out, buffer.data(), static_cast<std::size_t>(n)); !r) return r;
     copied += static_cast<std::uint64_t>(n);
-    if (progress != nullptr && !progress(context, copied, total)) return false;
+    if (progress != nullptr && !progress(context, copied, total)) return TFileFault::Cancelled;
   }
 }
 
 void SyncDirectory(const std::string& dir) {
   TUniqueFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (d.get() >= 0) ::fsync(d.get());
+  if (d) ::fsync(d.get());
+}
+
+// Opens name for reading without waiting on a FIFO's writer or on another holder's lease.
+TUniqueFd OpenNonBlocking(const std::string& name) {
+  return TUniqueFd(RetryOnEintr(
+      "open", [&] { return ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK); }));
+}
+
+bool ClearNonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// A read lease is granted only while nobody holds the file open for writing: that is how we
+// learn that a download is still being written. Returns false for "open for writing"; true
+// when the lease was granted (held now, *held set) or cannot be asked for (not the owner, a
+// file system without leases), in which case we go ahead.
+bool TakeReadLease(int fd, bool* held) {
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+    *held = true;
+    return true;
+  }
+  *held = false;
+  return errno != EAGAIN && errno != EBUSY;
+}
+
+bool NotOpenForWriting(int fd) {
+  bool held = false;
+  if (!TakeReadLease(fd, &held)) return false;
+  if (held) ::fcntl(fd, F_SETLEASE, F_UNLCK);
+  return true;
+}
+
+// --- named temporaries and the signals that would leave them behind -----------------------
+//
+// A temporary with a name (the fallback where the file system has no unnamed files, and the
+// moment between linking a finished copy and renaming it over the target) is recorded here,
+// so that SIGINT, SIGTERM and SIGHUP remove it before the process ends. The handler only
+// reads the slots and calls unlinkat, both safe in a signal handler.
+
+constexpr int kGuardedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kTempNameSize = 32;
+
+struct TTempSlot {
+  std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 armed
+  int dirFd = -1;
+  char name[kTempNameSize] = {};
+};
+TTempSlot tempSlots[32];
+
+struct sigaction previousActions[std::size(kGuardedSignals)];
+std::mutex installMutex;
+bool handlersInstalled = false;
+
+void RemoveTempsOnSignal(int sig, siginfo_t* info, void* ucontext) {
+  const int savedErrno = errno;
+  for (TTempSlot& slot : tempSlots) {
+    if (slot.state.load(std::memory_order_acquire) == 2) ::unlinkat(slot.dirFd, slot.name, 0);
+  }
+  for (std::size_t i = 0; i < std::size(kGuardedSignals); ++i) {
+    if (kGuardedSignals[i] != sig) continue;
+    const struct sigaction& previous = previousActions[i];
+    if ((previous.sa_flags & SA_SIGINFO) != 0) {
+      if (previous.sa_sigaction != nullptr) previous.sa_sigaction(sig, info, ucontext);
+    } else if (previous.sa_handler == SIG_DFL) {
+      // The signal would have ended the process: let it, now that the temporaries are gone.
+      // It is blocked while we run, so it arrives as soon as this handler returns.
+      ::sigaction(sig, &previous, nullptr);
+      ::raise(sig);
+    } else if (previous.sa_handler != SIG_IGN) {
+      previous.sa_handler(sig);
+    }
+  }
+  errno = savedErrno;
+}
+
+// Once per process; a signal that was ignored stays ignored (it cannot end us).
+void InstallTempHandlers() {
+  std::lock_guard lock(installMutex);
+  if (handlersInstalled) return;
+  handlersInstalled = true;
+  struct sigaction ours {};
+  ours.sa_sigaction = &RemoveTempsOnSignal;
+  ours.sa_flags = SA_SIGINFO | SA_RESTART;
+  sigemptyset(&ours.sa_mask);
+  for (int sig : kGuardedSignals) sigaddset(&ours.sa_mask, sig);
+  for (std::size_t i = 0; i < std::size(kGuardedSignals); ++i) {
+    struct sigaction& previous = previousActions[i];
+    if (::sigaction(kGuardedSignals[i], nullptr, &previous) != 0) continue;
+    if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(kGuardedSignals[i], &ours, nullptr);
+  }
+}
+
+// Records dirFd/name for the signal handlers while it lives. With every slot taken the name
+// is simply not guarded.
+class TGuardedTemp {
+ public:
+  TGuardedTemp(int dirFd, const std::string& name) {
+    if (name.size() >= kTempNameSize) return;
+    InstallTempHandlers();
+    for (TTempSlot& slot : tempSlots) {
+      int expected = 0;
+      if (!slot.state.compare_exchange_strong(expected, 1)) continue;
+      slot.dirFd = dirFd;
+      std::memcpy(slot.name, name.c_str(), name.size() + 1);
+      slot.state.store(2, std::memory_order_release);
+      slot_ = &slot;
+      return;
+    }
+  }
+  TGuardedTemp(const TGuardedTemp&) = delete;
+  TGuardedTemp& operator=(const TGuardedTemp&) = delete;
+  ~TGuardedTemp() {
+    if (slot_ != nullptr) slot_->state.store(0, std::memory_order_release);
+  }
+
+ private:
+  TTempSlot* slot_ = nullptr;
+};
+
+std::string RandomTempName() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[10];
+  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid());
+    for (std::size_t i = 0; i < sizeof random; ++i) random[i] = (seed >> (i * 6)) & 0xFF;
+  }
+  std::string name = ".melvigil-copy-";
+  for (unsigned char r : random) name += kChars[r % (sizeof kChars - 1)];
+  return name;
+}
+
+// Gives the unnamed file fd the name `name` in dirFd. /proc/self/fd works for everyone;
+// AT_EMPTY_PATH where /proc is missing (it needs CAP_DAC_READ_SEARCH).
+int LinkUnnamed(int fd, int dirFd, const char* name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  int rc = RetryOnEintr(
+      "linkat", [&] { return ::linkat(AT_FDCWD, self.c_str(), dirFd, name, AT_SYMLINK_FOLLOW); });
+  if (rc != 0 && errno == ENOENT) {
+    rc = RetryOnEintr("linkat", [&] { return ::linkat(fd, "", dirFd, name, AT_EMPTY_PATH); });
+  }
+  return rc;
+}
+
+bool RefusesUnnamedFiles(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+// The data is complete and flushed in the unnamed file out: put it in place of base. A new
+// name is linked at once; an existing one (a file, or a symbolic link) is replaced by a rename
+// from a guarded temporary name, so the old target is whole until the new one is.
+TFileResult PlaceUnnamed(int out, int dirFd, const std::string& base) {
+  if (LinkUnnamed(out, dirFd, base.c_str()) == 0) return {};
+  if (errno != EEXIST) return Failed();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = RandomTempName();
+    TGuardedTemp guard(dirFd, temp);
+    if (LinkUnnamed(out, dirFd, temp.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      return Failed();
+    }
+    if (RetryOnEintr("renameat",
+                     [&] { return ::renameat(dirFd, temp.c_str(), dirFd, base.c_str()); }) != 0) {
+      const TFileResult r = Failed();
+      ::unlinkat(dirFd, temp.c_str(), 0);
+      return r;
+    }
+    return {};
+  }
+  return TFileResult::SystemError(EEXIST);
+}
+
+struct TSourceState {
+  off_t size;
+  struct timespec mtime;
+  bool operator==(const TSourceState& o) const {
+    return size == o.size && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+  }
+};
+
+// Fills out with the source's data, permissions and date and flushes it; then checks that the
+// source stayed as it was.
+TFileResult FillCopy(int in, int out, const struct stat& src, TCopyProgress progress,
+                     void* context) {
+  std::uint64_t copied = 0;
+  const auto total = static_cast<std::uint64_t>(src.st_size);
+  if (TFileResult r = CopyData(in, out, copied, total, progress, context); !r) return r;
+  struct stat now {};
+  if (::fstat(in, &now) != 0) return Failed();
+  if (copied != total ||
+      !(TSourceState{now.st_size, now.st_mtim} == TSourceState{src.st_size, src.st_mtim})) {
+    return TFileFault::SourceChanged;
+  }
+  if (::fchmod(out, src.st_mode & 0777) != 0) return Failed();
+  const struct timespec times[2] = {src.st_atim, src.st_mtim};
+  ::futimens(out, times);  // the date is kept where the file system allows it
+  if (RetryOnEintr("fsync", [&] { return ::fsync(out); }) != 0) return Failed();
+  return {};
+}
+
+// Where the file system has no unnamed files: a named temporary beside the target, removed
+// on failure and on SIGINT, SIGTERM and SIGHUP.
+TFileResult CopyThroughNamedTemp(int in, int dirFd, const std::string& base, const struct stat& src,
+                                 TCopyProgress progress, void* context) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = RandomTempName();
+    TGuardedTemp guard(dirFd, temp);
+    TUniqueFd out(RetryOnEintr("openat", [&] {
+      return ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    }));
+    if (!out) {
+      if (errno == EEXIST) continue;
+      return Failed();
+    }
+    TFileResult r = FillCopy(in, out.get(), src, progress, context);
+    if (r && ::close(out.release()) != 0) r = Failed();
+    if (r && RetryOnEintr("renameat", [&] {
+               return ::renameat(dirFd, temp.c_str(), dirFd, base.c_str());
+             }) != 0) {
+      r = Failed();
+    }
+    if (!r) ::unlinkat(dirFd, temp.c_str(), 0);
+    return r;
+  }
+  return TFileResult::SystemError(EEXIST);
 }
 
 class TPosixFileStream final : public TFileStream {
@@ -125,13 +361,9 @@ class TPosixFileStream final : public TFileStream {
   std::string name_;
 };
 
-[[noreturn]] void RaiseOpenError(const std::string& name) {
-  std::string message = text::kCannotOpenFile;
-  message.replace(message.find("%s"), 2, name);
-  throw EFOpenError(message);
-}
-
 }  // namespace
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
 
 bool FileIsPresent(const std::string& name) {
   if (name.empty()) return false;
@@ -141,89 +373,80 @@ bool FileIsPresent(const std::string& name) {
   return FirstMatchIsFile(name);
 }
 
-bool RenameFileTo(const std::string& oldName, const std::string& newName) {
-  if (oldName.empty() || newName.empty()) return false;
+TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {
+  if (oldName.empty() || newName.empty()) return TFileResult::SystemError(ENOENT);
+  // The lease is held while the name changes: whoever opens the file for writing meanwhile
+  // waits until we let go. A file we cannot open for reading is renamed unasked.
+  bool leased = false;
+  TUniqueFd fd = OpenNonBlocking(oldName);
+  if (fd && !TakeReadLease(fd.get(), &leased)) return TFileFault::OpenForWriting;
+
   if (::renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
+    return {};
   }
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (errno != EINVAL && errno != ENOSYS) return Failed();
   // A file system that cannot rename without replacing: a hard link never replaces either.
-  if (::link(oldName.c_str(), newName.c_str()) != 0) return false;
+  if (::link(oldName.c_str(), newName.c_str()) != 0) return Failed();
   if (::unlink(oldName.c_str()) != 0) {
+    const TFileResult r = Failed();
     ::unlink(newName.c_str());
-    return false;
+    return r;
   }
-  return true;
+  return {};
 }
 
-bool CopyFileOverwrite(const std::string& source, const std::string& target, TCopyProgress progress,
-                       void* context) {
-  if (source.empty() || target.empty()) return false;
-  // O_NONBLOCK for the open only: a FIFO must not hold us up before it is refused.
-  TUniqueFd in(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-  if (in.get() < 0) return false;
+TFileResult CopyFileOverwrite(const std::string& source, const std::string& target,
+                              TCopyProgress progress, void* context) {
+  if (source.empty() || target.empty()) return TFileResult::SystemError(ENOENT);
+  TUniqueFd in = OpenNonBlocking(source);
+  if (!in) return Failed();
   struct stat src {};
-  if (::fstat(in.get(), &src) != 0 || !S_ISREG(src.st_mode)) return false;
-  const int inFlags = ::fcntl(in.get(), F_GETFL);
-  if (inFlags < 0 || ::fcntl(in.get(), F_SETFL, inFlags & ~O_NONBLOCK) != 0) return false;
+  if (::fstat(in.get(), &src) != 0) return Failed();
+  if (!S_ISREG(src.st_mode)) return TFileFault::NotAFile;
+  if (!NotOpenForWriting(in.get())) return TFileFault::OpenForWriting;
+  if (!ClearNonBlocking(in.get())) return Failed();
 
   // The same file under another name (hard link, symbolic link, "a/../a") must not be copied
   // onto itself: the rename below would then just drop a name, or the data would be lost.
   struct stat dst {};
   if (::stat(target.c_str(), &dst) == 0) {
-    if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) return false;
-    if (S_ISDIR(dst.st_mode)) return false;
+    if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) return TFileFault::SameFile;
+    if (S_ISDIR(dst.st_mode)) return TFileFault::NotAFile;
   }
 
-  // Write beside the target, then rename into place: the old target stays whole until the
-  // new one is complete. A symbolic link as target is replaced by the file itself; the file
-  // it pointed to is never written.
-  const std::string dir = DirectoryOf(target);
-  std::string tempName = (dir.empty() ? std::string() : dir) + ".melvigil-copy-XXXXXX";
-  std::vector<char> templ(tempName.begin(), tempName.end());
-  templ.push_back('\0');
-  TUniqueFd out(::mkostemp(templ.data(), O_CLOEXEC));
-  if (out.get() < 0) return false;
-  tempName.assign(templ.data());
+  const std::string dir = DirectoryOf(target).empty() ? std::string(".") : DirectoryOf(target);
+  const std::string base = BaseOf(target);
+  if (base.empty()) return TFileResult::SystemError(EISDIR);
+  TUniqueFd dirFd(
+      RetryOnEintr("open", [&] { return ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+  if (!dirFd) return Failed();
 
-  bool ok =
-      CopyData(in.get(), out.get(), static_cast<std::uint64_t>(src.st_size), progress, context);
-  ok = ok && ::fchmod(out.get(), src.st_mode & 0777) == 0;
-  if (ok) {
-    const struct timespec times[2] = {src.st_atim, src.st_mtim};
-    ::futimens(out.get(), times);  // the date is kept where the file system allows it
+  TUniqueFd out(RetryOnEintr("openat(O_TMPFILE)", [&] {
+    return ::openat(dirFd.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  }));
+  TFileResult r;
+  if (out) {
+    r = FillCopy(in.get(), out.get(), src, progress, context);
+    if (r) r = PlaceUnnamed(out.get(), dirFd.get(), base);
+  } else if (RefusesUnnamedFiles(errno)) {
+    r = CopyThroughNamedTemp(in.get(), dirFd.get(), base, src, progress, context);
+  } else {
+    return Failed();
   }
-  ok = ok && ::fsync(out.get()) == 0;
-  ok = ::close(out.release()) == 0 && ok;
-  ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempName.c_str());
-    return false;
-  }
-  SyncDirectory(dir.empty() ? std::string(".") : dir);
-  return true;
+  if (r) SyncDirectory(dir);
+  return r;
 }
 
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
   // O_NONBLOCK for the open only: it neither waits for a FIFO's writer nor for another
   // holder's lease to be broken.
-  TUniqueFd fd(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) RaiseOpenError(name);
+  TUniqueFd fd = OpenNonBlocking(name);
+  if (!fd) RaiseOpenError(name);
   struct stat st {};
   // Only regular files: a FIFO or a terminal could block the caller's thread for good.
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseOpenError(name);
-
-  // A read lease is granted only while nobody holds the file open for writing: that is how
-  // we learn that a download is still being written. Without the right to a lease (not the
-  // owner) or on a file system without leases we cannot ask, and go ahead.
-  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
-    ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-  } else if (errno == EAGAIN || errno == EBUSY) {
-    RaiseOpenError(name);
-  }
-
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) RaiseOpenError(name);
+  if (!NotOpenForWriting(fd.get())) RaiseOpenError(name);
+  if (!ClearNonBlocking(fd.get())) RaiseOpenError(name);
   return std::make_unique<TPosixFileStream>(fd.release(), name);
 }
 

@@ -89,17 +89,36 @@ bool WriteAll(HANDLE h, const char* data, DWORD size) {
   return true;
 }
 
-bool CopyData(HANDLE in, HANDLE out, std::uint64_t total, TCopyProgress progress, void* context) {
+TFileResult Failed() { return TFileResult::SystemError(static_cast<int>(GetLastError())); }
+
+TFileResult CopyData(HANDLE in, HANDLE out, std::uint64_t& copied, std::uint64_t total,
+                     TCopyProgress progress, void* context) {
   std::vector<char> buffer(256 * 1024);
-  std::uint64_t copied = 0;
+  copied = 0;
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) return false;
-    if (n == 0) return true;
-    if (!WriteAll(out, buffer.data(), n)) return false;
+    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+      return Failed();
+    }
+    if (n == 0) return {};
+    if (!WriteAll(out, buffer.data(), n)) return Failed();
     copied += n;
-    if (progress != nullptr && !progress(context, copied, total)) return false;
+    if (progress != nullptr && !progress(context, copied, total)) return TFileFault::Cancelled;
   }
+}
+
+// Size and last-write time of an open file, to tell whether it changed while it was copied.
+struct TSourceState {
+  LARGE_INTEGER size{};
+  FILETIME written{};
+  bool operator==(const TSourceState& o) const {
+    return size.QuadPart == o.size.QuadPart && written.dwLowDateTime == o.written.dwLowDateTime &&
+           written.dwHighDateTime == o.written.dwHighDateTime;
+  }
+};
+
+bool ReadSourceState(HANDLE h, TSourceState& state) {
+  return GetFileSizeEx(h, &state.size) && GetFileTime(h, nullptr, nullptr, &state.written);
 }
 
 // A new, empty file beside the target that nobody else can have opened: CREATE_NEW fails
@@ -147,12 +166,6 @@ class TWinFileStream final : public TFileStream {
   std::string name_;
 };
 
-[[noreturn]] void RaiseOpenError(const std::string& name) {
-  std::string message = text::kCannotOpenFile;
-  message.replace(message.find("%s"), 2, name);
-  throw EFOpenError(message);
-}
-
 }  // namespace
 
 bool FileIsPresent(const std::string& name) {
@@ -169,26 +182,66 @@ bool FileIsPresent(const std::string& name) {
   return more && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool RenameFileTo(const std::string& oldName, const std::string& newName) {
-  if (oldName.empty() || newName.empty()) return false;
-  return MoveFileA(oldName.c_str(), newName.c_str()) != 0;  // never replaces the target
+std::string SystemErrorText(int error) {
+  // The same words as on Linux for the failures a user can mend, whatever the system's
+  // language; the system's own text for the rest.
+  switch (static_cast<DWORD>(error)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "No space left on device";
+    case ERROR_ACCESS_DENIED:
+      return "Permission denied";
+    case ERROR_WRITE_PROTECT:
+      return "Read-only file system";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return "No such file or directory";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return "File exists";
+    default:
+      break;
+  }
+  char buffer[512] = {};
+  const DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(error), 0, buffer, sizeof buffer, nullptr);
+  std::string text(buffer, n);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text.empty() ? "system error " + std::to_string(error) : text;
 }
 
-bool CopyFileOverwrite(const std::string& source, const std::string& target, TCopyProgress progress,
-                       void* context) {
-  if (source.empty() || target.empty()) return false;
-  // The source may still be written by its downloader; it is read as it stands.
-  THandle in(CreateFileA(source.c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {
+  if (oldName.empty() || newName.empty()) return TFileResult::SystemError(ERROR_FILE_NOT_FOUND);
+  // Never replaces the target; a file that another program holds open (a download being
+  // written) is refused by the system with a sharing violation.
+  if (MoveFileA(oldName.c_str(), newName.c_str())) return {};
+  if (GetLastError() == ERROR_SHARING_VIOLATION) return TFileFault::OpenForWriting;
+  return Failed();
+}
+
+TFileResult CopyFileOverwrite(const std::string& source, const std::string& target,
+                              TCopyProgress progress, void* context) {
+  if (source.empty() || target.empty()) return TFileResult::SystemError(ERROR_FILE_NOT_FOUND);
+  // No write sharing: the open fails while a downloader holds the file open for writing, and
+  // nobody can start writing it while we read.
+  THandle in(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in.Valid()) return false;
+  if (!in.Valid()) {
+    if (GetLastError() == ERROR_SHARING_VIOLATION) return TFileFault::OpenForWriting;
+    return Failed();
+  }
   TFileId src;
-  if (!IdentifyOpen(in.Get(), src) || src.directory) return false;
+  if (!IdentifyOpen(in.Get(), src)) return Failed();
+  if (src.directory || GetFileType(in.Get()) != FILE_TYPE_DISK) return TFileFault::NotAFile;
   FILETIME created{}, accessed{}, written{};
   GetFileTime(in.Get(), &created, &accessed, &written);
   const DWORD attributes = GetFileAttributesA(source.c_str());
-  LARGE_INTEGER size{};
-  GetFileSizeEx(in.Get(), &size);
+  TSourceState before;
+  if (!ReadSourceState(in.Get(), before)) return Failed();
 
   // The same file under another name must not be copied onto itself: replacing it would
   // drop its data.
@@ -196,34 +249,39 @@ bool CopyFileOverwrite(const std::string& source, const std::string& target, TCo
   if (IdentifyName(target, dst)) {
     if (dst.volume == src.volume && dst.indexHigh == src.indexHigh &&
         dst.indexLow == src.indexLow) {
-      return false;
+      return TFileFault::SameFile;
     }
-    if (dst.directory) return false;
+    if (dst.directory) return TFileFault::NotAFile;
   }
 
   // Write beside the target, then move into place: the old target stays whole until the new
   // one is complete.
   std::string tempName;
   THandle out = CreateTempBeside(target, tempName);
-  if (!out.Valid()) return false;
-  bool ok =
-      CopyData(in.Get(), out.Get(), static_cast<std::uint64_t>(size.QuadPart), progress, context);
-  ok = ok && SetFileTime(out.Get(), &created, &accessed, &written);
-  ok = ok && FlushFileBuffers(out.Get());
-  ok = CloseHandle(out.Release()) && ok;
-  if (ok && attributes != INVALID_FILE_ATTRIBUTES) {
+  if (!out.Valid()) return Failed();
+  std::uint64_t copied = 0;
+  TFileResult r = CopyData(in.Get(), out.Get(), copied,
+                           static_cast<std::uint64_t>(before.size.QuadPart), progress, context);
+  TSourceState after;
+  if (r && !ReadSourceState(in.Get(), after)) r = Failed();
+  if (r && (!(after == before) || copied != static_cast<std::uint64_t>(before.size.QuadPart))) {
+    r = TFileFault::SourceChanged;
+  }
+  if (r && !SetFileTime(out.Get(), &created, &accessed, &written)) r = Failed();
+  if (r && !FlushFileBuffers(out.Get())) r = Failed();
+  if (!CloseHandle(out.Release()) && r) r = Failed();
+  if (r && attributes != INVALID_FILE_ATTRIBUTES) {
     // As the system's copy does: the source's read-only, hidden, system and archive marks.
     const DWORD keep = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (keep != 0) SetFileAttributesA(tempName.c_str(), keep);
   }
-  ok = ok && MoveFileExA(tempName.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) {
-    RemoveTemp(tempName);
-    return false;
+  if (r && !MoveFileExA(tempName.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    r = Failed();
   }
-  return true;
+  if (!r) RemoveTemp(tempName);
+  return r;
 }
 
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {

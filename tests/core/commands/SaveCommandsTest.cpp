@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "另存为" and "自动更名" on real files, with the window's side played by TDirectSaveUi.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -111,9 +113,10 @@ TEST_F(SaveCommandsTest, FolderEndingInTheDelimiterGetsNoSecondOne) {
   AddEntry(src / "a.mp3", "a", true);
   AddEntry(src / "b", test::Id3Mp3(), true);
   std::vector<std::string> targets;
-  const int count = CopyEntriesToDirectory(
-      {src / "a.mp3", src / "b"}, out.Path(), kMask, nullptr,
-      [&](const std::string&, const std::string& to, TFileOutcome) { targets.push_back(to); });
+  const int count =
+      CopyEntriesToDirectory({src / "a.mp3", src / "b"}, out.Path(), kMask, nullptr,
+                             [&](const std::string&, const std::string& to, TFileOutcome,
+                                 const std::string&) { targets.push_back(to); });
   EXPECT_EQ(count, 2);
   EXPECT_EQ(targets, (std::vector<std::string>{out / "a.mp3", out / "b.mp3"}));
   EXPECT_EQ(BulkCopyTarget("/", src / "b", kMask), "/b.mp3");
@@ -218,10 +221,29 @@ TEST_F(AutoRenameTest, ExistingTargetIsNeverReplaced) {
   std::vector<TFileOutcome> outcomes;
   RenameAll(
       list, [] { return kMask; },
-      [&](const std::string&, const std::string&, TFileOutcome o) { outcomes.push_back(o); });
+      [&](const std::string&, const std::string&, TFileOutcome o, const std::string&) {
+        outcomes.push_back(o);
+      });
   EXPECT_EQ(ReadFile(src / "x"), test::Id3Mp3());
   EXPECT_EQ(ReadFile(src / "x.mp3"), "someone else's");
   EXPECT_EQ(outcomes, std::vector<TFileOutcome>{TFileOutcome::Failed});
+}
+
+// The window skips a download still being written; melvigil-cli hears why.
+TEST_F(AutoRenameTest, AFileOpenForWritingIsSkipped) {
+  AddEntry(src / "song.part", test::Id3Mp3());
+  const int writer = ::open((src / "song.part").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  std::vector<TFileOutcome> outcomes;
+  RenameAll(
+      list, [] { return kMask; },
+      [&](const std::string&, const std::string&, TFileOutcome o, const std::string&) {
+        outcomes.push_back(o);
+      });
+  ::close(writer);
+  EXPECT_EQ(outcomes, std::vector<TFileOutcome>{TFileOutcome::SkippedOpenForWriting});
+  EXPECT_EQ(ReadFile(src / "song.part"), test::Id3Mp3());
+  EXPECT_FALSE(Exists(src / "song.part.part"));
 }
 
 TEST_F(AutoRenameTest, UnknownTypeAndVanishedFilesAreLeftAlone) {
@@ -230,7 +252,7 @@ TEST_F(AutoRenameTest, UnknownTypeAndVanishedFilesAreLeftAlone) {
   std::vector<std::pair<std::string, TFileOutcome>> seen;
   RenameAll(
       list, [] { return kMask; },
-      [&](const std::string& from, const std::string&, TFileOutcome o) {
+      [&](const std::string& from, const std::string&, TFileOutcome o, const std::string&) {
         seen.emplace_back(from, o);
       });
   EXPECT_EQ(ReadFile(src / "plain"), "no known header");

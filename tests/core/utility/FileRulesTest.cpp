@@ -4,19 +4,25 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "ChildHolder.h"
 #include "TempDir.h"
 #include "utility/FileRules.h"
+#include "utility/SysCall.h"
 #include "utility/SysUtils.h"
+#include "utility/UniqueFd.h"
 
 namespace mv {
 namespace {
@@ -137,6 +143,20 @@ TEST(RenameFileTo, NamesAreBytes) {
   EXPECT_TRUE(RenameFileTo(odd, t / "song\xFF.mp3"));
   EXPECT_EQ(ReadFile(t / "song\xFF.mp3"), "data");
   EXPECT_EQ(Entries(t.Dir()), std::vector<std::string>{"song\xFF.mp3"});
+}
+
+// A download still being written keeps its name: its downloader's own final rename needs it.
+TEST(RenameFileTo, NeverRenamesAFileOpenForWriting) {
+  TTempDir t;
+  WriteFile(t / "song.part", "ID3 header already written");
+  {
+    TWritingChild downloader(t / "song.part");
+    const TFileResult r = RenameFileTo(t / "song.part", t / "song.part.part");
+    EXPECT_EQ(r.Fault(), TFileFault::OpenForWriting);
+    EXPECT_EQ(Entries(t.Dir()), std::vector<std::string>{"song.part"});
+  }
+  EXPECT_TRUE(RenameFileTo(t / "song.part", t / "song.mp3"));
+  EXPECT_EQ(Entries(t.Dir()), std::vector<std::string>{"song.mp3"});
 }
 
 TEST(CopyFileOverwrite, ReplacesAnExistingTarget) {
@@ -273,6 +293,170 @@ TEST(CopyFileOverwrite, SymlinkTargetIsReplacedNotWrittenThrough) {
   EXPECT_TRUE(S_ISREG(st.st_mode));
   EXPECT_EQ(ReadFile(t / "dst"), "new");
   EXPECT_EQ(ReadFile(t / "elsewhere"), "keep me");
+}
+
+TEST(CopyFileOverwrite, RefusesASourceOpenForWriting) {
+  TTempDir t;
+  WriteFile(t / "download.mp3", "500,000 of 3,000,000 bytes");
+  WriteFile(t / "dst", "old");
+  {
+    TWritingChild downloader(t / "download.mp3");
+    const TFileResult r = CopyFileOverwrite(t / "download.mp3", t / "dst");
+    EXPECT_EQ(r.Fault(), TFileFault::OpenForWriting);
+    EXPECT_EQ(r.Reason(), "another program has the file open for writing");
+  }
+  EXPECT_EQ(ReadFile(t / "dst"), "old");
+  EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"download.mp3", "dst"}));
+}
+
+// A source that is truncated, grown or rewritten while it is copied was never copied whole.
+std::string changingSource;
+int changeHow = 0;
+bool ChangeSourceOnce(void*, std::uint64_t copied, std::uint64_t) {
+  if (copied != 256 * 1024) return true;
+  if (changeHow == 0) ::truncate(changingSource.c_str(), 1000);
+  if (changeHow == 1) {
+    TUniqueFd fd(::open(changingSource.c_str(), O_WRONLY | O_APPEND));
+    (void)!::write(fd.get(), "more", 4);
+  }
+  if (changeHow == 2) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 0}};
+    ::utimensat(AT_FDCWD, changingSource.c_str(), times, 0);
+  }
+  return true;
+}
+
+TEST(CopyFileOverwrite, FailsWhenTheSourceChangesDuringTheCopy) {
+  for (changeHow = 0; changeHow < 3; ++changeHow) {
+    SCOPED_TRACE(changeHow);
+    TTempDir t;
+    changingSource = t / "src";
+    WriteFile(t / "src", std::string(1024 * 1024, 'x'));
+    WriteFile(t / "dst", "old");
+    const TFileResult r = CopyFileOverwrite(t / "src", t / "dst", ChangeSourceOnce, nullptr);
+    EXPECT_EQ(r.Fault(), TFileFault::SourceChanged);
+    EXPECT_EQ(r.Reason(), "the source changed during the copy");
+    EXPECT_EQ(ReadFile(t / "dst"), "old");
+    EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"dst", "src"}));
+  }
+}
+
+// Failures injected into named system calls, each once per copy.
+std::map<std::string, int> injected;
+int InjectByName(const char* name) {
+  const auto it = injected.find(name);
+  return it == injected.end() ? 0 : it->second;
+}
+
+class TInjected {
+ public:
+  explicit TInjected(std::map<std::string, int> faults) : previous_(SetSysCallHook(InjectByName)) {
+    injected = std::move(faults);
+  }
+  ~TInjected() {
+    SetSysCallHook(previous_);
+    injected.clear();
+  }
+
+ private:
+  TSysCallHook previous_;
+};
+
+const char* kNoTmpfile = "openat(O_TMPFILE)";
+
+TEST(CopyFileOverwrite, FailuresCarryTheirReasonAndLeaveTheOldTarget) {
+  struct Case {
+    std::map<std::string, int> faults;
+    int error;
+  };
+  const Case cases[] = {
+      {{{"write", ENOSPC}}, ENOSPC},
+      {{{kNoTmpfile, EROFS}}, EROFS},
+      {{{kNoTmpfile, EACCES}}, EACCES},
+      {{{"fsync", EIO}}, EIO},
+      {{{"renameat", ENOSPC}}, ENOSPC},  // the target exists: linked, then renamed
+      {{{kNoTmpfile, EOPNOTSUPP}, {"write", ENOSPC}}, ENOSPC},  // the named fallback
+      {{{kNoTmpfile, EOPNOTSUPP}, {"renameat", EACCES}}, EACCES},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.faults.rbegin()->first);
+    TTempDir t;
+    WriteFile(t / "src", "new content");
+    WriteFile(t / "dst", "old content");
+    TFileResult r;
+    {
+      TInjected faults(c.faults);
+      r = CopyFileOverwrite(t / "src", t / "dst");
+    }
+    EXPECT_EQ(r.Fault(), TFileFault::System);
+    EXPECT_EQ(r.Error(), c.error);
+    EXPECT_EQ(r.Reason(), std::strerror(c.error));
+    EXPECT_EQ(ReadFile(t / "dst"), "old content");
+    EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"dst", "src"}));
+  }
+}
+
+TEST(CopyFileOverwrite, FallsBackToANamedTemporaryWithoutUnnamedFiles) {
+  TTempDir t;
+  WriteFile(t / "src", "new content");
+  WriteFile(t / "dst", "old content");
+  TInjected faults({{kNoTmpfile, EOPNOTSUPP}});
+  EXPECT_TRUE(CopyFileOverwrite(t / "src", t / "dst"));
+  EXPECT_TRUE(CopyFileOverwrite(t / "src", t / "new"));
+  EXPECT_EQ(ReadFile(t / "dst"), "new content");
+  EXPECT_EQ(ReadFile(t / "new"), "new content");
+  EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"dst", "new", "src"}));
+}
+
+// The copy stops half-way (the child tells us and waits) and is killed there: neither the
+// unnamed file nor the named fallback may outlive it, and the old target is whole.
+int midCopyPipe = -1;
+bool PauseMidCopy(void*, std::uint64_t copied, std::uint64_t total) {
+  if (copied * 2 >= total) {
+    (void)!::write(midCopyPipe, "x", 1);
+    for (;;) ::pause();
+  }
+  return true;
+}
+
+TEST(CopyFileOverwrite, AKilledCopyLeavesNothingBehind) {
+  struct Case {
+    bool unnamed;
+    int signal;
+  };
+  const Case cases[] = {
+      {true, SIGKILL}, {true, SIGTERM}, {false, SIGTERM}, {false, SIGINT}, {false, SIGHUP}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.unnamed ? "unnamed, " : "named, ") + strsignal(c.signal));
+    TTempDir t;
+    WriteFile(t / "big", std::string(8 * 1024 * 1024, 'b'));
+    WriteFile(t / "dst", "old");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(fds[0]);
+      midCopyPipe = fds[1];
+      if (!c.unnamed)
+        SetSysCallHook(
+            [](const char* name) { return std::strcmp(name, kNoTmpfile) == 0 ? EOPNOTSUPP : 0; });
+      (void)CopyFileOverwrite(t / "big", t / "dst", PauseMidCopy, nullptr);
+      _exit(3);
+    }
+    ::close(fds[1]);
+    char got = 0;
+    ASSERT_EQ(::read(fds[0], &got, 1), 1);
+    ::close(fds[0]);
+    // Half-way: the fallback's temporary is there to be removed; the unnamed file is not seen.
+    EXPECT_EQ(Entries(t.Dir()).size(), c.unnamed ? 2u : 3u);
+    ASSERT_EQ(::kill(pid, c.signal), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal);
+    EXPECT_EQ(ReadFile(t / "dst"), "old");
+    EXPECT_EQ(Entries(t.Dir()), (std::vector<std::string>{"big", "dst"}));
+  }
 }
 
 std::string ReadAll(TFileStream& s) {

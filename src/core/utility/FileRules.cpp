@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The portable half of the file rules: their error texts.
+#include "utility/FileRules.h"
+
+#include "utility/SysUtils.h"
+
+namespace mv {
+
+std::string TFileResult::Reason() const {
+  switch (fault_) {
+    case TFileFault::None:
+      return {};
+    case TFileFault::OpenForWriting:
+      return "another program has the file open for writing";
+    case TFileFault::SourceChanged:
+      return "the source changed during the copy";
+    case TFileFault::Cancelled:
+      return "cancelled";
+    case TFileFault::SameFile:
+      return "source and target are the same file";
+    case TFileFault::NotAFile:
+      return "not a regular file";
+    case TFileFault::System:
+      break;
+  }
+  return SystemErrorText(error_);
+}
+
+void RaiseOpenError(const std::string& name) {
+  std::string message = text::kCannotOpenFile;
+  message.replace(message.find("%s"), 2, name);
+  throw EFOpenError(message);
+}
+
+}  // namespace mv
