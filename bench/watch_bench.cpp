@@ -6,6 +6,7 @@
 //   watch_bench mkdirs DIR N               DIR/d0 .. DIR/d(N-1)
 //   watch_bench burst DIR FILES DIRS       FILES empty files spread over DIR/d0 .. d(DIRS-1)
 //   watch_bench race DIR ROUNDS FILES      ROUNDS x (mkdir DIR/rK, then FILES files in it)
+//   watch_bench racemv DIR ROUNDS FILES    the same, each DIR/rK renamed to DIR/rKx at once
 //   watch_bench ready PATTERN CMD ARGS...  runs CMD until a stderr line starts with PATTERN;
 //                                          prints its time to that line and its peak RSS
 //   watch_bench latency DIR SAMPLES        creation -> handler call on the main thread
@@ -85,11 +86,15 @@ int Burst(const std::string& dir, long files, long dirs) {
   return 0;
 }
 
-int Race(const std::string& dir, long rounds, long files) {
+int Race(const std::string& dir, long rounds, long files, bool rename) {
   for (long r = 0; r < rounds; ++r) {
     const std::string d = dir + "/r" + std::to_string(r);
     MakeDir(d);
     for (long f = 0; f < files; ++f) MakeEmpty(d + "/f" + std::to_string(f));
+    if (rename && std::rename(d.c_str(), (d + "x").c_str()) != 0) {
+      std::perror(d.c_str());
+      return 1;
+    }
   }
   return 0;
 }
@@ -210,7 +215,12 @@ int main(int argc, char** argv) {
   if (mode == "mktree" && argc == 4) return MkTree(argv[2], std::atol(argv[3]));
   if (mode == "mkdirs" && argc == 4) return MkDirs(argv[2], std::atol(argv[3]));
   if (mode == "burst" && argc == 5) return Burst(argv[2], std::atol(argv[3]), std::atol(argv[4]));
-  if (mode == "race" && argc == 5) return Race(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+  if (mode == "race" && argc == 5) {
+    return Race(argv[2], std::atol(argv[3]), std::atol(argv[4]), false);
+  }
+  if (mode == "racemv" && argc == 5) {
+    return Race(argv[2], std::atol(argv[3]), std::atol(argv[4]), true);
+  }
   if (mode == "ready" && argc >= 4) return Ready(argv[2], argv + 3);
   if (mode == "latency" && argc == 4) return Latency(argv[2], std::atoi(argv[3]));
   std::fprintf(stderr, "watch_bench: bad arguments\n");

@@ -137,6 +137,20 @@ row "new-dir race 200 x (mkdir + 20 files): missed" "$((4000 - got))" "0" "of 4,
 row "new-dir race: reported twice" "$twice" "0" ""
 rm -rf "$race"
 
+# 4b. 1,000 x (mkdir + 20 files + rename at once), as download clients finish a folder: every
+# file must be listed at the new place.
+race="$work/racemv"
+mkdir "$race"
+start_cli racemv "$race"
+"$helper" racemv "$race" 1000 20
+settle racemv 40000
+stop_cli
+got=$(awk -F'\t' -v p="$race/" '$1 == "foAdded" && index($2, p) == 1 && $2 ~ /x\/f[0-9]+$/ { print $2 }' "$work/racemv.out" | sort -u | wc -l)
+twice=$(awk -F'\t' '$1 == "foAdded" && $2 ~ /x\/f[0-9]+$/ { n[$2]++ } END { c = 0; for (k in n) if (n[k] > 1) c++; print c }' "$work/racemv.out")
+row "renamed-dir race 1,000 x (mkdir + 20 files + mv): missed" "$((20000 - got))" "0" "of 20,000 at the new place"
+row "renamed-dir race: reported twice at the new place" "$twice" "0" ""
+rm -rf "$race"
+
 # 5. Latency from creation to the handler on the main thread.
 lat="$work/lat"
 mkdir "$lat"

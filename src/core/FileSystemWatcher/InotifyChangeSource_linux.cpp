@@ -3,12 +3,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <sstream>
 #include <utility>
 
+#include "FileSystemWatcher/WatcherNotices.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -35,6 +35,8 @@ constexpr std::int64_t kRescanMarginNs = 2'000'000'000;
 // How long a move's old-name event waits for its partner at the end of a read.
 constexpr int kMovePartnerWaitMs = 2;
 constexpr int kMaxReadsPerWake = 16;
+// How often a watched directory that does not exist is looked for.
+constexpr int kMissingRootRetryMs = 250;
 constexpr std::size_t kMaxDepth = 4096;
 // Marks a scanned name whose listing was given up (its directory moved meanwhile).
 constexpr std::uint64_t kNotReported = std::uint64_t{1} << 63;
@@ -48,44 +50,7 @@ constexpr std::uint32_t kLastWrite = 0x010;
 constexpr std::uint32_t kLastAccess = 0x020;
 constexpr std::uint32_t kSecurity = 0x100;
 
-// Not in every linux/magic.h.
-constexpr unsigned long kConfigFsMagic = 0x62656570;
-constexpr unsigned long kFuseCtlMagic = 0x65735543;
-constexpr unsigned long kMqueueMagic = 0x19800202;
-
-bool IsPseudoMagic(unsigned long type) {
-  switch (type) {
-    case PROC_SUPER_MAGIC:
-    case SYSFS_MAGIC:
-    case DEVPTS_SUPER_MAGIC:
-    case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC:
-    case SECURITYFS_MAGIC:
-    case DEBUGFS_MAGIC:
-    case TRACEFS_MAGIC:
-    case PSTOREFS_MAGIC:
-    case BPF_FS_MAGIC:
-    case kConfigFsMagic:
-    case kFuseCtlMagic:
-    case kMqueueMagic:
-    case HUGETLBFS_MAGIC:
-    case AUTOFS_SUPER_MAGIC:
-    case BINFMTFS_MAGIC:
-    case EFIVARFS_MAGIC:
-    case SELINUX_MAGIC:
-    case SMACK_MAGIC:
-    case NSFS_MAGIC:
-    case RDTGROUP_SUPER_MAGIC:
-    case AAFS_MAGIC:
-    case BINDERFS_SUPER_MAGIC:
-    case USBDEVICE_SUPER_MAGIC:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// devtmpfs reports the magic of tmpfs, so the mount table's type names decide as well.
+// File systems without files of users, by their names in the mount table.
 bool IsPseudoFsName(std::string_view type) {
   static constexpr std::string_view kNames[] = {
       "proc",       "sysfs",   "devtmpfs",   "devpts",  "cgroup",      "cgroup2",
@@ -121,11 +86,70 @@ std::int64_t ChangeTimeNs(const struct stat& st) {
   return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
 }
 
-std::string ReadLimit(const std::string& file) {
+long ReadNumber(const std::string& file) {
   std::ifstream in(file);
-  std::string value;
-  if (!(in >> value)) return "?";
+  long value = -1;
+  if (!(in >> value)) return -1;
   return value;
+}
+
+// The inotify limit the kernel applies here, named by the setting that holds it. Inside a user
+// namespace the namespace's own value applies when it is the lower one; the system-wide setting
+// shows the initial namespace's value.
+std::string InotifyLimit(const std::string& procSys, const char* userKey, const char* fsKey) {
+  const long user = ReadNumber(procSys + "/user/" + userKey);
+  const long fs = ReadNumber(procSys + "/fs/inotify/" + fsKey);
+  if (user >= 0 && (fs < 0 || user < fs))
+    return "user." + std::string(userKey) + " = " + std::to_string(user);
+  if (fs >= 0) return "fs.inotify." + std::string(fsKey) + " = " + std::to_string(fs);
+  return "fs.inotify." + std::string(fsKey);
+}
+
+std::string OpenFileLimit() {
+  rlimit rl{};
+  if (getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return "RLIMIT_NOFILE";
+  return "RLIMIT_NOFILE = " + std::to_string(rl.rlim_cur);
+}
+
+// Opens a path of any length: beyond PATH_MAX, one directory-relative open per piece that fits.
+int OpenLong(const std::string& path, int flags) {
+  if (path.size() < PATH_MAX) return open(path.c_str(), flags);
+  int dirFd = AT_FDCWD;
+  std::size_t pos = 0;
+  while (path.size() - pos >= PATH_MAX) {
+    const std::size_t cut = path.rfind('/', pos + PATH_MAX - 2);
+    if (cut == std::string::npos || cut < pos) {
+      if (dirFd != AT_FDCWD) close(dirFd);
+      errno = ENAMETOOLONG;
+      return -1;
+    }
+    const std::string piece = cut == 0 ? std::string("/") : path.substr(pos, cut - pos);
+    const int next = openat(dirFd, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int err = errno;
+    if (dirFd != AT_FDCWD) close(dirFd);
+    if (next < 0) {
+      errno = err;
+      return -1;
+    }
+    dirFd = next;
+    pos = cut + 1;
+  }
+  const int fd = openat(dirFd, path.c_str() + pos, flags);
+  const int err = errno;
+  if (dirFd != AT_FDCWD) close(dirFd);
+  errno = err;
+  return fd;
+}
+
+bool LstatLong(const std::string& path, struct stat& st) {
+  if (path.size() < PATH_MAX) return lstat(path.c_str(), &st) == 0;
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0) return false;
+  const int parent = OpenLong(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0) return false;
+  const bool ok = fstatat(parent, path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  close(parent);
+  return ok;
 }
 
 // The path without its trailing "/" (except for "/" itself), as the mount table writes it.
@@ -190,33 +214,103 @@ bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink)
   mask_ = InotifyMask(filter_, subtree_);
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) {
-    if (errno == EMFILE) {
-      sink.Notice("已达到系统的监视实例数量上限 (fs.inotify.max_user_instances = " +
-                  ReadLimit("/proc/sys/fs/inotify/max_user_instances") + ")，无法监视该目录。");
-    }
+    InstanceLimitReached(sink);
     return false;
   }
-  ReadMountTable();
   buffer_.resize(kBufferSize);
+  mountFd_ = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
   lastDrainedStart_ = NowRealNs();
-  Walk(TPending{-1, {}, {}}, TWalk::Arm, sink);
+  return ArmRoot(TWalk::Arm, sink);
+}
+
+// Places the watches from the root down. A root that does not exist is looked for again by
+// WaitAndCollect; the user is told once.
+bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
+  realRoot_ = root_;
+  if (char* real = realpath(root_.c_str(), nullptr)) {
+    realRoot_ = real;
+    std::free(real);
+    if (realRoot_.back() != '/') realRoot_ += '/';
+  }
+  ReadMountTable();
+  rootError_ = 0;
+  Walk(TPending{-1, {}, {}}, mode, sink);
   std::unordered_set<int>().swap(walkVisited_);  // as large as the tree; not needed until a rescan
-  if (rootWd_ < 0 || sink.Interrupted()) {
+  if (sink.Interrupted()) {
     Close();
     return false;
   }
-  return true;
+  if (rootWd_ >= 0) {
+    rootMissing_ = false;
+    return true;
+  }
+  if (rootError_ == ENOENT) {
+    if (!rootMissing_) sink.Notice(WatchedDirMissingNotice(root_));
+    rootMissing_ = true;
+    return false;
+  }
+  Close();
+  return false;
+}
+
+// The watched directory was deleted, moved away or unmounted: nothing below the path it had is
+// watched any more. The queued events name places that are gone, so a fresh instance replaces
+// the old one.
+void TInotifyChangeSource::RootGone(IChangeSink& sink) {
+  close(fd_);
+  rootWd_ = -1;
+  std::unordered_map<int, TNode>().swap(nodes_);
+  scanned_.clear();
+  vanished_.clear();
+  rescanPending_ = false;
+  lastReadDrained_ = true;
+  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd_ < 0) {
+    InstanceLimitReached(sink);
+    Close();
+    return;
+  }
+  sink.Notice(WatchedDirMissingNotice(root_));
+  rootMissing_ = true;
+  lastDrainedStart_ = NowRealNs();
+  ArmRoot(TWalk::Report, sink);  // it may be back already
+}
+
+void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
+  if (errno == EMFILE) {
+    // The same error for the instance limit and for a full descriptor table: a plain open
+    // tells which one it is.
+    const int probe = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe < 0 && errno == EMFILE) {
+      sink.Notice("已达到本进程的打开文件数上限 (" + OpenFileLimit() + ")，无法监视该目录。");
+      return;
+    }
+    if (probe >= 0) close(probe);
+    sink.Notice("已达到系统的监视实例数量上限 (" +
+                InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") +
+                ")，无法监视该目录。");
+  } else if (errno == ENFILE) {
+    sink.Notice("已达到系统的打开文件总数上限 (fs.file-max = " +
+                std::to_string(ReadNumber(system_.procSys + "/fs/file-max")) +
+                ")，无法监视该目录。");
+  } else if (errno == ENOMEM) {
+    sink.Notice("内存不足，无法监视该目录。");
+  }
 }
 
 void TInotifyChangeSource::Close() {
   if (fd_ >= 0) close(fd_);  // the kernel drops every watch with it
   fd_ = -1;
+  if (mountFd_ >= 0) close(mountFd_);
+  mountFd_ = -1;
   rootWd_ = -1;
+  rootMissing_ = false;
   std::unordered_map<int, TNode>().swap(nodes_);
   std::unordered_map<std::string, std::uint64_t>().swap(scanned_);
   std::unordered_map<std::string, std::uint64_t>().swap(vanished_);
   std::unordered_set<int>().swap(walkVisited_);
   std::unordered_set<std::string>().swap(pseudoMounts_);
+  std::map<std::string, std::string>().swap(mountsBelow_);
   std::vector<char>().swap(buffer_);
   rescanPending_ = false;
   backoff_ = std::chrono::milliseconds(0);
@@ -224,8 +318,25 @@ void TInotifyChangeSource::Close() {
   lastReadDrained_ = true;
 }
 
+// The mount table, once per arming and after each change of it: which mount points below the
+// root hold pseudo file systems (never watched), and which mounts are there at all (a change
+// below the root re-watches that place).
 void TInotifyChangeSource::ReadMountTable() {
-  std::ifstream in("/proc/self/mountinfo");
+  pseudoMounts_.clear();
+  mountsBelow_.clear();
+  std::string table;
+  if (mountFd_ >= 0) {
+    char buf[16384];
+    for (off_t at = 0;;) {
+      const ssize_t n = pread(mountFd_, buf, sizeof buf, at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      table.append(buf, static_cast<std::size_t>(n));
+      at += n;
+    }
+  }
+  const std::string below = MountForm(realRoot_);
+  std::istringstream in(table);
   std::string line;
   while (std::getline(in, line)) {
     // id parent major:minor root mount-point options [optional...] - type source options
@@ -236,16 +347,82 @@ void TInotifyChangeSource::ReadMountTable() {
     }
     std::string type;
     if (!(fields >> type)) continue;
-    if (IsPseudoFsName(type)) pseudoMounts_.insert(UnescapeMountPath(mountPoint));
+    std::string point = UnescapeMountPath(mountPoint);
+    const bool inside = point == below || (point.size() > below.size() &&
+                                           point.compare(0, below.size(), below) == 0 &&
+                                           (below == "/" || point[below.size()] == '/'));
+    if (!inside) continue;
+    if (IsPseudoFsName(type)) pseudoMounts_.insert(point);
+    if (point != below) mountsBelow_[point] = id;  // the last one listed is the one on top
   }
 }
 
-bool TInotifyChangeSource::IsPseudoFs(int dirFd, const std::string& path) const {
-  struct statfs fs {};
-  if (fstatfs(dirFd, &fs) == 0 && IsPseudoMagic(static_cast<unsigned long>(fs.f_type))) {
-    return true;
+bool TInotifyChangeSource::IsPseudoFs(const std::string& rel) const {
+  return !pseudoMounts_.empty() && pseudoMounts_.count(MountForm(realRoot_ + rel)) != 0;
+}
+
+// A mount or unmount below the root hides the watched directories under its mount point, or
+// uncovers directories nobody watched: that place is watched anew, and what is there reported.
+void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
+  auto before = std::move(mountsBelow_);
+  ReadMountTable();
+  std::vector<std::string> changed;
+  for (const auto& [point, id] : mountsBelow_) {
+    const auto it = before.find(point);
+    if (it == before.end() || it->second != id) changed.push_back(point);
   }
-  return !pseudoMounts_.empty() && pseudoMounts_.count(MountForm(path)) != 0;
+  for (const auto& [point, id] : before) {
+    if (mountsBelow_.count(point) == 0) changed.push_back(point);
+  }
+  std::sort(changed.begin(), changed.end());
+  const std::string base = MountForm(realRoot_);
+  const std::size_t skip = base == "/" ? 1 : base.size() + 1;
+  for (const std::string& point : changed) {
+    if (sink.Interrupted() || rootWd_ < 0) return;
+    Rewatch(point.substr(skip), sink);
+  }
+}
+
+void TInotifyChangeSource::Rewatch(const std::string& rel, IChangeSink& sink) {
+  const std::size_t slash = rel.rfind('/');
+  const int parentWd = FindDir(slash == std::string::npos ? std::string() : rel.substr(0, slash));
+  if (parentWd < 0) return;  // not watched itself (a pseudo file system, or beyond the limit)
+  const std::string name = slash == std::string::npos ? rel : rel.substr(slash + 1);
+  const int child = FindChild(parentWd, name);
+  if (child >= 0) RemoveSubtree(child, true);
+  Walk(TPending{parentWd, name, rel}, TWalk::Report, sink);
+}
+
+int TInotifyChangeSource::FindDir(const std::string& rel) const {
+  int wd = rootWd_;
+  for (std::size_t pos = 0; wd >= 0 && pos < rel.size();) {
+    std::size_t end = rel.find('/', pos);
+    if (end == std::string::npos) end = rel.size();
+    wd = FindChild(wd, rel.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return wd;
+}
+
+// Beyond PATH_MAX the directory is named by its open descriptor; that name is a link to follow.
+int TInotifyChangeSource::AddWatch(const std::string& path, int dirFd, bool isRoot) {
+  const std::uint32_t mask = mask_ | (isRoot ? IN_MOVE_SELF : 0);
+  if (path.size() < PATH_MAX) return system_.addWatch(fd_, path.c_str(), mask);
+  const std::string byFd = "/proc/self/fd/" + std::to_string(dirFd);
+  return system_.addWatch(fd_, byFd.c_str(), mask & ~IN_DONT_FOLLOW);
+}
+
+void TInotifyChangeSource::OpenFailed(const std::string& path, int error, IChangeSink& sink) {
+  if ((error == EMFILE || error == ENFILE) && !fdLimitNoticed_) {
+    fdLimitNoticed_ = true;
+    sink.Notice("已达到" +
+                (error == EMFILE ? "本进程的打开文件数上限 (" + OpenFileLimit() + ")"
+                                 : std::string("系统的打开文件总数上限")) +
+                "，部分子目录未被监视。");
+  } else if (error == ENAMETOOLONG && !pathNoticed_) {
+    pathNoticed_ = true;
+    sink.Notice(UnwatchablePathNotice(path, "路径过长"));
+  }
 }
 
 bool TInotifyChangeSource::RelDir(int wd, std::string& out) const {
@@ -327,8 +504,9 @@ bool TInotifyChangeSource::WasScanned(int wd, const std::string& name) const {
 void TInotifyChangeSource::WatchLimitReached(IChangeSink& sink) {
   if (limitNoticed_) return;
   limitNoticed_ = true;
-  sink.Notice("已达到系统的监视数量上限 (fs.inotify.max_user_watches = " +
-              ReadLimit(system_.maxWatchesFile) + ")，部分子目录未被监视。");
+  sink.Notice("已达到系统的监视数量上限 (" +
+              InotifyLimit(system_.procSys, "max_inotify_watches", "max_user_watches") +
+              ")，部分子目录未被监视。");
 }
 
 void TInotifyChangeSource::Emit(IChangeSink& sink, std::uint32_t action, std::string rel) {
@@ -356,6 +534,7 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
   walkVisited_.clear();
   const bool reportDirs = (filter_ & kDirName) != 0;
   const bool reportFiles = (filter_ & kFileName) != 0;
+  const bool reporting = mode == TWalk::Report || mode == TWalk::Moved;
   std::size_t listed = 0;
   while (!stack.empty()) {
     if ((++listed & 63) == 0 && sink.Interrupted()) return;
@@ -363,23 +542,23 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
     stack.pop_back();
     const bool isRoot = dir.rel.empty();
     const std::string path = isRoot ? root_ : root_ + dir.rel;
-    const int dfd = open(
-        path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
+    if (IsPseudoFs(dir.rel)) continue;
+    const int dfd =
+        OpenLong(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
     if (dfd < 0) {
+      const int error = errno;
+      if (isRoot) rootError_ = error;
       // A new directory renamed before it could be listed: its rename, still queued, must
       // list it at its new place.
-      if (mode == TWalk::Report && dir.parentWd >= 0 && errno == ENOENT) {
+      if (reporting && dir.parentWd >= 0 && error == ENOENT) {
         vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
       }
-      continue;
-    }
-    if (IsPseudoFs(dfd, path)) {
-      close(dfd);
+      OpenFailed(path, error, sink);
       continue;
     }
     int wd = -1;
     if (isRoot || dir.parentWd >= 0) {
-      wd = system_.addWatch(fd_, path.c_str(), mask_);
+      wd = AddWatch(path, dfd, isRoot);
       if (wd >= 0) {
         if (!walkVisited_.insert(wd).second) {  // reached twice: a bind mount loop
           close(dfd);
@@ -389,7 +568,7 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
         if (isRoot) rootWd_ = wd;
       } else if (errno == ENOSPC) {
         WatchLimitReached(sink);
-      } else if (errno == ENOENT && mode == TWalk::Report && dir.parentWd >= 0) {
+      } else if (errno == ENOENT && reporting && dir.parentWd >= 0) {
         // Renamed between the open and the watch: listing it here would name its files by a
         // path that is gone. Its rename, still queued, lists it at the new place.
         vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
@@ -427,13 +606,13 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
       entries.push_back(TEntry{n, isDir, statOk, statOk ? ChangeTimeNs(st) : 0});
     }
     struct stat listedStat {};
-    const bool listedOk = fstat(dfd, &listedStat) == 0;
+    const bool listedOk = !reporting || isRoot || fstat(dfd, &listedStat) == 0;
     closedir(d);
-    if (mode == TWalk::Report && !isRoot) {
+    if (reporting && !isRoot) {
       // Moved while it was being listed: the names would carry a path that is gone. Its rename,
       // still queued, lists it again at the new place.
       struct stat now {};
-      if (!listedOk || lstat(path.c_str(), &now) != 0 || now.st_ino != listedStat.st_ino ||
+      if (!listedOk || !LstatLong(path, now) || now.st_ino != listedStat.st_ino ||
           now.st_dev != listedStat.st_dev) {
         if (dir.parentWd >= 0) vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
         // Their creation events, if queued, would name them by the old path too: those are
@@ -462,6 +641,12 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
           if (e.isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + e.name);
           break;
         }
+        case TWalk::Moved:
+          // Named at the old place before, if at all: named here again, and the creation
+          // events still queued for it are dropped.
+          if (wd >= 0) scanned_[ScanKey(wd, e.name)] = readIndex_;
+          if (e.isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + e.name);
+          break;
         case TWalk::Rescan:
           if ((e.isDir ? reportDirs : reportFiles) && e.statOk && e.ctime >= rescanThreshold_) {
             Emit(sink, caAdded, prefix + e.name);
@@ -559,6 +744,7 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
     }
     lastReadDrained_ = drained;
     Process(events, sink);
+    if (rootWd_ < 0) return;
     if (drained) {
       for (auto* names : {&scanned_, &vanished_}) {
         for (auto it = names->begin(); it != names->end();) {
@@ -584,6 +770,10 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
   for (std::size_t i = 0; i < events.size(); ++i) {
     if (consumed[i]) continue;
     const TEvent& e = events[i];
+    if (e.wd == rootWd_ && (e.mask & (IN_IGNORED | IN_MOVE_SELF))) {
+      rootWd_ = -1;  // the rest of the batch names places that are gone; see RootGone
+      return;
+    }
     if (e.mask & IN_IGNORED) {
       // The directory is gone (deleted, or its file system unmounted).
       if (nodes_.count(e.wd) != 0) RemoveSubtree(e.wd, false);
@@ -619,12 +809,11 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
         if (isDir && subtree_) {
           const int child = FindChild(e.wd, e.name);
           if (child >= 0) Link(child, t.wd, t.name);  // the whole subtree follows
-          // New and renamed before or while it was listed: list it at its new place. Not
-          // watched for another reason (the watch limit): watch what can be watched now.
-          const bool fresh = vanished_.erase(ScanKey(e.wd, e.name)) != 0;
-          if (fresh || child < 0) {
-            Walk(TPending{t.wd, t.name, toDir + t.name}, fresh ? TWalk::Report : TWalk::Arm, sink);
-          }
+          // Download clients finish a folder by renaming it: every file below is named at its
+          // new place, the way a folder moved in from outside is. The walk also watches what
+          // was not watched yet (new and renamed before it was listed, or beyond the limit).
+          vanished_.erase(ScanKey(e.wd, e.name));
+          Walk(TPending{t.wd, t.name, toDir + t.name}, TWalk::Moved, sink);
         }
       } else {
         // Moved out of the tree (or to a directory that is not watched).
@@ -678,16 +867,21 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
 }
 
 void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
-  pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
-  const nfds_t count = fd_ >= 0 ? 2 : 1;
+  pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}, {mountFd_, POLLPRI, 0}};
+  nfds_t count = 1;
   int timeout = -1;
   if (fd_ >= 0) {
-    if (rescanPending_) {
-      const auto wait =
-          std::chrono::duration_cast<std::chrono::milliseconds>(rescanDue_ - TClock::now());
-      timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()) + 1);
+    count = mountFd_ >= 0 ? 3 : 2;
+    if (rootMissing_) {
+      timeout = kMissingRootRetryMs;
+    } else {
+      if (rescanPending_) {
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(rescanDue_ - TClock::now());
+        timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()) + 1);
+      }
+      if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
     }
-    if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
   }
   if (poll(fds, count, timeout) < 0 && errno != EINTR) return;
   if (fds[0].revents & POLLIN) {
@@ -695,7 +889,18 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
     [[maybe_unused]] ssize_t n = read(wakeFd_, &value, sizeof value);
   }
   if (fd_ < 0 || sink.Interrupted()) return;
-  if ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty()) ReadEvents(sink);
+  if (rootMissing_) {
+    ArmRoot(TWalk::Report, sink);  // all it holds is new to the user
+    return;
+  }
+  if (count == 3 && (fds[2].revents & (POLLPRI | POLLERR))) MountsChanged(sink);
+  if (rootWd_ >= 0 && ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty())) {
+    ReadEvents(sink);
+  }
+  if (rootWd_ < 0) {
+    if (!sink.Interrupted()) RootGone(sink);
+    return;
+  }
   if (rescanPending_ && !sink.Interrupted()) {
     const auto now = TClock::now();
     // Rescan once the queue has been emptied, so that the rescan follows what it missed; a

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -23,7 +24,7 @@ class TInotifyChangeSource final : public IChangeSource {
   // The system calls a test may replace.
   struct TSystem {
     std::function<int(int fd, const char* path, std::uint32_t mask)> addWatch;  // inotify_add_watch
-    std::string maxWatchesFile = "/proc/sys/fs/inotify/max_user_watches";
+    std::string procSys = "/proc/sys";  // where the inotify limits are read
   };
 
   TInotifyChangeSource();
@@ -65,13 +66,21 @@ class TInotifyChangeSource final : public IChangeSource {
   enum class TWalk {
     Arm,     // place watches only
     Report,  // a new directory: report everything below it, once
+    Moved,   // a directory renamed within the tree: report everything below it at its new place
     Rescan,  // after an overflow: re-place watches, report what changed since the threshold
   };
 
   // The relative path of a watched directory with its trailing "/" ("" for the root); false
   // when the directory is no longer known.
   bool RelDir(int wd, std::string& out) const;
-  bool IsPseudoFs(int dirFd, const std::string& path) const;
+  bool IsPseudoFs(const std::string& rel) const;
+  bool ArmRoot(TWalk mode, IChangeSink& sink);
+  void RootGone(IChangeSink& sink);
+  void MountsChanged(IChangeSink& sink);
+  void Rewatch(const std::string& rel, IChangeSink& sink);
+  int FindDir(const std::string& rel) const;
+  int AddWatch(const std::string& path, int dirFd, bool isRoot);
+  void OpenFailed(const std::string& path, int error, IChangeSink& sink);
   void Link(int wd, int parentWd, const std::string& name);
   void Unlink(int wd);
   int FindChild(int parentWd, const std::string& name) const;
@@ -88,21 +97,29 @@ class TInotifyChangeSource final : public IChangeSource {
   void Report(IChangeSink& sink, std::uint32_t action, std::string rel, bool isDir);
   void WatchLimitReached(IChangeSink& sink);
   void ReadMountTable();
+  void InstanceLimitReached(IChangeSink& sink);
   static std::string ScanKey(int wd, const std::string& name);
   bool WasScanned(int wd, const std::string& name) const;
 
   TSystem system_;
   int wakeFd_ = -1;
   int fd_ = -1;
-  std::string root_;  // with trailing "/"
+  int mountFd_ = -1;      // the mount table, which polls as changed after each mount or unmount
+  std::string root_;      // with trailing "/"
+  std::string realRoot_;  // root_ with symbolic links resolved, as the mount table names it
   std::uint32_t filter_ = 0;
   bool subtree_ = true;
   std::uint32_t mask_ = 0;
   int rootWd_ = -1;
   std::unordered_map<int, TNode> nodes_;
   std::vector<char> buffer_;
-  std::unordered_set<std::string> pseudoMounts_;  // mount points of pseudo file systems
+  std::unordered_set<std::string> pseudoMounts_;    // mount points of pseudo file systems
+  std::map<std::string, std::string> mountsBelow_;  // mount point below the root -> mount id
+  int rootError_ = 0;                               // why the last walk could not open the root
+  bool rootMissing_ = false;                        // waiting for the watched directory to exist
   bool limitNoticed_ = false;
+  bool fdLimitNoticed_ = false;
+  bool pathNoticed_ = false;
   std::unordered_set<int> walkVisited_;
   mutable std::vector<const TNode*> chain_;
   bool lastWasModified_ = false;  // the last record emitted was a modification of lastModified_
