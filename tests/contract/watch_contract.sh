@@ -296,9 +296,11 @@ missing_directory_is_told_and_watched_once_it_exists() {
 $(line foRemoved "$T/missing/a")
 $(line foAdded "$T/missing/b")
 "
-  local told
-  told=$(grep -c "监视的目录不存在" "$ERR")
-  [ "$told" -eq 1 ] || fail "told $told times that the directory is missing: $(cat "$ERR")"
+  local missing gone
+  missing=$(grep -c "监视的目录不存在" "$ERR")
+  gone=$(grep -c "监视的目录已不存在" "$ERR")
+  [ "$missing" -eq 1 ] && [ "$gone" -eq 1 ] ||
+    fail "told $missing times that it is missing and $gone times that it is gone: $(cat "$ERR")"
 }
 
 # A folder made, filled and renamed at once, as download clients finish one: every file is

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <utility>
 
-#include "FileSystemWatcher/WatcherNotices.h"
+#include "FileSystemWatcher/FileSystemWatcher.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -141,6 +141,10 @@ int OpenLong(const std::string& path, int flags) {
   return fd;
 }
 
+std::string UnwatchablePathNotice(const std::string& path, const char* why) {
+  return "无法监视 " + path + "（" + why + "），其中的变化不会被列出。";
+}
+
 bool LstatLong(const std::string& path, struct stat& st) {
   if (path.size() < PATH_MAX) return lstat(path.c_str(), &st) == 0;
   const std::size_t slash = path.rfind('/');
@@ -234,6 +238,7 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
   }
   ReadMountTable();
   rootError_ = 0;
+  incomplete_ = false;
   Walk(TPending{-1, {}, {}}, mode, sink);
   std::unordered_set<int>().swap(walkVisited_);  // as large as the tree; not needed until a rescan
   if (sink.Interrupted()) {
@@ -241,11 +246,15 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
     return false;
   }
   if (rootWd_ >= 0) {
+    if (rootMissing_) sink.Notice(TNoticeKind::nkResumed, DirectoryResumedNotice(root_));
     rootMissing_ = false;
+    if (!incomplete_) sink.Live();
     return true;
   }
   if (rootError_ == ENOENT) {
-    if (!rootMissing_) sink.Notice(WatchedDirMissingNotice(root_));
+    if (!rootMissing_ && mode == TWalk::Arm) {
+      sink.Notice(TNoticeKind::nkGone, DirectoryMissingNotice(root_));
+    }
     rootMissing_ = true;
     return false;
   }
@@ -270,7 +279,8 @@ void TInotifyChangeSource::RootGone(IChangeSink& sink) {
     Close();
     return;
   }
-  sink.Notice(WatchedDirMissingNotice(root_));
+  sink.MayHaveRemoved({}, true);
+  sink.Notice(TNoticeKind::nkGone, DirectoryGoneNotice(root_));
   rootMissing_ = true;
   lastDrainedStart_ = NowRealNs();
   ArmRoot(TWalk::Report, sink);  // it may be back already
@@ -282,19 +292,22 @@ void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
     // tells which one it is.
     const int probe = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (probe < 0 && errno == EMFILE) {
-      sink.Notice("已达到本进程的打开文件数上限 (" + OpenFileLimit() + ")，无法监视该目录。");
+      sink.Notice(TNoticeKind::nkLimit,
+                  "已达到本进程的打开文件数上限 (" + OpenFileLimit() + ")，无法监视该目录。");
       return;
     }
     if (probe >= 0) close(probe);
-    sink.Notice("已达到系统的监视实例数量上限 (" +
-                InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") +
-                ")，无法监视该目录。");
+    sink.Notice(TNoticeKind::nkLimit,
+                "已达到系统的监视实例数量上限 (" +
+                    InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") +
+                    ")，无法监视该目录。");
   } else if (errno == ENFILE) {
-    sink.Notice("已达到系统的打开文件总数上限 (fs.file-max = " +
-                std::to_string(ReadNumber(system_.procSys + "/fs/file-max")) +
-                ")，无法监视该目录。");
+    sink.Notice(TNoticeKind::nkLimit,
+                "已达到系统的打开文件总数上限 (fs.file-max = " +
+                    std::to_string(ReadNumber(system_.procSys + "/fs/file-max")) +
+                    ")，无法监视该目录。");
   } else if (errno == ENOMEM) {
-    sink.Notice("内存不足，无法监视该目录。");
+    sink.Notice(TNoticeKind::nkLimit, "内存不足，无法监视该目录。");
   }
 }
 
@@ -374,6 +387,8 @@ void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
   for (const auto& [point, id] : before) {
     if (mountsBelow_.count(point) == 0) changed.push_back(point);
   }
+  if (changed.empty()) return;
+  sink.MayHaveRemoved({}, true);
   std::sort(changed.begin(), changed.end());
   const std::string base = MountForm(realRoot_);
   const std::size_t skip = base == "/" ? 1 : base.size() + 1;
@@ -381,6 +396,7 @@ void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
     if (sink.Interrupted() || rootWd_ < 0) return;
     Rewatch(point.substr(skip), sink);
   }
+  if (!incomplete_ && !rescanPending_) sink.Live();
 }
 
 void TInotifyChangeSource::Rewatch(const std::string& rel, IChangeSink& sink) {
@@ -413,15 +429,17 @@ int TInotifyChangeSource::AddWatch(const std::string& path, int dirFd, bool isRo
 }
 
 void TInotifyChangeSource::OpenFailed(const std::string& path, int error, IChangeSink& sink) {
+  if (error != ENOENT) Incomplete(sink);
   if ((error == EMFILE || error == ENFILE) && !fdLimitNoticed_) {
     fdLimitNoticed_ = true;
-    sink.Notice("已达到" +
-                (error == EMFILE ? "本进程的打开文件数上限 (" + OpenFileLimit() + ")"
-                                 : std::string("系统的打开文件总数上限")) +
-                "，部分子目录未被监视。");
+    sink.Notice(TNoticeKind::nkLimit,
+                "已达到" +
+                    (error == EMFILE ? "本进程的打开文件数上限 (" + OpenFileLimit() + ")"
+                                     : std::string("系统的打开文件总数上限")) +
+                    "，部分子目录未被监视。");
   } else if (error == ENAMETOOLONG && !pathNoticed_) {
     pathNoticed_ = true;
-    sink.Notice(UnwatchablePathNotice(path, "路径过长"));
+    sink.Notice(TNoticeKind::nkLimit, UnwatchablePathNotice(path, "路径过长"));
   }
 }
 
@@ -501,12 +519,22 @@ bool TInotifyChangeSource::WasScanned(int wd, const std::string& name) const {
   return !scanned_.empty() && scanned_.count(ScanKey(wd, name)) != 0;
 }
 
+// Part of the tree has no watch: changes there go unseen, so the tree is not live until it is
+// armed anew.
+void TInotifyChangeSource::Incomplete(IChangeSink& sink) {
+  if (incomplete_) return;
+  incomplete_ = true;
+  sink.MayHaveRemoved({}, true);
+}
+
 void TInotifyChangeSource::WatchLimitReached(IChangeSink& sink) {
+  Incomplete(sink);
   if (limitNoticed_) return;
   limitNoticed_ = true;
-  sink.Notice("已达到系统的监视数量上限 (" +
-              InotifyLimit(system_.procSys, "max_inotify_watches", "max_user_watches") +
-              ")，部分子目录未被监视。");
+  sink.Notice(TNoticeKind::nkLimit,
+              "已达到系统的监视数量上限 (" +
+                  InotifyLimit(system_.procSys, "max_inotify_watches", "max_user_watches") +
+                  ")，部分子目录未被监视。");
 }
 
 void TInotifyChangeSource::Emit(IChangeSink& sink, std::uint32_t action, std::string rel) {
@@ -524,6 +552,15 @@ void TInotifyChangeSource::Emit(IChangeSink& sink, std::uint32_t action, std::st
 void TInotifyChangeSource::Report(IChangeSink& sink, std::uint32_t action, std::string rel,
                                   bool isDir) {
   if (filter_ & (isDir ? kDirName : kFileName)) Emit(sink, action, std::move(rel));
+}
+
+// A removal record tells the list by itself; one that is not asked for is told all the same.
+void TInotifyChangeSource::Removed(IChangeSink& sink, std::string rel, bool isDir) {
+  if (filter_ & (isDir ? kDirName : kFileName)) {
+    Emit(sink, caRemoved, std::move(rel));
+  } else {
+    sink.MayHaveRemoved(std::move(rel), isDir);
+  }
 }
 
 // Depth first, without recursion. Each directory is watched before it is listed, so anything
@@ -699,6 +736,7 @@ void TInotifyChangeSource::NoteOverflow() {
   const std::int64_t threshold = lastDrainedStart_ - kRescanMarginNs;
   const auto now = TClock::now();
   if (!rescanPending_) {
+    pendingBreak_ = true;
     rescanPending_ = true;
     rescanThreshold_ = threshold;
     overflowSeen_ = now;
@@ -734,6 +772,10 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
       return;
     }
     ++readIndex_;
+    if (pendingBreak_) {
+      pendingBreak_ = false;
+      sink.MayHaveRemoved({}, true);  // until the rescan has made up for what was dropped
+    }
     // A rename's two events are queued one after the other, but a read may fall between them.
     if (HasUnpairedMoveFrom(events)) {
       pollfd pfd{fd_, POLLIN, 0};
@@ -776,7 +818,13 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
     }
     if (e.mask & IN_IGNORED) {
       // The directory is gone (deleted, or its file system unmounted).
-      if (nodes_.count(e.wd) != 0) RemoveSubtree(e.wd, false);
+      if (nodes_.count(e.wd) != 0) {
+        if (RelDir(e.wd, dirRel) && !dirRel.empty()) {
+          dirRel.pop_back();
+          sink.MayHaveRemoved(dirRel, true);
+        }
+        RemoveSubtree(e.wd, false);
+      }
       continue;
     }
     if (e.name.empty()) continue;  // about a watched directory itself; its parent tells
@@ -792,7 +840,7 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
       }
     } else if (e.mask & IN_DELETE) {
       if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
-      Report(sink, caRemoved, std::move(rel), isDir);
+      Removed(sink, std::move(rel), isDir);
     } else if (e.mask & IN_MOVED_FROM) {
       if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
       const auto to = e.cookie != 0 ? movedTo.find(e.cookie) : movedTo.end();
@@ -805,6 +853,8 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
           lastWasModified_ = false;
           sink.Add(caRenamedOld, std::move(rel));
           sink.Add(caRenamedNew, toDir + t.name);
+        } else {
+          sink.MayHaveRemoved(std::move(rel), isDir);
         }
         if (isDir && subtree_) {
           const int child = FindChild(e.wd, e.name);
@@ -817,7 +867,7 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
         }
       } else {
         // Moved out of the tree (or to a directory that is not watched).
-        Report(sink, caRemoved, std::move(rel), isDir);
+        Removed(sink, std::move(rel), isDir);
         if (isDir) {
           const int child = FindChild(e.wd, e.name);
           if (child >= 0) RemoveSubtree(child, true);
@@ -851,6 +901,7 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
                   std::chrono::seconds(5))
             : std::chrono::milliseconds(0);
   lastWasModified_ = false;
+  incomplete_ = false;
   Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
   if (!sink.Interrupted()) {
     // Directories that were not met again went away while events were lost.
@@ -864,6 +915,7 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
   }
   std::unordered_set<int>().swap(walkVisited_);
   lastRescanEnd_ = TClock::now();
+  if (!incomplete_ && !rescanPending_ && rootWd_ >= 0 && !sink.Interrupted()) sink.Live();
 }
 
 void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {

@@ -95,6 +95,8 @@ class TInotifyChangeSource final : public IChangeSource {
   void Rescan(IChangeSink& sink);
   void Emit(IChangeSink& sink, std::uint32_t action, std::string rel);
   void Report(IChangeSink& sink, std::uint32_t action, std::string rel, bool isDir);
+  void Removed(IChangeSink& sink, std::string rel, bool isDir);
+  void Incomplete(IChangeSink& sink);
   void WatchLimitReached(IChangeSink& sink);
   void ReadMountTable();
   void InstanceLimitReached(IChangeSink& sink);
@@ -117,6 +119,8 @@ class TInotifyChangeSource final : public IChangeSource {
   std::map<std::string, std::string> mountsBelow_;  // mount point below the root -> mount id
   int rootError_ = 0;                               // why the last walk could not open the root
   bool rootMissing_ = false;                        // waiting for the watched directory to exist
+  bool incomplete_ = false;                         // a directory of the tree could not be watched
+  bool pendingBreak_ = false;                       // an overflow not yet told to the sink
   bool limitNoticed_ = false;
   bool fdLimitNoticed_ = false;
   bool pathNoticed_ = false;

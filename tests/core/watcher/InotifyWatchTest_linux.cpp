@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -23,10 +24,10 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "FileSystemWatcher/InotifyChangeSource_linux.h"
-#include "FileSystemWatcher/WatcherNotices.h"
 #include "WatcherTestSupport.h"
 #include "utility/Dispatcher.h"
 
@@ -56,6 +57,8 @@ class InotifyWatch : public ::testing::Test {
     w->SetWatchSubTree(subtree);
     w->SetNotifyFilters(filters);
     w->SetOnNotice([this](const std::string& t) { notices.push_back(t); });
+    w->SetOnMayHaveRemoved(
+        [this](const std::string& path, bool below) { mayHaveRemoved.emplace(path, below); });
     w->SetOnArmed([this](bool ok) {
       ++armed;
       watching = ok;
@@ -77,6 +80,7 @@ class InotifyWatch : public ::testing::Test {
   TQueueDispatcher loop;
   TRecorder rec;
   std::vector<std::string> notices;
+  std::set<std::pair<std::string, bool>> mayHaveRemoved;
   int armed = 0;
   bool watching = false;
   std::unique_ptr<TFileSystemWatcher> w;
@@ -201,6 +205,33 @@ TEST_F(InotifyWatch, NamesAreTrimmedOfTrailingSpaces) {
   ASSERT_TRUE(WaitEvents(2));
   EXPECT_EQ(rec.events, (std::vector<TFileEvent>{{Op::foAdded, Root() + "song.mp3", ""},
                                                  {Op::foAdded, "", ""}}));
+}
+
+// The download list may leave entries unchecked only under a live watch: it hears of every
+// removal, including those no record names.
+TEST_F(InotifyWatch, TheListHearsOfEveryRemovalAndWhenTheWatchIsLive) {
+  TTempDir outside;
+  MakeDir(tmp / "d/e");
+  MakeFile(tmp / "d/e/x.mp3");
+  MakeDir(tmp / "gone");
+  MakeDir(tmp / "out");
+  MakeFile(tmp / "f.mp3");
+  Watch({NF::nfFileNameChange});
+  ASSERT_TRUE(loop.RunUntil([&] { return w->IsLive(); }, 5000));
+  EXPECT_EQ(w->LiveRoot(), Root());
+  ASSERT_EQ(std::rename((tmp / "d").c_str(), (tmp / "d2").c_str()), 0);
+  ASSERT_EQ(rmdir((tmp / "gone").c_str()), 0);
+  ASSERT_EQ(std::rename((tmp / "out").c_str(), (outside / "out").c_str()), 0);
+  ASSERT_EQ(unlink((tmp / "f.mp3").c_str()), 0);
+  const std::set<std::pair<std::string, bool>> expected{{Root(), true},
+                                                        {Root() + "d", true},
+                                                        {Root() + "gone", true},
+                                                        {Root() + "out", true},
+                                                        {Root() + "f.mp3", true}};
+  EXPECT_TRUE(loop.RunUntil([&] { return mayHaveRemoved == expected; }, 5000));
+  Quiet();
+  EXPECT_EQ(mayHaveRemoved, expected);
+  EXPECT_TRUE(w->IsLive());
 }
 
 TEST_F(InotifyWatch, DirectoriesAreReportedOnlyWithTheDirectoryFilter) {
@@ -328,7 +359,11 @@ TEST_F(InotifyWatch, AMissingWatchedDirectoryIsToldOnceAndWatchedOnceItExists) {
     Quiet();
     EXPECT_EQ(rec.events, (std::vector<TFileEvent>{{Op::foAdded, dir + "/a", ""},
                                                    {Op::foAdded, dir + "/b", ""}}));
-    EXPECT_EQ(notices, std::vector<std::string>{WatchedDirMissingNotice(dir + "/")});
+    EXPECT_EQ(notices, (std::vector<std::string>{loss == TLoss::MissingAtStart
+                                                     ? DirectoryMissingNotice(dir + "/")
+                                                     : DirectoryGoneNotice(dir + "/"),
+                                                 DirectoryResumedNotice(dir + "/")}));
+    EXPECT_TRUE(w->IsLive());
     EXPECT_TRUE(w->Actived());
     EXPECT_EQ(w->LiveWorkerCount(), 1);
   }
@@ -409,6 +444,7 @@ TEST_F(InotifyWatch, AReachedWatchLimitIsToldOnceAndThePlacedWatchesStay) {
                                               "部分子目录未被监视。"});
   EXPECT_EQ(rec.Count(Op::foAdded, Root() + "top.mp3"), 1u);
   EXPECT_GT(calls->load(), 4);
+  EXPECT_FALSE(w->IsLive());  // the unwatched part must still be checked
 }
 
 // A user namespace of this process's own, where it is root: the inotify limits are settings of
