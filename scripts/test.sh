@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up what is missing, then checks the formatting and builds and runs every test: the debug
-# build, the AddressSanitizer+UBSan build, the ThreadSanitizer build of the core (watcher
-# tests), and the Windows build under Wine. Stops at the first failing stage; prints how long
-# each stage took.
+# build, the AddressSanitizer+UBSan build, the ThreadSanitizer build (every test: core, window,
+# command-line tool), and the Windows build under Wine. Stops at the first failing stage;
+# prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --windows

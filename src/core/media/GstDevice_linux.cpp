@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "media/MediaDevice.h"
+#include "utility/HandOver.h"
 
 namespace mv {
 
@@ -65,7 +66,13 @@ struct TBusState {
 };
 
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+  TakeOver(data);
   auto& state = **static_cast<std::shared_ptr<TBusState>*>(data);
+  // Teardown frees the data once going to NULL has stopped the thread that runs this.
+  struct TDone {
+    const TBusState* state;
+    ~TDone() { HandOver(state); }
+  } done{&state};
   IMediaDevice::TNotifyFn openNotify, playNotify;
   TMPNotifyValues openValue = nvSuccessful, playValue = nvSuccessful;
   switch (GST_MESSAGE_TYPE(message)) {
@@ -236,8 +243,12 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   auto bus = std::make_shared<TBusState>();
   if (!wait) bus->openNotify = notify;
   GstBus* gstBus = gst_element_get_bus(pipeline);
-  gst_bus_set_sync_handler(gstBus, OnBusMessage, new std::shared_ptr<TBusState>(bus),
+  auto* handlerData = new std::shared_ptr<TBusState>(bus);
+  gst_bus_set_sync_handler(gstBus, OnBusMessage, handlerData,
                            [](gpointer p) { delete static_cast<std::shared_ptr<TBusState>*>(p); });
+  // The bus gives the handler its data under the bus's lock, on streaming threads that GLib
+  // may have started for an earlier medium.
+  HandOver(handlerData);
   gst_object_unref(gstBus);
   pipeline_ = pipeline;
   bus_ = bus;
@@ -293,6 +304,7 @@ void TGstDevice::Teardown(TMPNotifyValues pendingValue) {
   if (playNotify) playNotify(pendingValue);
   // Going to NULL stops the streaming threads without waiting for the end of playback.
   gst_element_set_state(pipeline_, GST_STATE_NULL);
+  TakeOver(bus_.get());
   GstBus* gstBus = gst_element_get_bus(pipeline_);
   gst_bus_set_sync_handler(gstBus, nullptr, nullptr, nullptr);
   gst_object_unref(gstBus);
