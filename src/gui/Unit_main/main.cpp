@@ -6,7 +6,9 @@
 #include <QSocketNotifier>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "Unit_main/Application.h"
 #include "Unit_main/Guarded.h"
@@ -35,9 +37,43 @@ void InstallQuitSignals() {
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
+constexpr const char* kHelp =
+    "用法：melvigil [选项]\n"
+    "监视一个磁盘或目录树中新下载的音乐文件，在窗口中列出；可播放、另存，\n"
+    "并按文件头给缺少扩展名的文件自动更名。\n"
+    "\n"
+    "选项：\n"
+    "  -h, --help     显示本帮助并退出\n"
+    "      --version  显示版本并退出\n"
+    "\n"
+    "Qt 的标准选项（例如 -display、-platform）同样可用。\n"
+    "没有图形界面时，melvigil-cli 完成同样的工作。\n"
+    "参见 melvigil(1)、melvigil-cli(1)。\n";
+
+constexpr const char* kVersion =
+    "melvigil " MELVIGIL_VERSION
+    "\n"
+    "许可证 GPL-3.0-or-later <https://www.gnu.org/licenses/gpl-3.0.html>\n";
+
+// --help and --version are answered before anything needs a display. -1: neither was asked.
+int AnswerInfoOptions(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    const char* text = arg == "--help" || arg == "-h" ? kHelp
+                       : arg == "--version"           ? kVersion
+                                                      : nullptr;
+    if (text == nullptr) continue;
+    // A full disk or closed pipe is a failure, not a silent success.
+    return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (const int answered = AnswerInfoOptions(argc, argv); answered >= 0) return answered;
   mv::PreferChineseMessages();
   // Paths and list entries are bytes in the locale's narrow encoding.
   std::setlocale(LC_ALL, "");
