@@ -27,8 +27,11 @@ std::string TFileResult::Reason() const {
 }
 
 void RaiseOpenError(const std::string& name) {
-  std::string message = text::kCannotOpenFile;
-  message.replace(message.find("%s"), 2, name);
+  const std::string_view pattern = text::kCannotOpenFile;
+  const std::size_t at = pattern.find("%s");
+  std::string message(pattern.substr(0, at));
+  message += name;
+  message += pattern.substr(at + 2);
   throw EFOpenError(message);
 }
 
