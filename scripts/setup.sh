@@ -22,7 +22,7 @@ packages=(
   dpkg-dev file appstream man-db
 )
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 locales nsis)
 fi
 
 missing=()

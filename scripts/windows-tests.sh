@@ -14,7 +14,7 @@ step() {
   step_start=$SECONDS
 }
 
-packages=(g++-mingw-w64-x86-64-posix wine64)
+packages=(g++-mingw-w64-x86-64-posix wine64 xvfb x11-utils imagemagick fonts-arphic-uming locales)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
@@ -38,6 +38,19 @@ export WINEDEBUG=-all
 # No prompts to install Mono and Gecko: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$build"
+# Windows of the GUI tests go to a private X server, started before any Wine program so that
+# Wine's desktop process and every test share it; never to the user's display.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+  [[ -s "$display_file" ]] && break
+  sleep 0.1
+done
+export DISPLAY=":$(head -n 1 "$display_file")"
+rm -f "$display_file"
+stop_xvfb() { kill "$xvfb" 2>/dev/null || true; }
+trap stop_xvfb EXIT
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   "$loader" wineboot -i >/dev/null 2>&1
   "$wineserver" -w
@@ -47,7 +60,7 @@ fi
 # of starting a server of its own. Its first program starts Wine's background services; they
 # get /dev/null as output, or ctest would wait for them. A server that runs already is used.
 if "$wineserver" -p </dev/null >/dev/null 2>&1; then
-  trap '"$wineserver" -k 2>/dev/null || true' EXIT
+  trap '"$wineserver" -k 2>/dev/null || true; stop_xvfb' EXIT
   "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 

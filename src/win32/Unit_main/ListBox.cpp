@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/ListBox.h"
+
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
+
+namespace mv {
+
+TListBox::TListBox(HWND listBox) : handle_(listBox) {}
+
+int TListBox::Count() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+
+std::string TListBox::Get(int index) const {
+  const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+  if (length == LB_ERR) throw EStringListError(FormatD(text::kListIndexError, index));
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const LRESULT got =
+      Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+  return text;
+}
+
+int TListBox::Add(const std::string& text) {
+  const LRESULT index = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (index < 0) throw EOutOfResources(text::kCannotInsertLine);
+  ++folded_[AsciiLower(text)];
+  return static_cast<int>(index);
+}
+
+void TListBox::Forget(const std::string& text) {
+  auto it = folded_.find(AsciiLower(text));
+  if (it != folded_.end() && --it->second <= 0) folded_.erase(it);
+}
+
+void TListBox::Delete(int index) {
+  const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+  if (length != LB_ERR) Forget(Get(index));
+  Send(LB_DELETESTRING, static_cast<WPARAM>(index));
+}
+
+void TListBox::DeleteMany(const std::vector<int>& indicesDescending) {
+  if (indicesDescending.size() < 2) {
+    for (int index : indicesDescending) Delete(index);
+    return;
+  }
+  Send(WM_SETREDRAW, FALSE);
+  for (int index : indicesDescending) Delete(index);
+  Send(WM_SETREDRAW, TRUE);
+  InvalidateRect(handle_, nullptr, TRUE);
+}
+
+int TListBox::ItemIndex() const { return static_cast<int>(Send(LB_GETCARETINDEX)); }
+
+void TListBox::SetItemIndex(int index) {
+  if (ItemIndex() != index) Send(LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+}
+
+int TListBox::SelCount() const { return static_cast<int>(Send(LB_GETSELCOUNT)); }
+
+bool TListBox::Selected(int index) const {
+  const LRESULT selected = Send(LB_GETSEL, static_cast<WPARAM>(index));
+  if (selected == LB_ERR) throw EListError(FormatD(text::kListIndexError, index));
+  return selected != 0;
+}
+
+bool TListBox::ContainsNoCase(std::string_view text) const {
+  return folded_.find(AsciiLower(text)) != folded_.end();
+}
+
+}  // namespace mv

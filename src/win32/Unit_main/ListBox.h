@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// ListBox1: the window's list of downloaded files, a system list box (multi-select with
+// extended selection, unsorted, rows 16 pixels high) that keeps the entries itself. This is the
+// commands' TListBoxStrings over the list box's own messages. Entries change only through this
+// object, which keeps a count of the folded names beside them for the duplicate test.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "utility/ListItems.h"
+
+namespace mv {
+
+class TListBox final : public TListBoxStrings {
+ public:
+  // The list box styles of ListBox1.
+  static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY |
+                                  LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
+
+  explicit TListBox(HWND listBox);
+
+  HWND Handle() const { return handle_; }
+
+  int Count() const override;
+  std::string Get(int index) const override;
+  int Add(const std::string& text) override;
+  void Delete(int index) override;
+  // With redrawing off around the batch, so that the list box repaints once.
+  void DeleteMany(const std::vector<int>& indicesDescending) override;
+  int ItemIndex() const override;
+  void SetItemIndex(int index) override;
+  int SelCount() const override;
+  bool Selected(int index) const override;
+  bool ContainsNoCase(std::string_view text) const override;
+
+ private:
+  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return SendMessageA(handle_, msg, wParam, lParam);
+  }
+  void Forget(const std::string& text);
+
+  HWND handle_;
+  // AsciiLower(entry) -> how many entries fold to it.
+  std::unordered_map<std::string, int> folded_;
+};
+
+}  // namespace mv

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The main window on Windows: native controls at the stored description's places, the
+// components, and the event handlers, which call the shared commands. Every window procedure
+// here routes what escapes to the error box.
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "Unit_main/ListBox.h"
+#include "Unit_main/SaveUi.h"
+#include "Unit_main/Timer.h"
+#include "Unit_main/Win32Dispatcher.h"
+#include "dialogs/SaveDialog.h"
+
+namespace mv {
+
+class TDownloadList;
+class TMediaPlayer;
+
+inline constexpr const char* kFreeSoftwarePage = "https://www.gnu.org/philosophy/free-sw.html";
+
+class TForm_main {
+ public:
+  // Creates the window (not yet shown), its controls and components, then runs FormCreate.
+  TForm_main();
+  ~TForm_main();
+  TForm_main(const TForm_main&) = delete;
+  TForm_main& operator=(const TForm_main&) = delete;
+
+  HWND Handle() const { return handle_; }
+  // The window's destruction ends the thread's message loop (the program's window).
+  bool QuitOnDestroy = false;
+
+  // --- controls, parent first ----------------------------------------------------------
+  HWND CoolBar1 = nullptr;
+  HWND Panel2 = nullptr;
+  HWND Label3 = nullptr;
+  HWND Label4 = nullptr;
+  HWND Label1 = nullptr;
+  HWND Edit1 = nullptr;
+  HWND Label2 = nullptr;
+  HWND Edit2 = nullptr;
+  HWND CheckBox1 = nullptr;
+  HWND BitBtn1 = nullptr;
+  HWND BitBtn2 = nullptr;
+  HWND BitBtn5 = nullptr;
+  HWND BitBtn4 = nullptr;
+  HWND BitBtn3 = nullptr;
+  HWND Panel1 = nullptr;
+  HWND Hints = nullptr;
+  TListBox& ListBox1() { return *listBox1_; }
+
+  // --- components ----------------------------------------------------------------------
+  TFileSystemWatcher& FileSystemWatcher1() { return *fileSystemWatcher1_; }
+  TTimer& Timer1() { return *timer1_; }
+  TSaveDialog& SaveDialog1() { return saveDialog1_; }
+  TMediaPlayer& MediaPlayer1() { return *mediaPlayer1_; }
+  TDownloadList& Downloads() { return *downloads_; }
+  TWin32Dispatcher& Dispatcher() { return dispatcher_; }
+
+  // Opens Label4's page; the shell by default (tests put a recorder here).
+  std::function<void(const std::string& page)> OpenPage;
+
+  // --- event handlers --------------------------------------------------------------------
+  void FormCreate();
+  void Label4Click();
+  void BitBtn1Click();
+  void FileSystemWatcher1Change(TFileOperation FileOperation, const std::string& FileName1,
+                                const std::string& FileName2);
+  void Timer1Timer();
+  void BitBtn2Click();
+  void ListBox1DblClick();
+  void BitBtn5Click();
+  void BitBtn3Click();
+  void BitBtn4Click();
+
+  // Edit1's text (the music mask) and Edit2's (the directory to watch), ANSI bytes.
+  std::string MaskText() const;
+  std::string DirectoryText() const;
+
+ private:
+  friend void InitWindowClasses();
+  static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  bool Command(HWND control, int code);
+  void CreateControls();
+  void CreateComponents();
+  void AlignControls();
+
+  // Declared first: destroyed after everything that posts to it.
+  TWin32Dispatcher dispatcher_;
+  HWND handle_ = nullptr;
+  HFONT font_ = nullptr;
+  HFONT label3Font_ = nullptr;
+  HFONT label4Font_ = nullptr;
+  std::unique_ptr<TListBox> listBox1_;
+  std::unique_ptr<TFileSystemWatcher> fileSystemWatcher1_;
+  std::unique_ptr<TTimer> timer1_;
+  TSaveDialog saveDialog1_;
+  std::unique_ptr<TMediaPlayer> mediaPlayer1_;
+  std::unique_ptr<TWin32SaveUi> saveUi_;
+  std::unique_ptr<TDownloadList> downloads_;
+};
+
+// Registers the window classes and the common controls; once, before the first window.
+void InitWindowClasses();
+
+}  // namespace mv

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The main thread's dispatcher for the Windows window: tasks posted from any thread run on the
+// thread that created it, from its message loop, through a message-only window.
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "utility/Dispatcher.h"
+
+namespace mv {
+
+class TWin32Dispatcher final : public IMainThreadDispatcher {
+ public:
+  TWin32Dispatcher();
+  ~TWin32Dispatcher() override;
+  TWin32Dispatcher(const TWin32Dispatcher&) = delete;
+  TWin32Dispatcher& operator=(const TWin32Dispatcher&) = delete;
+
+  // Queues task and wakes the window; an error escaping task goes to the error box.
+  void Post(std::function<void()> task) override;
+  // Runs what is queued now (tests that pump messages themselves need not call it).
+  int RunPending();
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+  HWND window_ = nullptr;
+  std::mutex mutex_;
+  std::deque<std::function<void()>> queue_;
+  bool wakePosted_ = false;
+};
+
+}  // namespace mv

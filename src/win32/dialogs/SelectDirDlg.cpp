@@ -1,0 +1,331 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dialogs/SelectDirDlg.h"
+
+#include <winnetwk.h>
+
+#include <deque>
+
+#include "dialogs/AnsiText.h"
+#include "dialogs/ErrorBox.h"
+
+namespace mv {
+namespace {
+
+constexpr UINT kRunLiveHook = WM_APP + 1;
+
+std::deque<testing::SelectDirAnswer>& Answers() {
+  static std::deque<testing::SelectDirAnswer> answers;
+  return answers;
+}
+std::vector<testing::SelectDirOffer>& Offers() {
+  static std::vector<testing::SelectDirOffer> offers;
+  return offers;
+}
+std::function<void(HWND)>& LiveHook() {
+  static std::function<void(HWND)> hook;
+  return hook;
+}
+
+using TConnectionDialog = DWORD(APIENTRY*)(HWND, DWORD);
+
+TConnectionDialog FindConnectionDialog() {
+  HMODULE mpr = LoadLibraryA("mpr.dll");
+  if (mpr == nullptr) return nullptr;
+  return reinterpret_cast<TConnectionDialog>(
+      reinterpret_cast<void*>(GetProcAddress(mpr, "WNetConnectionDialog")));
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates dir and every missing parent.
+void ForceDirectories(std::string dir) {
+  while (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+  if (dir.empty() || IsDirectory(dir)) return;
+  const std::string::size_type parent = dir.find_last_of("\\/");
+  if (parent != std::string::npos && parent > 0 && dir[parent - 1] != ':')
+    ForceDirectories(dir.substr(0, parent));
+  else if (parent != std::string::npos && parent > 0)
+    ForceDirectories(dir.substr(0, parent + 1));
+  CreateDirectoryA(dir.c_str(), nullptr);
+}
+
+std::string ItemText(HWND dialog, int id) {
+  const HWND control = GetDlgItem(dialog, id);
+  const int length = GetWindowTextLengthA(control);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  GetWindowTextA(control, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+class TSelectDirDlg {
+ public:
+  TSelectDirDlg(std::string dir, unsigned options, int helpContext)
+      : dir_(std::move(dir)), options_(options), helpContext_(helpContext) {}
+
+  INT_PTR Run(HWND owner) {
+    // An empty template: the controls are made at their pixel bounds in WM_INITDIALOG.
+    struct alignas(4) {
+      DLGTEMPLATE header;
+      WORD menu, windowClass, title;
+    } dialog{};
+    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
+    return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialog.header, owner, Proc,
+                                   reinterpret_cast<LPARAM>(this));
+  }
+
+  const std::string& Dir() const { return dir_; }
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    auto* self = reinterpret_cast<TSelectDirDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    INT_PTR result = FALSE;
+    RunGuarded([&] { result = self->Handle(dialog, msg, wParam, lParam); });
+    return result;
+  }
+
+  int S(int v) const { return MulDiv(v, dpi_, 96); }
+
+  HWND Make(const char* cls, const char* text, DWORD style, int id, int x, int y, int w, int h,
+            DWORD exStyle = 0) {
+    const HWND control = CreateWindowExA(exStyle, cls, AnsiText(text).c_str(),
+                                         WS_CHILD | WS_VISIBLE | style, S(x), S(y), S(w), S(h),
+                                         dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                         GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return control;
+  }
+
+  void Build() {
+    // Creation order is the tab order (0 folder list, 1 edit, 2 drives, 3 network, 4 OK,
+    // 5 Cancel, 6 files, 7 Help); each caption comes just before the control its mnemonic
+    // moves to.
+    Make("STATIC", "目录[&D]:", 0, idDirCaption, 8, 56, 66, 16);
+    Make("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY, idDirList, 8, 72, 213,
+         138);
+    SendDlgItemMessageA(dialog_, idDirList, LB_SETITEMHEIGHT, 0, S(17));
+    Make("STATIC", "目录名[&N]:", 0, idDirNameCaption, 8, 8, 92, 16);
+    Make("EDIT", "", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, idDirEdit, 8, 24, 313, 20);
+    Make("STATIC", "磁盘驱动器[D&]:", 0, idDriveCaption, 232, 176, 41, 16);
+    Make("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, idDriveList, 232, 192, 185,
+         200);
+    Make("BUTTON", "网络[&t]...", WS_TABSTOP | BS_PUSHBUTTON, idNetButton, 8, 224, 77, 27);
+    Make("BUTTON", "确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 172, 224, 77, 27);
+    Make("BUTTON", "取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 256, 224, 77, 27);
+    Make("STATIC", "文件[&F]: (*.*)", 0, idFileCaption, 232, 56, 57, 16);
+    Make("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, idFileList, 232,
+         72, 185, 93);
+    SendDlgItemMessageA(dialog_, idFileList, LB_SETITEMHEIGHT, 0, S(13));
+    Make("BUTTON", "帮助[&H]", WS_TABSTOP | BS_PUSHBUTTON, idHelpButton, 340, 224, 77, 27);
+    // The path label lies on the edit's bounds; one of the two shows.
+    Make("STATIC", "", SS_PATHELLIPSIS | SS_NOPREFIX, idDirLabel, 8, 24, 313, 20);
+  }
+
+  void Show(int id, bool visible) {
+    ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE);
+  }
+
+  // The folder list, path label and file list show folder (relative to the current one, or
+  // absolute); false when it cannot be entered.
+  bool ListFolder(const std::string& folder) {
+    std::string spec = folder;
+    if (!spec.empty() && spec.back() != '\\' && spec.back() != ':') spec += '\\';
+    spec += "*.*";
+    std::vector<char> buffer(spec.begin(), spec.end());
+    buffer.resize(MAX_PATH * 2, '\0');
+    if (!DlgDirListA(dialog_, buffer.data(), idDirList, idDirLabel, DDL_DIRECTORY | DDL_EXCLUSIVE))
+      return false;
+    char files[] = "*.*";
+    DlgDirListA(dialog_, files, idFileList, 0, DDL_READWRITE);
+    DirListChanged();
+    return true;
+  }
+
+  void DirListChanged() {
+    char current[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetDlgItemTextA(dialog_, idDirLabel, current);
+    SetDlgItemTextA(dialog_, idDirEdit, current);
+    SendDlgItemMessageA(dialog_, idDirEdit, EM_SETSEL, 0, -1);
+    char drives[] = "*.*";
+    DlgDirListComboBoxA(dialog_, drives, idDriveList, 0, DDL_DRIVES | DDL_EXCLUSIVE);
+    // The combo box lists "[-c-]"; select the current drive.
+    if (current[0] != '\0' && current[1] == ':') {
+      const char key[] = {'[', '-', static_cast<char>(current[0] | 0x20), '-', ']', '\0'};
+      SendDlgItemMessageA(dialog_, idDriveList, CB_SELECTSTRING, WPARAM(-1),
+                          reinterpret_cast<LPARAM>(key));
+    }
+  }
+
+  void SetStartingFolder() {
+    if (dir_.empty()) {
+      ListFolder(".");
+      return;
+    }
+    std::string spec = dir_;
+    if (spec.back() != '\\') spec += '\\';
+    spec += "*.*";
+    char full[MAX_PATH * 2] = {};
+    char* namePart = nullptr;
+    const DWORD n = GetFullPathNameA(spec.c_str(), sizeof full, full, &namePart);
+    if (n > 2 && n < sizeof full && full[1] == ':' && namePart != nullptr) {
+      std::string path(full, namePart);
+      if (path.size() > 3 && path.back() == '\\') path.pop_back();
+      if (ListFolder(path)) return;
+    }
+    // A folder that cannot be entered: the current directory of the current drive.
+    ListFolder(".");
+  }
+
+  void Layout() {
+    const bool network = connectionDialog_ != nullptr;
+    Show(idNetButton, network);
+    SetAllowCreate((options_ & sdAllowCreate) != 0);
+    prompt_ = (options_ & sdPrompt) != 0;
+    if (helpContext_ == 0) {
+      Show(idHelpButton, false);
+      SetWindowPos(GetDlgItem(dialog_, IDOK), nullptr, S(256), S(224), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER);
+      SetWindowPos(GetDlgItem(dialog_, IDCANCEL), nullptr, S(340), S(224), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER);
+    }
+    RECT r{0, 0, S(424), S(255)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE));
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    SetWindowPos(dialog_, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2,
+                 GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2, w, h, SWP_NOZORDER);
+  }
+
+  void SetAllowCreate(bool allow) {
+    allowCreate_ = allow;
+    Show(idDirEdit, allow);
+    Show(idDirLabel, !allow);
+  }
+
+  bool Accept() {
+    const std::string chosen = ItemText(dialog_, allowCreate_ ? idDirEdit : idDirLabel);
+    if (allowCreate_ && prompt_ && !IsDirectory(chosen)) {
+      const int answer =
+          MessageBoxA(dialog_, AnsiText(kCreateDirQuestion).c_str(),
+                      AnsiText(kSelectDirCaption).c_str(), MB_YESNO | MB_ICONQUESTION);
+      if (answer != IDYES) return false;
+    }
+    dir_ = chosen;
+    if (options_ & sdPerformCreate) ForceDirectories(dir_);
+    return true;
+  }
+
+  INT_PTR Handle(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+      case WM_INITDIALOG: {
+        dialog_ = dialog;
+        HDC screen = GetDC(nullptr);
+        dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        if (dpi_ <= 0) dpi_ = 96;
+        font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        SetWindowTextA(dialog, AnsiText(kSelectDirCaption).c_str());
+        connectionDialog_ = FindConnectionDialog();
+        Build();
+        SetStartingFolder();
+        Layout();
+        SetFocus(GetDlgItem(dialog, idDirList));
+        if (LiveHook()) PostMessageA(dialog, kRunLiveHook, 0, 0);
+        return FALSE;  // the focus is set
+      }
+      case kRunLiveHook:
+        if (LiveHook()) LiveHook()(dialog);
+        return TRUE;
+      case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (id == IDOK) {
+          if (Accept()) EndDialog(dialog, IDOK);
+        } else if (id == IDCANCEL) {
+          EndDialog(dialog, IDCANCEL);
+        } else if (id == idDirList && code == LBN_DBLCLK) {
+          char folder[MAX_PATH * 2] = {};
+          if (DlgDirSelectExA(dialog, folder, sizeof folder, idDirList)) ListFolder(folder);
+        } else if (id == idDriveList && code == CBN_SELCHANGE) {
+          char drive[16] = {};
+          DlgDirSelectComboBoxExA(dialog, drive, sizeof drive, idDriveList);
+          if (!ListFolder(drive)) DirListChanged();
+        } else if (id == idNetButton && connectionDialog_ != nullptr) {
+          connectionDialog_(dialog, RESOURCETYPE_DISK);
+        }
+        // Help: there is no help system to show the help context in.
+        return TRUE;
+      }
+      default:
+        return FALSE;
+    }
+  }
+
+  std::string dir_;
+  unsigned options_;
+  int helpContext_;
+  HWND dialog_ = nullptr;
+  HFONT font_ = nullptr;
+  int dpi_ = 96;
+  bool allowCreate_ = false;
+  bool prompt_ = false;
+  TConnectionDialog connectionDialog_ = nullptr;
+};
+
+// The dialog lists folders by making them current; the caller's current directory comes back.
+class TKeepCurrentDirectory {
+ public:
+  TKeepCurrentDirectory() { GetCurrentDirectoryA(sizeof saved_, saved_); }
+  ~TKeepCurrentDirectory() {
+    if (saved_[0] != '\0') SetCurrentDirectoryA(saved_);
+  }
+  TKeepCurrentDirectory(const TKeepCurrentDirectory&) = delete;
+  TKeepCurrentDirectory& operator=(const TKeepCurrentDirectory&) = delete;
+
+ private:
+  char saved_[MAX_PATH + 1] = {};
+};
+
+}  // namespace
+
+bool SelectDirectory(std::string& dir, unsigned options, int helpContext, HWND owner) {
+  if (!Answers().empty()) {
+    Offers().push_back({dir, options, helpContext});
+    const testing::SelectDirAnswer answer = Answers().front();
+    Answers().pop_front();
+    if (!answer.confirmed) return false;
+    dir = answer.dir;
+    if (options & sdPerformCreate) ForceDirectories(dir);
+    return true;
+  }
+  TKeepCurrentDirectory keep;
+  TSelectDirDlg dialog(dir, options, helpContext);
+  if (dialog.Run(owner) != IDOK) return false;
+  dir = dialog.Dir();
+  return true;
+}
+
+bool ChooseDirectory(bool flag, std::string& dir, HWND owner) {
+  return SelectDirectory(dir, flag ? (sdAllowCreate | sdPrompt) : sdPrompt, 0, owner);
+}
+
+void testing::QueueSelectDirAnswer(SelectDirAnswer answer) {
+  Answers().push_back(std::move(answer));
+}
+void testing::ClearSelectDirAnswers() { Answers().clear(); }
+std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
+  std::vector<SelectDirOffer> offers;
+  offers.swap(Offers());
+  return offers;
+}
+void testing::SetLiveDirDialogHook(std::function<void(HWND)> hook) { LiveHook() = std::move(hook); }
+
+}  // namespace mv

@@ -1,0 +1,514 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real main window, driven by messages as a user's clicks arrive (BM_CLICK, WM_SETTEXT,
+// LBN_DBLCLK, WM_TIMER) and read back through the controls' own messages, with the dialogs
+// answered through their seams. Runs under Wine in a private X server (with-xvfb.sh), with a
+// null ALSA output for the player.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Unit_main/ListBox.h"
+#include "Unit_main/Unit_main.h"
+#include "WinTempDir.h"
+#include "dialogs/AnsiText.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SaveDialog.h"
+#include "dialogs/SelectDirDlg.h"
+#include "media/MPlayer.h"
+#include "utility/ErrorText.h"
+#include "utility/NameRules.h"
+#include "utility/SysUtils.h"
+
+namespace mv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The first bytes of an MP3 that starts with an ID3v2 tag.
+const std::string kId3Bytes = std::string("ID3\x03\x00\x00\x00\x00\x00\x0A", 10) + "tagdata...";
+
+std::string Audio(const std::string& name) {
+  const char* dir = std::getenv("MV_AUDIO_DIR");
+  std::string path = std::string("Z:") + (dir ? dir : "") + "/" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string Text(HWND control) {
+  char buffer[1024] = {};
+  GetWindowTextA(control, buffer, sizeof buffer);
+  return buffer;
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Runs the thread's messages until pred holds or the time is up.
+bool Pump(const std::function<bool()>& pred, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (pred()) return true;
+    if (Clock::now() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+struct TBox {
+  std::string caption;
+  std::string text;
+};
+
+class Window : public ::testing::Test {
+ protected:
+  Window() {
+    testing::SetErrorBoxCapture([this](const std::string& caption, const std::string& text) {
+      errors.push_back({caption, text});
+    });
+    testing::SetInfoMessageCapture([this](const std::string& caption, const std::string& text) {
+      infos.push_back({caption, text});
+    });
+    form = std::make_unique<TForm_main>();
+    form->OpenPage = [this](const std::string& page) { pages.push_back(page); };
+    ShowWindow(form->Handle(), SW_SHOW);
+    Pump([] { return false; }, 50);
+  }
+  ~Window() override {
+    form.reset();
+    testing::SetErrorBoxCapture({});
+    testing::SetInfoMessageCapture({});
+    testing::ClearSaveDialogAnswers();
+    testing::ClearSelectDirAnswers();
+    testing::TakeSaveDialogOffers();
+    testing::TakeSelectDirOffers();
+  }
+
+  HWND List() { return form->ListBox1().Handle(); }
+  int Count() { return static_cast<int>(SendMessageA(List(), LB_GETCOUNT, 0, 0)); }
+  std::string Entry(int i) {
+    char buffer[MAX_PATH * 2] = {};
+    SendMessageA(List(), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+  }
+  void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+  void SetText(HWND edit, const std::string& text) {
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  void Tick() { SendMessageA(form->Timer1().Window(), WM_TIMER, 1, 0); }
+  void Caret(int i) { SendMessageA(List(), LB_SETCARETINDEX, static_cast<WPARAM>(i), FALSE); }
+  void Select(int i) { SendMessageA(List(), LB_SETSEL, TRUE, i); }
+  void DoubleClick() {
+    SendMessageA(GetParent(List()), WM_COMMAND, MAKEWPARAM(0, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(List()));
+  }
+  // The sweep checks on a thread of its own: tick, then let its result come back.
+  bool SweepUntil(int count) {
+    return Pump(
+        [&] {
+          if (Count() == count) return true;
+          Tick();
+          return false;
+        },
+        5000);
+  }
+
+  std::unique_ptr<TForm_main> form;
+  std::vector<TBox> errors;
+  std::vector<TBox> infos;
+  std::vector<std::string> pages;
+};
+
+std::string A(const char* utf8) { return AnsiText(utf8); }
+
+TEST_F(Window, StartsAsTheStoredDescriptionSays) {
+  EXPECT_EQ(Text(form->Handle()), "Melvigil");
+  RECT client{};
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(client.right, 688);
+  EXPECT_EQ(client.bottom, 446);
+  const std::pair<HWND, const char*> captions[] = {
+      {form->BitBtn1, "开始监视"},         {form->BitBtn2, "播放音乐"},
+      {form->BitBtn5, "停止播放"},         {form->BitBtn4, "自动更名"},
+      {form->BitBtn3, "另存为"},           {form->CheckBox1, "监视所有创建文件"},
+      {form->Label1, "监视音乐"},          {form->Label2, "监视磁盘"},
+      {form->Label3, "做软件，找Orvel！"}, {form->Label4, "下载更多的免费软件"},
+      {form->Edit1, "*.wav;*.mp3;*.wma"},  {form->Edit2, "c:\\"},
+  };
+  for (const auto& [control, caption] : captions) EXPECT_EQ(Text(control), A(caption));
+  EXPECT_EQ(SendMessageA(form->CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), 16);
+  EXPECT_TRUE(GetWindowLongPtrA(List(), GWL_STYLE) & LBS_EXTENDEDSEL);
+  EXPECT_EQ(SendMessageA(form->Hints, TTM_GETTOOLCOUNT, 0, 0), 5);
+  EXPECT_EQ(SendMessageA(form->CoolBar1, RB_GETBANDCOUNT, 0, 0), 1);
+  EXPECT_TRUE(form->Timer1().Running());
+  EXPECT_EQ(form->Timer1().Interval(), 1000u);
+  EXPECT_EQ(form->SaveDialog1().Filter, "音乐|*.*");
+  EXPECT_FALSE(form->FileSystemWatcher1().Actived());
+
+  // Resizing keeps the bar on top and lets the list fill the rest.
+  SetWindowPos(form->Handle(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(form->Handle(), &client);
+  RECT list{};
+  GetWindowRect(List(), &list);
+  EXPECT_EQ(list.right - list.left, client.right - 2);
+  EXPECT_EQ(list.bottom - list.top, client.bottom - 139 - 2);
+}
+
+TEST_F(Window, Label4OpensThePage) {
+  SendMessageA(form->Panel2, WM_COMMAND, MAKEWPARAM(0, STN_CLICKED),
+               reinterpret_cast<LPARAM>(form->Label4));
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0], kFreeSoftwarePage);
+}
+
+TEST_F(Window, WatchingListsNewMusicAndTheSweepDropsWhatIsGone) {
+  test::TTempDir dir;
+  SetText(form->Edit2, dir.Dir());
+  Click(form->BitBtn1);
+  EXPECT_EQ(Text(form->BitBtn1), A("中止监视"));
+  ASSERT_TRUE(form->FileSystemWatcher1().Actived());
+  Pump([] { return false; }, 300);
+
+  test::WriteFile(dir / "song.mp3", "x");
+  test::WriteFile(dir / "clip.MP3", "x");
+  test::WriteFile(dir / "setup.bin", "x");
+  ASSERT_TRUE(Pump([&] { return Count() == 2; }, 5000)) << Count();
+  EXPECT_EQ(Entry(0), dir / "song.mp3");
+  EXPECT_EQ(Entry(1), dir / "clip.MP3");
+
+  // Every created file, with the check box ticked; a new mask at once.
+  Click(form->CheckBox1);
+  test::WriteFile(dir / "setup2.bin", "x");
+  ASSERT_TRUE(Pump([&] { return Count() == 3; }, 5000));
+  EXPECT_EQ(Entry(2), dir / "setup2.bin");
+  Click(form->CheckBox1);
+  SetText(form->Edit1, "*.ogg");
+  test::WriteFile(dir / "tune.ogg", "x");
+  test::WriteFile(dir / "other.mp3", "x");
+  ASSERT_TRUE(Pump([&] { return Count() == 4; }, 5000));
+  EXPECT_EQ(Entry(3), dir / "tune.ogg");
+
+  // Deleted files leave the list at the next ticks.
+  DeleteFileA((dir / "song.mp3").c_str());
+  DeleteFileA((dir / "setup2.bin").c_str());
+  ASSERT_TRUE(SweepUntil(2));
+  EXPECT_EQ(Entry(0), dir / "clip.MP3");
+  EXPECT_EQ(Entry(1), dir / "tune.ogg");
+
+  Click(form->BitBtn1);
+  EXPECT_EQ(Text(form->BitBtn1), A("开始监视"));
+  EXPECT_FALSE(form->FileSystemWatcher1().Actived());
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Window, PlayStopAndDoubleClickWithTheErrorBoxTexts) {
+  // Stop before anything was played.
+  Click(form->BitBtn5);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].text, A("没有打开的 MCI 设备."));
+  EXPECT_EQ(errors[0].caption, CurrentApplicationTitle());
+
+  // An empty list: play does nothing. (Once entries exist, Wine's list box reports the caret
+  // on the first entry even when none was set; the current index is the platform's.)
+  Click(form->BitBtn2);
+  EXPECT_FALSE(form->MediaPlayer1().Opened());
+  test::TTempDir dir;
+  const std::string unknown = dir / "notes.melvigil";
+  test::WriteFile(unknown, "not music");
+  form->ListBox1().Add(Audio("long.wav"));
+  form->ListBox1().Add(Audio("short.wav"));
+  form->ListBox1().Add(unknown);
+  form->ListBox1().Add(dir / "gone.wav");
+
+  Caret(0);
+  Click(form->BitBtn2);
+  EXPECT_TRUE(form->MediaPlayer1().Opened());
+  EXPECT_EQ(form->MediaPlayer1().FileName(), Audio("long.wav"));
+  ASSERT_TRUE(Pump([&] { return form->MediaPlayer1().Mode() == mpPlaying; }, 3000));
+  Click(form->BitBtn5);
+  EXPECT_EQ(form->MediaPlayer1().Mode(), mpStopped);
+  EXPECT_EQ(errors.size(), 1u);
+
+  // A double click plays the entry with the focus; the first stops.
+  Caret(1);
+  DoubleClick();
+  EXPECT_EQ(form->MediaPlayer1().FileName(), Audio("short.wav"));
+  EXPECT_TRUE(form->MediaPlayer1().Opened());
+
+  // A vanished file is not played; a file MCI cannot open shows MCI's text.
+  Caret(3);
+  Click(form->BitBtn2);
+  EXPECT_EQ(form->MediaPlayer1().FileName(), Audio("short.wav"));
+  Caret(2);
+  Click(form->BitBtn2);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[1].text, ErrorMessageText(form->MediaPlayer1().ErrorMessage()));
+  EXPECT_NE(errors[1].text, A("未知的错误代号."));
+  EXPECT_FALSE(form->MediaPlayer1().Opened());
+  Click(form->BitBtn5);
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[2].text, A("没有打开的 MCI 设备."));
+  EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(Window, SaveOneOffersItsNameAndCopiesOverAnExistingFile) {
+  test::TTempDir dir;
+  const std::string source = dir / "a song";
+  test::WriteFile(source, kId3Bytes);
+  const std::string target = dir / "kept.mp3";
+  test::WriteFile(target, "old");
+  form->ListBox1().Add(source);
+  Caret(0);
+  testing::QueueSaveDialogAnswer({true, target});
+  Click(form->BitBtn3);
+
+  const auto offers = testing::TakeSaveDialogOffers();
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].fileName, "a song");
+  EXPECT_EQ(offers[0].filter, A("音乐") + std::string("\0*.*\0\0", 6));
+  EXPECT_EQ(offers[0].flags, 0x4u | 0x800000u | 0x20u | 0x80000u);
+  EXPECT_EQ(offers[0].nameBufferSize, 260u);
+  EXPECT_EQ(test::ReadFile(target), kId3Bytes);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].caption, A("提示"));
+  EXPECT_EQ(infos[0].text, A("复制完成"));
+
+  // Cancelled: nothing copied, nothing shown.
+  testing::QueueSaveDialogAnswer({false, {}});
+  Click(form->BitBtn3);
+  EXPECT_EQ(infos.size(), 1u);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Window, SaveManyCopiesTheSelectedEntriesWithDetectedExtensions) {
+  test::TTempDir dir;
+  test::TTempDir out;
+  test::WriteFile(dir / "a", kId3Bytes);
+  test::WriteFile(dir / "b.mp3", "bee");
+  test::WriteFile(dir / "c.wma", "sea");
+  test::WriteFile(dir / "d.mp3", "not selected");
+  for (const char* name : {"a", "b.mp3", "d.mp3", "c.wma"}) form->ListBox1().Add(dir / name);
+  Select(0);
+  Select(1);
+  Select(3);
+  ASSERT_EQ(SendMessageA(List(), LB_GETSELCOUNT, 0, 0), 3);
+
+  // The folder comes back without its trailing backslash.
+  testing::QueueSelectDirAnswer({true, out.Dir().substr(0, out.Dir().size() - 1)});
+  Click(form->BitBtn3);
+  const auto offers = testing::TakeSelectDirOffers();
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].dir, "");
+  EXPECT_EQ(offers[0].options, unsigned(sdPrompt));
+  EXPECT_EQ(offers[0].helpContext, 0);
+  EXPECT_EQ(test::ReadFile(out / "a.mp3"), kId3Bytes);
+  EXPECT_EQ(test::ReadFile(out / "b.mp3"), "bee");
+  EXPECT_EQ(test::ReadFile(out / "c.wma"), "sea");
+  EXPECT_EQ(test::CountEntries(out.Dir()), 3);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].text, A("成功复制3个文件"));
+
+  testing::QueueSelectDirAnswer({false, {}});
+  Click(form->BitBtn3);
+  ASSERT_EQ(infos.size(), 2u);
+  EXPECT_EQ(infos[1].text, A("成功复制0个文件"));
+}
+
+TEST_F(Window, AutoRenameAddsTheDetectedExtensionAndTheSweepDropsTheOldName) {
+  test::TTempDir dir;
+  test::WriteFile(dir / "x", kId3Bytes);
+  test::WriteFile(dir / "y.mp3", kId3Bytes);
+  form->ListBox1().Add(dir / "x");
+  form->ListBox1().Add(dir / "y.mp3");
+  Click(form->BitBtn4);
+  EXPECT_EQ(test::ReadFile(dir / "x.mp3"), kId3Bytes);
+  EXPECT_FALSE(Exists(dir / "x"));
+  EXPECT_TRUE(Exists(dir / "y.mp3"));
+  EXPECT_FALSE(Exists(dir / "y.mp3.mp3"));
+  ASSERT_TRUE(SweepUntil(1));
+  EXPECT_EQ(Entry(0), dir / "y.mp3");
+}
+
+TEST_F(Window, TimerFailuresAndHandlerErrors) {
+  // A handler that fails goes to the error box, and the timer ticks on.
+  form->Timer1().SetOnTimer([](TTimer&) { throw EListError("tick failed"); });
+  Tick();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].text, "tick failed.");
+  EXPECT_TRUE(form->Timer1().Running());
+  ASSERT_TRUE(Pump([&] { return errors.size() >= 2; }, 3000)) << "the timer stopped";
+
+  testing::FailNextSetTimer();
+  try {
+    form->Timer1().SetInterval(500);
+    ADD_FAILURE() << "nothing raised";
+  } catch (const EOutOfResources& e) {
+    EXPECT_STREQ(e.what(), text::kNoTimers);
+  }
+  EXPECT_FALSE(form->Timer1().Running());
+}
+
+// The list rules through the list box's messages.
+TEST_F(Window, ListRulesThroughTheListBoxMessages) {
+  TListBox& list = form->ListBox1();
+  EXPECT_EQ(list.Add("C:\\a\\One.mp3"), 0);
+  EXPECT_EQ(list.Add("C:\\a\\two.mp3"), 1);
+  EXPECT_EQ(list.Add("C:\\a\\aaa.mp3"), 2);  // unsorted: at the end
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Get(1), "C:\\a\\two.mp3");
+  EXPECT_TRUE(list.ContainsNoCase("c:\\A\\ONE.MP3"));
+  const std::pair<int, std::string> outside[] = {{3, "列表索引越界 (3)"},
+                                                 {-1, "列表索引越界 (-1)"}};
+  for (const auto& [index, message] : outside) {
+    try {
+      list.Get(index);
+      ADD_FAILURE() << index;
+    } catch (const EStringListError& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+    try {
+      list.Selected(index);
+      ADD_FAILURE() << index;
+    } catch (const EListError& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  }
+  list.Delete(7);  // no check, no effect
+  EXPECT_EQ(list.Count(), 3);
+  Select(2);
+  Caret(1);
+  EXPECT_EQ(list.ItemIndex(), 1);  // the focus, not the selection
+  EXPECT_EQ(list.SelCount(), 1);
+  EXPECT_TRUE(list.Selected(2));
+  EXPECT_FALSE(list.Selected(1));
+  list.DeleteMany({2, 0});
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Get(0), "C:\\a\\two.mp3");
+  EXPECT_FALSE(list.ContainsNoCase("C:\\a\\one.mp3"));
+  EXPECT_TRUE(list.ContainsNoCase("C:\\A\\TWO.mp3"));
+}
+
+TEST(ErrorBoxTitle, IsTheExecutableNameFirstLetterKept) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Program Files\\Melvigil\\MELVIGIL.EXE", "Melvigil"},
+      {"d:melvigil.exe", "melvigil"},
+      {"C:\\x\\Setup.Tool.exe", "Setup"},
+  };
+  for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path;
+}
+
+// The chooser as the user sees it: help context 0 hides Help and moves OK and Cancel into its
+// and Cancel's places; with options 4 the path label, not the edit, shows, and OK returns the
+// folder it shows.
+TEST(DirectoryChooser, LayoutAndResult) {
+  test::TTempDir dir;
+  struct TSeen {
+    std::string caption;
+    RECT ok{}, cancel{}, client{};
+    bool help = true, edit = true, label = false, net = false;
+    std::string shown;
+  } seen;
+  testing::SetLiveDirDialogHook([&](HWND dialog) {
+    seen.caption = Text(dialog);
+    auto place = [&](int id) {
+      RECT r{};
+      GetWindowRect(GetDlgItem(dialog, id), &r);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
+    seen.ok = place(IDOK);
+    seen.cancel = place(IDCANCEL);
+    GetClientRect(dialog, &seen.client);
+    // Its own visibility: the dialog itself may not be on screen yet.
+    auto shown = [&](int id) {
+      return (GetWindowLongPtrA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    seen.help = shown(idHelpButton);
+    seen.edit = shown(idDirEdit);
+    seen.label = shown(idDirLabel);
+    seen.net = shown(idNetButton);
+    seen.shown = Text(GetDlgItem(dialog, idDirLabel));
+    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  std::string chosen = dir.Dir();
+  const bool ok = SelectDirectory(chosen, sdPrompt, 0, nullptr);
+  testing::SetLiveDirDialogHook({});
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(seen.caption, A("选择目录"));
+  EXPECT_EQ(seen.client.right, 424);
+  EXPECT_EQ(seen.client.bottom, 255);
+  EXPECT_EQ(seen.ok.left, 256);
+  EXPECT_EQ(seen.cancel.left, 340);
+  EXPECT_EQ(seen.ok.top, 224);
+  EXPECT_FALSE(seen.help);
+  EXPECT_FALSE(seen.edit);
+  EXPECT_TRUE(seen.label);
+  const HMODULE mpr = LoadLibraryA("mpr.dll");
+  EXPECT_EQ(seen.net, mpr != nullptr && GetProcAddress(mpr, "WNetConnectionDialog") != nullptr);
+  EXPECT_EQ(AsciiLower(chosen), AsciiLower(dir.Dir().substr(0, dir.Dir().size() - 1)));
+  EXPECT_EQ(chosen, seen.shown);
+
+  // Cancel leaves dir as it was.
+  testing::SetLiveDirDialogHook(
+      [](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+  std::string kept = "unchanged";
+  EXPECT_FALSE(ChooseDirectory(false, kept));
+  testing::SetLiveDirDialogHook({});
+  EXPECT_EQ(kept, "unchanged");
+}
+
+// Under the Chinese code page (936): names in it are listed, copied and renamed with their
+// bytes intact, a "\" that is the second byte of a character included.
+TEST_F(Window, GbkNamesKeepTheirBytes) {
+  ASSERT_EQ(GetACP(), 936u) << "run with LANG=zh_CN.UTF-8";
+  InitLeadBytesFromLocale();
+  const std::string song = "\xB8\xE8\xC7\xFA\x95\x5C.mp3";  // 歌曲 and a character ending in 0x5C
+  const std::string bare = "\xD2\xF4\xC0\xD6";              // 音乐, no extension
+  test::TTempDir dir;
+  test::TTempDir out;
+  SetText(form->Edit2, dir.Dir());
+  Click(form->BitBtn1);
+  Click(form->CheckBox1);
+  Pump([] { return false; }, 300);
+  test::WriteFile(dir / song, kId3Bytes);
+  ASSERT_TRUE(Pump([&] { return Count() == 1; }, 5000));
+  test::WriteFile(dir / bare, kId3Bytes);
+  ASSERT_TRUE(Pump([&] { return Count() == 2; }, 5000));
+  EXPECT_EQ(Entry(0), dir / song);
+  EXPECT_EQ(Entry(1), dir / bare);
+
+  Caret(0);
+  testing::QueueSaveDialogAnswer({true, out / ("\xB1\xA3" + song)});
+  Click(form->BitBtn3);
+  const auto offers = testing::TakeSaveDialogOffers();
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].fileName, song);
+  EXPECT_EQ(test::ReadFile(out / ("\xB1\xA3" + song)), kId3Bytes);
+
+  Click(form->BitBtn4);
+  EXPECT_EQ(test::ReadFile(dir / (bare + ".mp3")), kId3Bytes);
+  EXPECT_TRUE(Exists(dir / song));
+  ASSERT_TRUE(SweepUntil(2)) << "the renamed file is listed by the all-files switch";
+  EXPECT_EQ(Entry(0), dir / song);
+  EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+}  // namespace mv
