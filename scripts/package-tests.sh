@@ -18,7 +18,8 @@ fail() {
 echo "== package: configure and build"
 # Warnings are errors in the debug stages; here an optimiser's false alarm must not stop a
 # release build (GCC 12 reports -Wrestrict inside std::string at -O2).
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr \
+cmake -S . -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX=/usr \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DMELVIGIL_WERROR=OFF -DMELVIGIL_TESTS=OFF -DMELVIGIL_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/melvigil_*.deb
@@ -39,9 +40,13 @@ for p in gstreamer1.0-plugins-good fonts-arphic-uming xdg-utils qt6-translations
   [[ $recommends == *"$p"* ]] || fail "Recommends lacks $p: $recommends"
 done
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
+icons=./usr/share/icons/hicolor
 for f in ./usr/bin/melvigil ./usr/bin/melvigil-cli ./usr/share/doc/melvigil/copyright \
-  ./usr/share/applications/melvigil.desktop ./usr/share/man/man1/melvigil.1.gz \
-  ./usr/share/man/man1/melvigil-cli.1.gz; do
+  ./usr/share/applications/melvigil.desktop \
+  ./usr/share/metainfo/org.melvigil.Melvigil.metainfo.xml \
+  ./usr/share/man/man1/melvigil.1.gz ./usr/share/man/man1/melvigil-cli.1.gz \
+  $icons/48x48/apps/melvigil.png $icons/64x64/apps/melvigil.png \
+  $icons/scalable/apps/melvigil.svg; do
   grep -qxF "$f" <<<"$listing" || fail "$f is not in the package"
 done
 if grep -Ei 'test|bench|/include/|\.a$' <<<"$listing"; then
@@ -73,6 +78,10 @@ for page in melvigil melvigil-cli; do
   warnings=$(MANWIDTH=80 man --warnings -E UTF-8 "$page" 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man $page: $warnings"
 done
+
+echo "== package: desktop entry and AppStream metadata"
+desktop-file-validate /usr/share/applications/melvigil.desktop
+appstreamcli validate --no-net /usr/share/metainfo/org.melvigil.Melvigil.metainfo.xml
 
 echo "== package: installed melvigil-cli on a real tree"
 work=$(mktemp -d)

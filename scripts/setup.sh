@@ -18,8 +18,8 @@ packages=(
   gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
   # checking tools: the formatting check, and libFuzzer with its sanitizer runtimes
   clang-format-14 clang-14 libclang-rt-14-dev
-  # the Debian package: shared-library dependencies, strip, metainfo and manual checks
-  dpkg-dev file appstream man-db
+  # the Debian package: shared-library dependencies, strip, desktop entry, metainfo, manuals
+  dpkg-dev file appstream desktop-file-utils man-db
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64 locales nsis)

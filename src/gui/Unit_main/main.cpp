@@ -3,6 +3,8 @@
 
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <clocale>
 #include <csignal>
@@ -55,6 +57,14 @@ constexpr const char* kVersion =
     "\n"
     "许可证 GPL-3.0-or-later <https://www.gnu.org/licenses/gpl-3.0.html>\n";
 
+// The icon theme's, so that a theme can restyle it; else the one built in.
+QIcon ProgramIcon() {
+  QIcon builtIn;
+  for (const char* file : {":/melvigil/melvigil-48.png", ":/melvigil/melvigil-64.png"})
+    builtIn.addFile(QString::fromLatin1(file));
+  return QIcon::fromTheme(QStringLiteral("melvigil"), builtIn);
+}
+
 // --help and --version are answered before anything needs a display. -1: neither was asked.
 int AnswerInfoOptions(int argc, char* argv[]) {
   for (int i = 1; i < argc; ++i) {
@@ -82,6 +92,9 @@ int main(int argc, char* argv[]) {
 
   mv::TApplication app(argc, argv);
   mv::UseChineseTexts(app);
+  // Names the desktop entry (the icon and name under Wayland) and gives every window the icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("melvigil"));
+  QApplication::setWindowIcon(ProgramIcon());
   std::unique_ptr<mv::TForm_main> window;
   mv::RunGuarded([&] {
     window = std::make_unique<mv::TForm_main>();

@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real melvigil in a private X server, checks that its window maps with the title
-# "Melvigil" at its stored size, keeps a screenshot, and closes it with SIGTERM, which the
+# "Melvigil" at its stored size with its icon, keeps a screenshot, and closes it with SIGTERM, which the
 # program turns into an ordinary window close (exit status 0).
 #
 #   smoke_window.sh <melvigil binary> <folder for the screenshot>
@@ -50,6 +50,12 @@ echo "$info" | grep -E 'Window id|Absolute|Width|Height|Map State'
 fail=0
 echo "$info" | grep -q 'Width: 688' || { echo "width is not 688" >&2; fail=1; }
 echo "$info" | grep -q 'Height: 446' || { echo "height is not 446" >&2; fail=1; }
+
+# The icon the window manager shows (_NET_WM_ICON) and the class the desktop entry names.
+wid=$(echo "$info" | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+props=$(xprop -id "$wid" WM_CLASS _NET_WM_ICON)
+echo "$props" | grep -q 'Icon (48 x 48)' || { echo "no 48x48 _NET_WM_ICON" >&2; fail=1; }
+echo "$props" | grep -q '^WM_CLASS(STRING) = "melvigil"' || { echo "WM_CLASS: $props" >&2; fail=1; }
 
 # Let it paint before the picture is taken.
 sleep 1
