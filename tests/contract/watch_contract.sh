@@ -186,12 +186,12 @@ $(line foRemoved "$T/tree/out.mp3")
 "
 }
 
-trailing_spaces_are_trimmed() {
+trailing_spaces_are_kept() {
   start "$T" || return
   : >"$T/song.mp3  "
   wait_lines 1
   stop
-  expect_output "$(line foAdded "$T/song.mp3")
+  expect_output "$(line foAdded "$T/song.mp3  ")
 "
 }
 
@@ -352,7 +352,7 @@ bad_arguments_exit_2() {
 scenario create_in_root_and_subdirectory
 scenario rename_is_one_event
 scenario moves_in_and_out
-scenario trailing_spaces_are_trimmed
+scenario trailing_spaces_are_kept
 scenario new_directories_with_20_files_at_once
 scenario nested_tree_moved_in
 scenario directory_rename_carries_the_subtree

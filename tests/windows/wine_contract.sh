@@ -216,14 +216,51 @@ ctrl_c_ends_it_cleanly() {
 "
 }
 
-missing_directory_reports_nothing() {
+# Missing at first, then made, deleted (from the Linux side) and made again: told once that it
+# is missing, once that it is gone, and watched each time it is back.
+missing_directory_is_told_and_watched_once_it_exists() {
   start watch "$T/missing" || return
   grep -q '^ready (not watching' "$ERR" || fail "no 'not watching' notice: $(cat "$ERR")"
   mkdir "$T/missing"
   : >"$T/missing/a"
-  sleep 0.3
+  wait_lines 1
+  rm -r "$T/missing"
+  sleep 1.5
+  mkdir "$T/missing"
+  : >"$T/missing/b"
+  wait_lines 2
   stop
-  expect_output ""
+  expect_output "$(line foAdded "$T/missing/a")
+$(line foRemoved "$T/missing/a")
+$(line foAdded "$T/missing/b")
+"
+  local missing gone
+  missing=$(grep -c "监视的目录不存在" "$ERR")
+  gone=$(grep -c "监视的目录已不存在" "$ERR")
+  [ "$missing" -eq 1 ] && [ "$gone" -eq 1 ] || fail "told $missing x missing, $gone x gone: $(cat "$ERR")"
+}
+
+# A folder made, filled and renamed at once, as download clients finish one: every file is
+# listed at the new place, once.
+folder_renamed_at_once_is_listed_at_its_new_place() {
+  start watch "$T" || return
+  local expected='' f
+  mkdir "$T/d"
+  for f in $(seq 1 20); do : >"$T/d/f$f.mp3"; done
+  mv "$T/d" "$T/d2"
+  for f in $(seq 1 20); do expected+="$(line foAdded "$T/d2/f$f.mp3")"$'\n'; done
+  local new old waited=0
+  new="$(printed "$T/d2")\\\\f"
+  old="$(printed "$T/d")\\\\f"
+  while [ "$(grep -cF "$new" "$OUT")" -lt 20 ] && [ $waited -lt $((TIMEOUT * 20)) ]; do
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  stop
+  # Records of the files at the old place may come too: those name no file any more.
+  grep -vF "$old" "$OUT" >"$OUT.new"
+  mv "$OUT.new" "$OUT"
+  expect_sorted_output "$expected"
 }
 
 list_adds_music_and_drops_what_is_gone() {
@@ -247,7 +284,8 @@ scenario removal
 scenario trailing_spaces_are_trimmed
 scenario new_directories_with_20_files_at_once
 scenario ctrl_c_ends_it_cleanly
-scenario missing_directory_reports_nothing
+scenario missing_directory_is_told_and_watched_once_it_exists
+scenario folder_renamed_at_once_is_listed_at_its_new_place
 scenario list_adds_music_and_drops_what_is_gone
 
 echo "$PASSES passed, $FAILS failed"

@@ -22,48 +22,73 @@ std::string WithDirDelimiter(std::string_view directory) {
   return out;
 }
 
-std::string FullChangeName(std::string_view directory, std::string_view relative) {
-  std::string name = TrimControlChars(relative);
-  if (name.empty()) return name;
+std::string FullName(std::string_view directory, std::string_view relative) {
+  if (relative.empty()) return {};
   std::string full;
-  full.reserve(directory.size() + name.size());
+  full.reserve(directory.size() + relative.size());
   full.append(directory);
-  full.append(name);
+  full.append(relative);
   return full;
 }
 
-std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view directory) {
-  std::vector<TFileEvent> events;
-  events.reserve(batch.size());
-  bool renamePending = false;
-  std::string oldName;
+std::string TrimmedRecordName(std::string_view name) { return TrimControlChars(name); }
+
+TFileEvent ChangeEvent(const TChange& change, std::string_view directory) {
+  static constexpr TFileOperation kOperation[] = {
+      TFileOperation::foAdded, TFileOperation::foRemoved, TFileOperation::foModified,
+      TFileOperation::foRenamed};
+  return TFileEvent{
+      kOperation[static_cast<unsigned>(change.kind)], FullName(directory, change.name),
+      change.kind == TChangeKind::ckRenamed ? FullName(directory, change.newName) : std::string()};
+}
+
+TChanges RecordsToChanges(const TChangeBatch& batch, std::vector<std::string>* unpairedOld) {
+  TChanges changes;
+  changes.reserve(batch.size());
+  TRenamePairer pairs;
+  auto dropWaiting = [&] {
+    for (TChange& lost : pairs.TakeWaiting()) {
+      if (unpairedOld != nullptr) unpairedOld->push_back(std::move(lost.name));
+    }
+  };
+  // Positions among the records of known actions: unknown ones do not come in between.
+  std::uint64_t i = 0;
   for (const TChangeRecord& r : batch) {
+    if (r.action >= caAdded && r.action <= caRenamedNew) ++i;
     switch (r.action) {
       case caAdded:
       case caRemoved:
       case caModified:
-        renamePending = false;
-        events.push_back(TFileEvent{
-            static_cast<TFileOperation>(r.action - 1), FullChangeName(directory, r.name), {}});
+        dropWaiting();
+        changes.push_back(TChange{static_cast<TChangeKind>(r.action - caAdded),
+                                  TrimmedRecordName(r.name),
+                                  {},
+                                  TEntryKind::ekUnknown});
         break;
       case caRenamedOld:
-        renamePending = true;
-        oldName = FullChangeName(directory, r.name);
+        dropWaiting();  // a second old name replaces the first
+        pairs.From(i, TrimmedRecordName(r.name), TEntryKind::ekUnknown);
         break;
       case caRenamedNew:
-        // A new name pairs with the old name waiting right before it, once: a second new name
-        // is not a second rename of the same file.
-        if (renamePending) {
-          events.push_back(TFileEvent{TFileOperation::foRenamed, std::move(oldName),
-                                      FullChangeName(directory, r.name)});
-          oldName.clear();
+        // Pairs only with the old name right before it, and once.
+        if (auto renamed = pairs.To(i - 1, TrimmedRecordName(r.name), TEntryKind::ekUnknown)) {
+          changes.push_back(std::move(*renamed));
         }
-        renamePending = false;
+        dropWaiting();
         break;
       default:  // unknown actions, and the zero of an empty buffer, leave the state alone
         break;
     }
   }
+  dropWaiting();
+  return changes;
+}
+
+std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view directory) {
+  const TChanges changes = RecordsToChanges(batch);
+  std::vector<TFileEvent> events;
+  events.reserve(changes.size());
+  for (const TChange& c : changes) events.push_back(ChangeEvent(c, directory));
   return events;
 }
 

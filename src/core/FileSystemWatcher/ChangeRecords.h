@@ -26,15 +26,26 @@ struct TFileEvent {
 // (a trail byte that equals the delimiter does not count).
 std::string WithDirDelimiter(std::string_view directory);
 
-// The relative name trimmed of leading and trailing bytes 0x00..0x20, after the directory
-// (which ends with its delimiter); the empty string when nothing is left of the name.
-std::string FullChangeName(std::string_view directory, std::string_view relative);
+// The relative name after the directory (which ends with its delimiter), exactly as it is; the
+// empty string for an empty name.
+std::string FullName(std::string_view directory, std::string_view relative);
 
-// Records to handler calls, in record order: actions 1..3 give foAdded, foRemoved, foModified;
-// an old-name record (4) waits for the next new-name record (5) and the pair gives one foRenamed
-// (old full name, new full name); a record of actions 1..3 in between cancels the wait. A
-// new-name record without a waiting old name, an old name never followed by its new name, and
-// unknown actions give nothing.
+// The name of a Windows change record as the handler gets it: trimmed of leading and trailing
+// bytes 0x00..0x20. Names from other systems are never trimmed.
+std::string TrimmedRecordName(std::string_view name);
+
+// The handler call for a change: FileName1 the full (old) name, FileName2 the full new name of a
+// rename, empty otherwise.
+TFileEvent ChangeEvent(const TChange& change, std::string_view directory);
+
+// Windows change records to changes, in record order: actions 1..3 give ckAdded, ckRemoved,
+// ckModified; an old-name record (4) pairs with a new-name record (5) right after it into one
+// ckRenamed. The names are trimmed. A new-name record without its old name, an old name not
+// followed by its new name (appended to unpairedOld when given), and unknown actions give
+// nothing.
+TChanges RecordsToChanges(const TChangeBatch& batch, std::vector<std::string>* unpairedOld = {});
+
+// Records to handler calls: RecordsToChanges, then ChangeEvent.
 std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view directory);
 
 // The system's change-record layout (little-endian, each record: next-entry offset, action,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,47 @@
 
 namespace mv {
 
-// Record actions, numbered as the system's change records number them.
+// What happened to a name.
+enum class TChangeKind : std::uint8_t { ckAdded, ckRemoved, ckModified, ckRenamed };
+
+// Whether a name is a directory, where the source knows it.
+enum class TEntryKind : std::uint8_t { ekUnknown, ekFile, ekDirectory };
+
+// One change, relative to the watched directory, the name exactly as the system gave it.
+struct TChange {
+  TChangeKind kind = TChangeKind::ckAdded;
+  std::string name;     // the old name of a rename
+  std::string newName;  // ckRenamed only
+  TEntryKind entry = TEntryKind::ekUnknown;
+  friend bool operator==(const TChange&, const TChange&) = default;
+};
+
+using TChanges = std::vector<TChange>;
+
+// Pairs the two halves of renames, which systems report apart: an old name waits for the new
+// name with the same cookie (inotify's cookie; for change records, the position of the
+// old-name record, so that only the record right after it pairs).
+class TRenamePairer {
+ public:
+  void From(std::uint64_t cookie, std::string name, TEntryKind entry);
+  // The rename, when the old half with this cookie waits (it then waits no more); otherwise
+  // nothing is returned and the caller decides (a name moved in from outside, or dropped).
+  std::optional<TChange> To(std::uint64_t cookie, std::string newName, TEntryKind entry);
+  // The old halves still waiting, in arrival order, as ckRemoved; none waits afterwards.
+  TChanges TakeWaiting();
+  bool Waiting() const { return !waiting_.empty(); }
+
+ private:
+  struct TWaiting {
+    std::uint64_t cookie;
+    std::string name;
+    TEntryKind entry;
+  };
+  std::vector<TWaiting> waiting_;
+};
+
+// Actions of the Windows change records (and, until every source reports TChange, of the
+// records a source adds).
 enum TChangeAction : std::uint32_t {
   caAdded = 1,
   caRemoved = 2,
@@ -42,10 +83,13 @@ struct TWatchOptions {
 class IChangeSink {
  public:
   virtual ~IChangeSink() = default;
-  // Appends a record to the batch being collected. May block while an earlier batch is being
-  // decoded on the main thread (a long scan thereby stays bounded in memory). Never splits a
-  // caRenamedOld from the caRenamedNew that follows it.
-  virtual void Add(std::uint32_t action, std::string name) = 0;
+  // Appends a change to the batch being collected. May block while an earlier batch is being
+  // decoded on the main thread (a long scan thereby stays bounded in memory).
+  virtual void Report(TChange change) = 0;
+  // The older form: a record by action number, a caRenamedOld directly followed by its
+  // caRenamedNew being one rename; an old name without its new name is reported as possibly
+  // removed.
+  void Add(std::uint32_t action, std::string name);
   // True once the worker is told to stop or to reopen: long scans give up early.
   virtual bool Interrupted() const = 0;
   // A notice for the user (Chinese); the worker passes on the first one only.
@@ -65,6 +109,10 @@ class IChangeSink {
     (void)rel;
     (void)subtree;
   }
+
+ private:
+  TRenamePairer legacyPairs_;
+  std::uint64_t legacyIndex_ = 0;
 };
 
 class IChangeSource {

@@ -2,6 +2,7 @@
 #include "FileSystemWatcher/DirectoryChangeSource_windows.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "FileSystemWatcher/ChangeRecords.h"
 #include "utility/SysUtils.h"
@@ -10,30 +11,41 @@ namespace mv {
 
 namespace {
 
-constexpr std::int64_t kTicksPerMs = 10'000;  // FILETIME counts 100 ns
-// After an overflow, files changed this long before the last complete read are reported too:
-// file times are coarse and clocks may step.
-constexpr std::int64_t kRescanMargin = 2'000 * kTicksPerMs;
+constexpr std::int64_t kNsPerMs = 1'000'000;
 // How long a rename's old name waits for its new name in the next completion.
 constexpr DWORD kPartnerWaitMs = 2;
 // Names listed by a scan are forgotten once no completion has come for this long: by then the
 // system has handed over whatever records it had queued about them.
 constexpr DWORD kQuietMs = 100;
 // New directories are listed once no completion has come for this long, or at the latest after
-// kScanAtTheLatestMs.
+// kScanAtTheLatest.
 constexpr DWORD kScanQuietMs = 10;
-constexpr std::int64_t kScanAtTheLatest = 100 * kTicksPerMs;
-constexpr std::int64_t kRescanAgainWithin = 10'000 * kTicksPerMs;
-constexpr std::int64_t kMinBackoff = 250 * kTicksPerMs;
-constexpr std::int64_t kMaxBackoff = 5'000 * kTicksPerMs;
+constexpr std::int64_t kScanAtTheLatest = 100 * kNsPerMs;
+// How often the root is checked to be the directory we opened, and looked for while missing.
+constexpr DWORD kRootCheckMs = 1000;
+constexpr DWORD kMissingPollMs = 250;
 constexpr std::size_t kMaxDepth = 4096;
 
 constexpr std::uint32_t kFileName = FILE_NOTIFY_CHANGE_FILE_NAME;
 constexpr std::uint32_t kDirName = FILE_NOTIFY_CHANGE_DIR_NAME;
 
-std::int64_t TimeValue(const FILETIME& ft) {
-  return static_cast<std::int64_t>(static_cast<std::uint64_t>(ft.dwHighDateTime) << 32 |
-                                   ft.dwLowDateTime);
+// File times as the recovery policy counts them: nanoseconds since 1970.
+std::int64_t FileTimeNs(const FILETIME& ft) {
+  const auto ticks = static_cast<std::int64_t>(static_cast<std::uint64_t>(ft.dwHighDateTime) << 32 |
+                                               ft.dwLowDateTime);
+  return (ticks - 116'444'736'000'000'000) * 100;
+}
+
+std::int64_t FileNow() {
+  FILETIME ft{};
+  GetSystemTimeAsFileTime(&ft);
+  return FileTimeNs(ft);
+}
+
+std::int64_t SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 bool IsDots(const char* n) {
@@ -94,12 +106,6 @@ bool TDirectoryChangeSource::NeedsDirectoryRead(std::uint32_t notifyFilter, bool
   return watchSubTree && (notifyFilter & kFileName) && !(notifyFilter & kDirName);
 }
 
-std::int64_t TDirectoryChangeSource::Now() {
-  FILETIME ft{};
-  GetSystemTimeAsFileTime(&ft);
-  return TimeValue(ft);
-}
-
 void TDirectoryChangeSource::Wake() {
   std::lock_guard guard(lock_);
   // Key 0 is a wake-up: our reads complete under the thread's handle.
@@ -118,7 +124,6 @@ HANDLE TDirectoryChangeSource::OpenDirectory(DWORD access) const {
 }
 
 bool TDirectoryChangeSource::Open(const TWatchOptions& options, IChangeSink& sink) {
-  (void)sink;
   Close();
   root_ = options.directory;
   filter_ = options.notifyFilter;
@@ -129,14 +134,29 @@ bool TDirectoryChangeSource::Open(const TWatchOptions& options, IChangeSink& sin
     thread_ = nullptr;
     return false;
   }
+  if (Arm()) {
+    if (Liveable()) sink.Live();
+    return true;
+  }
+  if (openError_ == ERROR_FILE_NOT_FOUND || openError_ == ERROR_PATH_NOT_FOUND) {
+    // Reporting nothing and saying nothing would pass for watching: tell the user, and watch
+    // the directory once it exists.
+    missing_ = true;
+    missingCheckedAt_ = SteadyNow();
+    sink.Notice(TNoticeKind::nkGone, DirectoryMissingNotice(root_));
+  }
+  return false;
+}
 
+bool TDirectoryChangeSource::Arm() {
   HANDLE dir = OpenDirectory(GENERIC_READ | GENERIC_WRITE);
-  if (dir == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+  openError_ = dir == nullptr ? GetLastError() : 0;
+  if (dir == nullptr && openError_ == ERROR_ACCESS_DENIED) {
     // Reading changes needs only the right to list the directory: one the user may not write
     // to (a read-only share, another user's folder) can still be watched.
     dir = OpenDirectory(FILE_LIST_DIRECTORY);
+    openError_ = dir == nullptr ? GetLastError() : 0;
   }
-  // Missing (errors 2 and 3) or not to be opened: no handle, no events, no message.
   if (dir == nullptr) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(dir, &info) ||
@@ -144,6 +164,10 @@ bool TDirectoryChangeSource::Open(const TWatchOptions& options, IChangeSink& sin
     CloseHandle(dir);  // backup semantics open files too
     return false;
   }
+  rootVolume_ = info.dwVolumeSerialNumber;
+  rootIndexHigh_ = info.nFileIndexHigh;
+  rootIndexLow_ = info.nFileIndexLow;
+  rootCheckedAt_ = SteadyNow();
   const auto key = reinterpret_cast<ULONG_PTR>(thread_);
   HANDLE port = CreateIoCompletionPort(dir, nullptr, key, 0);
   if (port == nullptr) {
@@ -170,16 +194,26 @@ bool TDirectoryChangeSource::Open(const TWatchOptions& options, IChangeSink& sin
     Close();
     return false;
   }
-  lastGoodRead_ = main_.issuedAt;
+  recovery_.ReadComplete(main_.issuedAt);
   if (dirs_.dir != nullptr) {
     dirs_.buffer.resize(kBufferSize);
-    Issue(dirs_);  // without it only moved-in directories go unlisted
+    if (!Issue(dirs_)) {  // without it only moved-in directories go unlisted
+      std::lock_guard guard(lock_);
+      CloseHandle(dirs_.dir);
+      dirs_.dir = nullptr;
+    }
   }
   return true;
 }
 
+bool TDirectoryChangeSource::Liveable() const {
+  // Removals of files must be among the records, everywhere below the root, and so must
+  // directories moved away: by their own records, or by the directory-name read.
+  return subtree_ && (filter_ & kFileName) && ((filter_ & kDirName) || dirs_.dir != nullptr);
+}
+
 bool TDirectoryChangeSource::Issue(TRead& read) {
-  read.issuedAt = Now();
+  read.issuedAt = FileNow();
   read.bytesReturned = 0;
   std::fill(read.buffer.begin(), read.buffer.end(), 0);
   read.overlapped = OVERLAPPED{};
@@ -232,12 +266,9 @@ void TDirectoryChangeSource::Close() {
     }
     if (lostWake) SetEvent(wakeEvent_);
   }
-  scanned_.clear();
   scansDue_.clear();
-  reported_.clear();
-  rescanPending_ = false;
-  backoff_ = 0;
-  lastRescanEnd_ = 0;
+  recovery_.Reset();
+  missing_ = false;
 }
 
 TDirectoryChangeSource::TRead* TDirectoryChangeSource::Dequeue(HANDLE port, DWORD timeoutMs,
@@ -262,15 +293,15 @@ TDirectoryChangeSource::TRead* TDirectoryChangeSource::Dequeue(HANDLE port, DWOR
   return read;
 }
 
-TChangeBatch TDirectoryChangeSource::Take(TRead& read, bool ok, DWORD bytes, DWORD error) {
-  if (!ok && error == ERROR_OPERATION_ABORTED) return {};
+TDirectoryChangeSource::TTaken TDirectoryChangeSource::Take(TRead& read, bool ok, DWORD bytes,
+                                                            DWORD error, TChangeBatch& batch) {
+  if (!ok && error == ERROR_OPERATION_ABORTED) return TTaken::Aborted;
   const bool overflow = (ok && bytes == 0) || (!ok && error == ERROR_NOTIFY_ENUM_DIR);
   if (!ok && !overflow) {
-    // A failed read (the directory went away, the network dropped) is not reported; one more
-    // read is tried, and a second failure in a row leaves it to the next reopen.
+    // A failed read (the directory went away, the network dropped): one more read is tried.
     if (!read.lastFailed) Issue(read);
     read.lastFailed = true;
-    return {};
+    return TTaken::Failed;
   }
   read.lastFailed = false;
   std::vector<std::uint8_t> local;
@@ -280,21 +311,29 @@ TChangeBatch TDirectoryChangeSource::Take(TRead& read, bool ok, DWORD bytes, DWO
   // the system goes on collecting while these are handed over.
   const std::int64_t issued = read.issuedAt;
   Issue(read);
-  if (overflow) {
-    NoteOverflow();
-    return {};
-  }
-  if (&read == &main_) {
-    lastGoodRead_ = issued;
-    // What was reported before the margin of a later rescan can no longer be met by it.
-    for (auto it = reported_.begin(); it != reported_.end();) {
-      it = it->second < lastGoodRead_ - kRescanMargin ? reported_.erase(it) : std::next(it);
-    }
-  }
-  return ParseChangeRecords(local.data(), local.size());
+  if (overflow) return TTaken::Overflow;
+  if (&read == &main_) recovery_.ReadComplete(issued);
+  batch = ParseChangeRecords(local.data(), local.size());
+  return TTaken::Records;
 }
 
-void TDirectoryChangeSource::Completed(TRead& read, TChangeBatch batch, IChangeSink& sink) {
+void TDirectoryChangeSource::Completed(TRead& read, TTaken taken, TChangeBatch batch,
+                                       IChangeSink& sink) {
+  switch (taken) {
+    case TTaken::Aborted:
+      return;
+    case TTaken::Overflow:
+      // Changes were dropped: the tree is not known in full until the rescan.
+      sink.MayHaveRemoved({}, true);
+      recovery_.Overflowed(SteadyNow());
+      return;
+    case TTaken::Failed:
+      sink.MayHaveRemoved({}, true);
+      if (RootReplaced()) RootLost(sink);
+      return;
+    case TTaken::Records:
+      break;
+  }
   if (&read == &dirs_) {
     ProcessDirectories(batch, sink);
   } else {
@@ -310,51 +349,71 @@ void TDirectoryChangeSource::WaitAndCollect(IChangeSink& sink) {
   }
   if (WaitForSingleObject(wakeEvent_, 0) == WAIT_OBJECT_0) return;
   if (port == nullptr) {
-    WaitForSingleObject(wakeEvent_, INFINITE);
+    if (!missing_) {
+      WaitForSingleObject(wakeEvent_, INFINITE);
+      return;
+    }
+    WaitForSingleObject(wakeEvent_, kMissingPollMs);
+    if (!sink.Interrupted() && SteadyNow() - missingCheckedAt_ >= kMissingPollMs * kNsPerMs) {
+      missingCheckedAt_ = SteadyNow();
+      Resume(sink);
+    }
     return;
   }
 
-  DWORD timeout = INFINITE;
-  if (!scanned_.empty()) timeout = kQuietMs;
+  DWORD timeout = kRootCheckMs;
+  if (recovery_.HasScanned()) timeout = kQuietMs;
   if (!scansDue_.empty()) timeout = kScanQuietMs;
-  if (rescanPending_) {
-    const std::int64_t wait = std::max<std::int64_t>(0, rescanDue_ - Now()) / kTicksPerMs + 1;
-    timeout = std::min<DWORD>(timeout, static_cast<DWORD>(std::min<std::int64_t>(wait, 60'000)));
+  if (recovery_.Pending()) {
+    const std::int64_t wait = std::max<std::int64_t>(0, recovery_.Due() - SteadyNow()) / kNsPerMs;
+    timeout =
+        std::min<DWORD>(timeout, static_cast<DWORD>(std::min<std::int64_t>(wait + 1, 60'000)));
   }
   bool ok = false;
   DWORD bytes = 0;
   DWORD error = 0;
   bool timedOut = false;
   TRead* read = Dequeue(port, timeout, ok, bytes, error, timedOut);
-  if (read == nullptr) {
-    if (!scansDue_.empty() && (timedOut || Now() - scansQueuedAt_ >= kScanAtTheLatest)) {
-      RunQueuedScans(sink);
+  if (read != nullptr) {
+    TChangeBatch batch;
+    TTaken taken = Take(*read, ok, bytes, error, batch);
+    // A rename's two records normally come together; when the old name ends a completion, the
+    // new name is given a moment to follow.
+    if (!batch.empty() && batch.back().action == caRenamedOld && read->pending) {
+      TRead* next = Dequeue(port, kPartnerWaitMs, ok, bytes, error, timedOut);
+      if (next == read) {
+        TChangeBatch more;
+        if (Take(*read, ok, bytes, error, more) == TTaken::Records) {
+          batch.insert(batch.end(), std::make_move_iterator(more.begin()),
+                       std::make_move_iterator(more.end()));
+        }
+      } else if (next != nullptr) {
+        TChangeBatch more;
+        const TTaken other = Take(*next, ok, bytes, error, more);
+        Completed(*next, other, std::move(more), sink);
+      } else if (!timedOut) {
+        SetEvent(wakeEvent_);  // a wake-up came meanwhile: the next wait returns at once
+      }
+    }
+    Completed(*read, taken, std::move(batch), sink);
+    if (port_ == nullptr) return;  // the root was lost
+    timedOut = false;
+  }
+  const std::int64_t now = SteadyNow();
+  if (!scansDue_.empty() && (timedOut || now - scansQueuedAt_ >= kScanAtTheLatest)) {
+    RunQueuedScans(sink);
+  }
+  if (timedOut && recovery_.HasScanned() && now - scannedAt_ >= kQuietMs * kNsPerMs) {
+    recovery_.Quiet();
+  }
+  if (now - rootCheckedAt_ >= kRootCheckMs * kNsPerMs) {
+    rootCheckedAt_ = now;
+    if (RootReplaced()) {
+      RootLost(sink);
       return;
     }
-    if (timedOut) {
-      if (!scanned_.empty() && Now() - scannedAt_ >= kQuietMs * kTicksPerMs) scanned_.clear();
-      if (rescanPending_ && Now() >= rescanDue_ && !sink.Interrupted()) Rescan(sink);
-    }
-    return;
   }
-  TChangeBatch batch = Take(*read, ok, bytes, error);
-  // A rename's two records normally come together; when the old name ends a completion, the
-  // new name is given a moment to follow.
-  if (!batch.empty() && batch.back().action == caRenamedOld && read->pending) {
-    TRead* next = Dequeue(port, kPartnerWaitMs, ok, bytes, error, timedOut);
-    if (next == read) {
-      TChangeBatch more = Take(*read, ok, bytes, error);
-      batch.insert(batch.end(), std::make_move_iterator(more.begin()),
-                   std::make_move_iterator(more.end()));
-    } else if (next != nullptr) {
-      Completed(*next, Take(*next, ok, bytes, error), sink);
-    } else if (!timedOut) {
-      SetEvent(wakeEvent_);  // a wake-up came meanwhile: the next wait returns at once
-    }
-  }
-  Completed(*read, std::move(batch), sink);
-  if (!scansDue_.empty() && Now() - scansQueuedAt_ >= kScanAtTheLatest) RunQueuedScans(sink);
-  if (rescanPending_ && Now() >= rescanDue_ && !sink.Interrupted()) Rescan(sink);
+  if (recovery_.Pending() && now >= recovery_.Due() && !sink.Interrupted()) Rescan(sink);
 }
 
 bool TDirectoryChangeSource::IsDirectory(const std::string& rel) const {
@@ -362,59 +421,145 @@ bool TDirectoryChangeSource::IsDirectory(const std::string& rel) const {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void TDirectoryChangeSource::AddNew(IChangeSink& sink, const std::string& rel) {
-  reported_[rel] = Now();
-  sink.Add(caAdded, rel);
+bool TDirectoryChangeSource::RootReplaced() const {
+  // A directory deleted while we hold it open may linger, pending deletion, until we close it;
+  // opening it by name then fails.
+  HANDLE h = CreateFileA(root_.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD e = GetLastError();
+    // Only its absence counts: a share that does not answer for a moment is not a new root.
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_ACCESS_DENIED ||
+           e == ERROR_DELETE_PENDING;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool same = GetFileInformationByHandle(h, &info) &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    info.dwVolumeSerialNumber == rootVolume_ &&
+                    info.nFileIndexHigh == rootIndexHigh_ && info.nFileIndexLow == rootIndexLow_;
+  CloseHandle(h);
+  return !same;
+}
+
+void TDirectoryChangeSource::RootLost(IChangeSink& sink) {
+  // Closing at once also lets a deletion pending on our handle complete.
+  Close();
+  missing_ = true;
+  missingCheckedAt_ = 0;  // it may be back already
+  sink.MayHaveRemoved({}, true);
+  sink.Notice(TNoticeKind::nkGone, DirectoryGoneNotice(root_));
+}
+
+void TDirectoryChangeSource::Resume(IChangeSink& sink) {
+  if (!Arm()) return;
+  missing_ = false;
+  sink.Notice(TNoticeKind::nkResumed, DirectoryResumedNotice(root_));
+  // The directory is new to us: all it holds came after watching began.
+  ScanNewDirectory(std::string(), sink);
+  if (Liveable() && !sink.Interrupted()) sink.Live();
+}
+
+void TDirectoryChangeSource::Put(IChangeSink& sink, TChangeKind kind, const std::string& rel,
+                                 TEntryKind entry, const std::string& newRel) {
+  // The records' names are trimmed as the handler has always had them on Windows.
+  sink.Report(TChange{kind, TrimmedRecordName(rel), TrimmedRecordName(newRel), entry});
+}
+
+void TDirectoryChangeSource::Added(IChangeSink& sink, const std::string& rel, bool scanHere) {
+  if (!recovery_.RecordAdded(rel, FileNow())) return;  // a scan reported it
+  Put(sink, TChangeKind::ckAdded, rel,
+      (filter_ & kDirName) ? TEntryKind::ekUnknown : TEntryKind::ekFile);
+  if (scanHere && IsDirectory(rel)) QueueScan(rel);
 }
 
 void TDirectoryChangeSource::Process(const TChangeBatch& batch, IChangeSink& sink) {
   // Directories are among these records only when asked for; then they are listed from here.
   const bool scanHere = subtree_ && (filter_ & kDirName);
-  for (std::size_t i = 0; i < batch.size(); ++i) {
+  const TEntryKind entry = (filter_ & kDirName) ? TEntryKind::ekUnknown : TEntryKind::ekFile;
+  TRenamePairer pairs;
+  std::uint64_t at = 0;
+  // An old name whose new name did not follow left the tree; the records give it no event.
+  auto movedOut = [&] {
+    for (const TChange& c : pairs.TakeWaiting()) {
+      sink.MayHaveRemoved(TrimmedRecordName(c.name), entry != TEntryKind::ekFile);
+    }
+  };
+  for (const TChangeRecord& r : batch) {
     if (sink.Interrupted()) return;
-    const TChangeRecord& r = batch[i];
+    if (r.action < caAdded || r.action > caRenamedNew) continue;
+    ++at;
+    if (r.action != caRenamedNew) movedOut();
     switch (r.action) {
       case caAdded:
-      case caRenamedNew:
-        // A new name without its old name before it came from outside the tree: an addition.
-        if (!scanned_.empty() && scanned_.erase(r.name) != 0) break;  // a scan reported it
-        AddNew(sink, r.name);
-        if (scanHere && IsDirectory(r.name)) QueueScan(r.name);
+        Added(sink, r.name, scanHere);
         break;
       case caRenamedOld:
-        if (!scanned_.empty()) scanned_.erase(r.name);
-        sink.Add(caRenamedOld, r.name);
-        if (i + 1 < batch.size() && batch[i + 1].action == caRenamedNew) {
-          // Its partner: a rename within the tree, whose contents were known already.
-          sink.Add(caRenamedNew, batch[++i].name);
+        recovery_.Forget(r.name);
+        pairs.From(at, r.name, entry);
+        break;
+      case caRenamedNew:
+        if (auto renamed = pairs.To(at - 1, r.name, entry)) {
+          Put(sink, TChangeKind::ckRenamed, renamed->name, entry, renamed->newName);
+          // A directory renamed within the tree: its files are at a new place, and no record
+          // will name them there.
+          if (scanHere && IsDirectory(r.name)) QueueScan(r.name);
+        } else {
+          movedOut();
+          Added(sink, r.name, scanHere);  // moved in from outside the tree
         }
         break;
       case caRemoved:
-        if (!scanned_.empty()) scanned_.erase(r.name);
-        sink.Add(caRemoved, r.name);
+        recovery_.Forget(r.name);
+        Put(sink, TChangeKind::ckRemoved, r.name, entry);
         break;
-      default:
-        sink.Add(r.action, r.name);
+      case caModified:
+        Put(sink, TChangeKind::ckModified, r.name, entry);
         break;
     }
   }
+  movedOut();
 }
 
 void TDirectoryChangeSource::ProcessDirectories(const TChangeBatch& batch, IChangeSink& sink) {
-  for (std::size_t i = 0; i < batch.size(); ++i) {
-    if (sink.Interrupted()) return;
-    const TChangeRecord& r = batch[i];
-    if (r.action == caRenamedOld && i + 1 < batch.size() && batch[i + 1].action == caRenamedNew) {
-      ++i;  // renamed within the tree: nothing new below it
-      continue;
+  TRenamePairer pairs;
+  std::uint64_t at = 0;
+  auto movedOut = [&] {
+    for (const TChange& c : pairs.TakeWaiting()) {
+      sink.MayHaveRemoved(TrimmedRecordName(c.name), true);
     }
-    if (r.action != caAdded && r.action != caRenamedNew) continue;
-    QueueScan(r.name);
+  };
+  for (const TChangeRecord& r : batch) {
+    if (sink.Interrupted()) return;
+    if (r.action < caAdded || r.action > caRenamedNew) continue;
+    ++at;
+    if (r.action != caRenamedNew) movedOut();
+    switch (r.action) {
+      case caRenamedOld:
+        pairs.From(at, r.name, TEntryKind::ekDirectory);
+        break;
+      case caRenamedNew:
+        // Renamed within the tree or moved in: either way its files are new at this place.
+        if (auto renamed = pairs.To(at - 1, r.name, TEntryKind::ekDirectory)) {
+          sink.MayHaveRemoved(TrimmedRecordName(renamed->name), true);
+        }
+        QueueScan(r.name);
+        break;
+      case caAdded:
+        QueueScan(r.name);
+        break;
+      case caRemoved:
+        sink.MayHaveRemoved(TrimmedRecordName(r.name), true);
+        break;
+      default:
+        break;
+    }
   }
+  movedOut();
 }
 
 void TDirectoryChangeSource::QueueScan(const std::string& rel) {
-  if (scansDue_.empty()) scansQueuedAt_ = Now();
+  if (scansDue_.empty()) scansQueuedAt_ = SteadyNow();
   scansDue_.push_back(rel);
 }
 
@@ -423,7 +568,7 @@ void TDirectoryChangeSource::RunQueuedScans(IChangeSink& sink) {
   due.swap(scansDue_);
   for (const std::string& rel : due) {
     if (sink.Interrupted()) return;
-    if (scanned_.count(rel) != 0) continue;  // listed with a directory above it
+    if (recovery_.WasScanned(rel)) continue;  // listed with a directory above it
     ScanNewDirectory(rel, sink);
   }
 }
@@ -432,58 +577,51 @@ void TDirectoryChangeSource::ScanNewDirectory(const std::string& rel, IChangeSin
   ++newDirScans_;
   const bool wantFiles = (filter_ & kFileName) != 0;
   const bool wantDirs = (filter_ & kDirName) != 0;
-  scanned_.insert(rel);
+  recovery_.ScanFound(rel, FileNow());
   WalkTree(
       root_, rel,
       [&](const std::string& child, const WIN32_FIND_DATAA& data) {
         // Reported by its own record already, or listed by an earlier scan.
-        if (reported_.count(child) != 0 || !scanned_.insert(child).second) return;
+        if (!recovery_.ScanFound(child, FileNow())) return;
         const bool isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isDir ? wantDirs : wantFiles) AddNew(sink, child);
+        if (isDir ? wantDirs : wantFiles) {
+          Put(sink, TChangeKind::ckAdded, child,
+              isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile);
+        }
       },
       [](const std::string&, const WIN32_FIND_DATAA&) { return true; },
       [&] { return sink.Interrupted(); });
-  scannedAt_ = Now();
-}
-
-void TDirectoryChangeSource::NoteOverflow() {
-  const std::int64_t threshold = lastGoodRead_ - kRescanMargin;
-  if (!rescanPending_) {
-    rescanPending_ = true;
-    rescanThreshold_ = threshold;
-    rescanDue_ = std::max(Now(), lastRescanEnd_ + backoff_);
-  } else {
-    rescanThreshold_ = std::min(rescanThreshold_, threshold);  // overflows before it merge
-  }
+  scannedAt_ = SteadyNow();
 }
 
 void TDirectoryChangeSource::Rescan(IChangeSink& sink) {
-  rescanPending_ = false;
   ++rescans_;
-  const std::int64_t began = Now();
-  // Overflows in quick succession: wait longer before the next rescan, up to 5 s.
-  const bool again = lastRescanEnd_ != 0 && began - lastRescanEnd_ < kRescanAgainWithin;
-  backoff_ = again ? std::clamp(backoff_ * 2, kMinBackoff, kMaxBackoff) : 0;
+  const std::int64_t threshold = recovery_.BeginRescan(SteadyNow());
   const bool wantFiles = (filter_ & kFileName) != 0;
   const bool wantDirs = (filter_ & kDirName) != 0;
-  const std::int64_t threshold = rescanThreshold_;
   WalkTree(
       root_, std::string(),
       [&](const std::string& rel, const WIN32_FIND_DATAA& data) {
         const std::int64_t changed =
-            std::max(TimeValue(data.ftCreationTime), TimeValue(data.ftLastWriteTime));
+            std::max(FileTimeNs(data.ftCreationTime), FileTimeNs(data.ftLastWriteTime));
         if (changed < threshold) return;
         const bool isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (!(isDir ? wantDirs : wantFiles)) return;
-        if (reported_.count(rel) != 0) return;  // reported by the last records already
-        // Its record may still come after the rescan: report it once.
-        if (!scanned_.insert(rel).second) return;
-        AddNew(sink, rel);
+        // Reported by the records before the overflow, or its record still to come: once.
+        if (!recovery_.ScanFound(rel, FileNow())) return;
+        Put(sink, TChangeKind::ckAdded, rel, isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile);
       },
       [&](const std::string&, const WIN32_FIND_DATAA&) { return subtree_; },
       [&] { return sink.Interrupted(); });
-  scannedAt_ = Now();
-  lastRescanEnd_ = scannedAt_;
+  scannedAt_ = SteadyNow();
+  const std::uint64_t recovered = recovery_.EndRescan(scannedAt_);
+  if (sink.Interrupted()) return;
+  sink.Notice(TNoticeKind::nkRecovered, OverflowRecoveredNotice(recovered));
+  if (RootReplaced()) {
+    RootLost(sink);
+  } else if (!recovery_.Pending() && Liveable()) {
+    sink.Live();
+  }
 }
 
 }  // namespace mv

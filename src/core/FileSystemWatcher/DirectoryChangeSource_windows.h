@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/OverflowRecovery.h"
 
 namespace mv {
 
@@ -53,25 +52,36 @@ class TDirectoryChangeSource final : public IChangeSource {
     std::int64_t issuedAt = 0;
   };
 
+  // What a completed read brought.
+  enum class TTaken { Records, Overflow, Failed, Aborted };
+
   HANDLE OpenDirectory(DWORD access) const;
+  // Opens the root and issues the reads; false when it cannot be opened (openError_ tells why).
+  bool Arm();
+  // Whether every removal below the root reaches us: only then may the list rely on us.
+  bool Liveable() const;
   bool Issue(TRead& read);
   // Waits up to timeoutMs for a packet; the read it completed (ok, bytes and error tell the
   // outcome), or nullptr for a wake-up or a timeout (timedOut tells which).
   TRead* Dequeue(HANDLE port, DWORD timeoutMs, bool& ok, DWORD& bytes, DWORD& error,
                  bool& timedOut);
   // The records of a completed read; issues its next read at once.
-  TChangeBatch Take(TRead& read, bool ok, DWORD bytes, DWORD error);
-  void Completed(TRead& read, TChangeBatch batch, IChangeSink& sink);
+  TTaken Take(TRead& read, bool ok, DWORD bytes, DWORD error, TChangeBatch& batch);
+  void Completed(TRead& read, TTaken taken, TChangeBatch batch, IChangeSink& sink);
   void Process(const TChangeBatch& batch, IChangeSink& sink);
   void ProcessDirectories(const TChangeBatch& batch, IChangeSink& sink);
-  void AddNew(IChangeSink& sink, const std::string& rel);
+  void Put(IChangeSink& sink, TChangeKind kind, const std::string& rel, TEntryKind entry,
+           const std::string& newRel = {});
+  void Added(IChangeSink& sink, const std::string& rel, bool scanHere);
   void QueueScan(const std::string& rel);
   void RunQueuedScans(IChangeSink& sink);
   void ScanNewDirectory(const std::string& rel, IChangeSink& sink);
   void Rescan(IChangeSink& sink);
   bool IsDirectory(const std::string& rel) const;
-  void NoteOverflow();
-  static std::int64_t Now();
+  // Whether the root is no longer the directory we opened (deleted, or deleted and made anew).
+  bool RootReplaced() const;
+  void RootLost(IChangeSink& sink);
+  void Resume(IChangeSink& sink);
 
   HANDLE thread_ = nullptr;     // the worker's own thread handle: the key of our completions
   HANDLE wakeEvent_ = nullptr;  // wake-ups while no port is open, and ones a closed port lost
@@ -83,26 +93,24 @@ class TDirectoryChangeSource final : public IChangeSource {
   std::string root_;  // with its trailing delimiter
   std::uint32_t filter_ = 0;
   bool subtree_ = true;
+  DWORD openError_ = 0;
+  // The identity of the opened root, to notice it deleted (and perhaps made again).
+  DWORD rootVolume_ = 0;
+  DWORD rootIndexHigh_ = 0;
+  DWORD rootIndexLow_ = 0;
+  std::int64_t rootCheckedAt_ = 0;  // steady ns
+  // The root is missing: looked for now and then, and watched once it exists.
+  bool missing_ = false;
+  std::int64_t missingCheckedAt_ = 0;  // steady ns
 
-  // Names a scan has reported: their own records may still be queued and must not report them
-  // twice. Forgotten once the queue has been quiet for a while.
-  std::unordered_set<std::string> scanned_;
+  // When a scan last reported something (steady ns): its names' own records have all come
+  // once the queue has been quiet for a while.
   std::int64_t scannedAt_ = 0;
   // New directories still to be listed, and since when: they are listed once the records
   // queued before them have been handed over, so that the order of the records is kept.
   std::vector<std::string> scansDue_;
   std::int64_t scansQueuedAt_ = 0;
-  // Names reported as added lately, with when: scans do not report them again.
-  std::unordered_map<std::string, std::int64_t> reported_;
-
-  // Overflow recovery, times in FILETIME units: changes since the issue of the last read that
-  // completed with records may have been lost.
-  bool rescanPending_ = false;
-  std::int64_t rescanThreshold_ = 0;
-  std::int64_t lastGoodRead_ = 0;
-  std::int64_t rescanDue_ = 0;
-  std::int64_t lastRescanEnd_ = 0;
-  std::int64_t backoff_ = 0;
+  TOverflowRecovery recovery_;
   std::uint64_t rescans_ = 0;
   std::uint64_t newDirScans_ = 0;
 };

@@ -49,7 +49,7 @@ struct TMark {
 // Delivers one batch on the main thread: the handler calls, and the removals and the live and
 // broken states in order with them.
 void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
-             const std::atomic<bool>& terminated, const bool& active, const TChangeBatch& batch,
+             const std::atomic<bool>& terminated, const bool& active, const TChanges& batch,
              const std::vector<TMark>& marks, const std::string& dir, bool current) {
   // A throwing handler does not cost the rest of the batch; its first exception goes on to the
   // main loop once the batch is delivered.
@@ -62,37 +62,34 @@ void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
     }
   };
   auto open = [&] { return !terminated.load() && active; };
-  std::size_t from = 0;
+  auto markAt = [&](std::size_t m) {
+    const TMark& k = marks[m];
+    if (k.live) {
+      // A batch of an earlier configuration cannot make the new one live.
+      if (current && hooks.live) call([&] { hooks.live(dir); });
+    } else if (hooks.mayHaveRemoved) {
+      const bool broken = k.rel.empty();
+      const std::string path = broken ? dir : dir + k.rel;
+      call([&] { hooks.mayHaveRemoved(path, k.subtree || broken, broken); });
+    }
+  };
   std::size_t m = 0;
-  while (from < batch.size() || m < marks.size()) {
-    const std::size_t to = m < marks.size() ? marks[m].at : batch.size();
-    const TChangeBatch segment(batch.begin() + static_cast<std::ptrdiff_t>(from),
-                               batch.begin() + static_cast<std::ptrdiff_t>(to));
-    for (const TFileEvent& e : DecodeBatch(segment, dir)) {
-      if (!open() || !handler) break;
+  for (std::size_t i = 0; i < batch.size() && open(); ++i) {
+    for (; m < marks.size() && marks[m].at == i && open(); ++m) markAt(m);
+    const TChange& c = batch[i];
+    if (handler) {
+      const TFileEvent e = ChangeEvent(c, dir);
       call([&] { handler(e.operation, e.name1, e.name2); });
     }
-    for (const TChangeRecord& r : segment) {
-      if (!open() || !hooks.mayHaveRemoved) break;
-      if (r.action != caRemoved && r.action != caRenamedOld) continue;
-      // Whether the name was a directory is not known here: everything below it may be gone.
-      const std::string path = FullChangeName(dir, r.name);
-      if (!path.empty()) call([&] { hooks.mayHaveRemoved(path, true, false); });
-    }
-    from = to;
-    for (; m < marks.size() && marks[m].at == to; ++m) {
-      if (!open()) continue;
-      const TMark& k = marks[m];
-      if (k.live) {
-        // A batch of an earlier configuration cannot make the new one live.
-        if (current && hooks.live) call([&] { hooks.live(dir); });
-      } else if (hooks.mayHaveRemoved) {
-        const bool broken = k.rel.empty();
-        const std::string path = broken ? dir : dir + k.rel;
-        call([&] { hooks.mayHaveRemoved(path, k.subtree || broken, broken); });
-      }
+    if (!open()) break;
+    if ((c.kind == TChangeKind::ckRemoved || c.kind == TChangeKind::ckRenamed) &&
+        hooks.mayHaveRemoved && !c.name.empty()) {
+      // Where the source does not know whether it was a directory, all below it may be gone.
+      const std::string path = FullName(dir, c.name);
+      call([&] { hooks.mayHaveRemoved(path, c.entry != TEntryKind::ekFile, false); });
     }
   }
+  for (; m < marks.size() && open(); ++m) markAt(m);
   if (first) std::rethrow_exception(first);
 }
 
@@ -111,14 +108,14 @@ class TShellChangeThread::TSink final : public IChangeSink {
   }
   std::uint64_t Generation() const { return seenGeneration_; }
 
-  void Add(std::uint32_t action, std::string name) override {
-    if (batch_.size() >= kMaxBatch && action != caRenamedNew) {
+  void Report(TChange change) override {
+    if (batch_.size() >= kMaxBatch) {
       if (!HandOver(true)) {  // interrupted: the batch is stale anyway
         batch_.clear();
         marks_.clear();
       }
     }
-    batch_.push_back(TChangeRecord{action, std::move(name)});
+    batch_.push_back(std::move(change));
   }
 
   bool Interrupted() const override {
@@ -184,7 +181,7 @@ class TShellChangeThread::TSink final : public IChangeSink {
   std::shared_ptr<TShared> shared_;
   std::uint64_t seenGeneration_ = 0;
   std::string directory_;
-  TChangeBatch batch_;
+  TChanges batch_;
   std::vector<TMark> marks_;
   std::uint64_t posted_ = 0;
   bool noticed_ = false;

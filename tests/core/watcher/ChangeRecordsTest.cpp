@@ -169,8 +169,13 @@ TEST(ChangeRecords, FullNamesNeedTheDirectoryDelimiterOnce) {
   const std::string d(1, PlatformDelimiters().directory.front());
   EXPECT_EQ(WithDirDelimiter("home" + d + "u"), "home" + d + "u" + d);
   EXPECT_EQ(WithDirDelimiter("home" + d + "u" + d), "home" + d + "u" + d);
-  EXPECT_EQ(FullChangeName("/home/u/", " a "), "/home/u/a");
-  EXPECT_EQ(FullChangeName("/home/u/", std::string_view("\x20\x00", 2)), "");
+  // Only the Windows records are trimmed: other systems' names are kept exactly.
+  EXPECT_EQ(FullName("/home/u/", " a \t"), "/home/u/ a \t");
+  EXPECT_EQ(FullName("/home/u/", ""), "");
+  EXPECT_EQ(TrimmedRecordName(std::string_view("\x20"
+                                               "a\x00",
+                                               3)),
+            "a");
 }
 
 }  // namespace

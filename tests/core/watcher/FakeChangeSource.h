@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,7 @@ struct TFakeState {
     bool signal = false;
     bool live = false;
     bool subtree = false;
+    std::optional<TChange> change;  // reported as it is
   };
   std::deque<TItem> queue;
   std::vector<std::string> noticesOnOpen;
@@ -41,13 +43,19 @@ struct TFakeState {
   void Push(std::vector<TChangeRecord> records) {
     {
       std::lock_guard lock(mutex);
-      for (auto& r : records) queue.push_back(TItem{std::move(r)});
+      for (auto& r : records)
+        queue.push_back(TItem{std::move(r), false, false, false, std::nullopt});
     }
     cv.notify_all();
   }
-  void PushLive() { PushSignal(TItem{{}, true, true, true}); }
+  void PushChange(TChange change) {
+    TItem item;
+    item.change = std::move(change);
+    PushSignal(std::move(item));
+  }
+  void PushLive() { PushSignal(TItem{{}, true, true, true, std::nullopt}); }
   void PushMayHaveRemoved(std::string rel, bool subtree) {
-    PushSignal(TItem{{0, std::move(rel)}, true, false, subtree});
+    PushSignal(TItem{{0, std::move(rel)}, true, false, subtree, std::nullopt});
   }
   void PushSignal(TItem item) {
     {
@@ -112,7 +120,9 @@ class TFakeSource final : public IChangeSource {
       if (s_->open && !sink.Interrupted()) records.swap(s_->queue);
     }
     for (auto& r : records) {
-      if (!r.signal) {
+      if (r.change) {
+        sink.Report(std::move(*r.change));
+      } else if (!r.signal) {
         sink.Add(r.record.action, std::move(r.record.name));
       } else if (r.live) {
         sink.Live();
