@@ -1,7 +1,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Project-wide compiler settings, applied to every target through an interface library.
 add_library(melvigil_settings INTERFACE)
-target_compile_options(melvigil_settings INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local)
+target_compile_options(melvigil_settings INTERFACE -Wall -Wextra -Wpedantic)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(melvigil_settings INTERFACE -Wshadow=local)
+else()
+  # clang (the fuzz targets): its nearest match to GCC's local shadowing warning.
+  target_compile_options(melvigil_settings INTERFACE -Wshadow-uncaptured-local)
+endif()
 if(MELVIGIL_WERROR)
   target_compile_options(melvigil_settings INTERFACE -Werror)
 endif()

@@ -16,8 +16,9 @@ packages=(
   gstreamer1.0-libav fonts-arphic-uming xdg-utils qt6-translations-l10n
   # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher
   gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
-  # checking tools: the formatting check, and libFuzzer with its sanitizer runtimes
-  clang-format-14 clang-14 libclang-rt-14-dev
+  # checking tools: the formatting check, libFuzzer with its sanitizer runtimes, and the
+  # locale sources the change-record fuzzer makes its double-byte locales from
+  clang-format-14 clang-14 libclang-rt-14-dev locales
   # the Debian package: shared-library dependencies, strip, desktop entry, metainfo, manuals
   dpkg-dev file appstream desktop-file-utils man-db
 )

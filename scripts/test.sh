@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up what is missing, then checks the formatting and builds and runs every test: the debug
 # build, the AddressSanitizer+UBSan build, the ThreadSanitizer build (every test: core, window,
-# command-line tool), and the Windows build under Wine. Stops at the first failing stage;
-# prints how long each stage took.
+# command-line tool), the fuzz targets for 30 s each, and the Windows build under Wine. Stops
+# at the first failing stage; prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --windows
@@ -37,5 +37,6 @@ timed dev stage dev
 timed package scripts/package-tests.sh
 timed asan stage asan
 timed tsan stage tsan
+timed fuzz fuzz/run.sh 30
 timed windows scripts/windows-tests.sh
 echo "== all stages passed in $((SECONDS - start)) s"
