@@ -4,6 +4,7 @@
 // handler only records what happened and forwards completion notices, which the player then
 // posts to the window thread.
 
+#include <fcntl.h>
 #include <gst/gst.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,8 @@
 
 #include "media/MediaDevice.h"
 #include "utility/HandOver.h"
+#include "utility/SysCall.h"
+#include "utility/UniqueFd.h"
 
 namespace mv {
 
@@ -44,6 +47,14 @@ std::string ToLocaleText(const char* utf8) {
   std::string out(converted, written);
   g_free(converted);
   return out;
+}
+
+// GStreamer's own text for a source that cannot be read, in the locale's encoding.
+std::string ResourceErrorText(GstResourceError code) {
+  gchar* message = gst_error_get_message(GST_RESOURCE_ERROR, code);
+  std::string text = ToLocaleText(message);
+  g_free(message);
+  return text;
 }
 
 std::int32_t NsToMs(gint64 ns) {
@@ -152,6 +163,8 @@ class TGstDevice final : public IMediaDevice {
   TDeviceOptions options_;
   GstElement* pipeline_ = nullptr;
   std::shared_ptr<TBusState> bus_;
+  // The open medium; GStreamer reads it through this descriptor, which outlives the pipeline.
+  TUniqueFd file_;
   std::uint16_t id_ = 0;
   std::uint16_t lastId_ = 0;
   bool rangeLimited_ = false;  // the last play set an end position
@@ -202,33 +215,37 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   // The device plays files only; a device chosen by type alone has nothing to play.
   if (!request.deviceType.empty()) return kDevErrUnsupported;
 
-  // Opening a named pipe for reading blocks until some writer appears, inside the state change
-  // and beyond any bound of ours: refuse it with GStreamer's own text for an unreadable source.
+  // The file is opened here without waiting (for a FIFO's writer, say) and refused unless it
+  // is a regular file: a terminal or device node behind a music name would otherwise block
+  // GStreamer's reading thread for good, and the close with it. GStreamer then reads this very
+  // descriptor, so nothing can be put in the file's place between the check and the reading.
+  TUniqueFd file(RetryOnEintr("open", [&] {
+    return ::open(request.element.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  }));
+  if (!file) {
+    openError_ =
+        ResourceErrorText(errno == ENOENT || errno == ENOTDIR ? GST_RESOURCE_ERROR_NOT_FOUND
+                                                              : GST_RESOURCE_ERROR_OPEN_READ);
+    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+  }
   struct stat st {};
-  if (::stat(request.element.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-    gchar* message = gst_error_get_message(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ);
-    openError_ = ToLocaleText(message);
-    g_free(message);
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    openError_ = kNotAFileText;
+    return kDevErrOpen;
+  }
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    openError_ = ResourceErrorText(GST_RESOURCE_ERROR_OPEN_READ);
     return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
   }
-
-  // The name is bytes in the locale's encoding; the URI carries them escaped, unchanged.
-  GError* error = nullptr;
-  gchar* uri = gst_filename_to_uri(request.element.c_str(), &error);
-  if (uri == nullptr) {
-    openError_ = ToLocaleText(error != nullptr ? error->message : nullptr);
-    if (error != nullptr) g_error_free(error);
-    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
-  }
+  const std::string uri = "fd://" + std::to_string(file.get());
 
   GstElement* pipeline = gst_element_factory_make("playbin", nullptr);
   if (pipeline == nullptr) {
-    g_free(uri);
     openError_ = "no element \"playbin\"";
     return kDevErrOpen;
   }
-  g_object_set(pipeline, "uri", uri, nullptr);
-  g_free(uri);
+  g_object_set(pipeline, "uri", uri.c_str(), nullptr);
   // A music player: no video window, no subtitles.
   gst_util_set_object_arg(G_OBJECT(pipeline), "flags", "audio+soft-volume");
   std::string sinkError;
@@ -251,6 +268,7 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   HandOver(handlerData);
   gst_object_unref(gstBus);
   pipeline_ = pipeline;
+  file_ = std::move(file);
   bus_ = bus;
   lastLength_ = 0;
   lastPosition_ = 0;
@@ -310,6 +328,7 @@ void TGstDevice::Teardown(TMPNotifyValues pendingValue) {
   gst_object_unref(gstBus);
   gst_object_unref(pipeline_);
   pipeline_ = nullptr;
+  file_.reset();
   bus_.reset();
   id_ = 0;
 }

@@ -81,6 +81,10 @@ inline constexpr std::uint32_t kDevErrPlayback = 0x104;     // the backend's tex
 inline constexpr std::uint32_t kDevErrSeek = 0x105;         // a seek was refused
 inline constexpr std::uint32_t kDevErrUnsupported = 0x106;  // e.g. an explicit device type
 
+// The open's failure text for a name that is no regular file (a device node, a named pipe, a
+// directory): such a thing is never handed to the backend.
+inline constexpr const char* kNotAFileText = "该文件不是普通文件，不能播放";
+
 class IMediaDevice {
  public:
   // Receives a completion notice. Called on any thread (often a device thread), at most once
