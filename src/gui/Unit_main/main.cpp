@@ -15,6 +15,7 @@
 #include "Unit_main/Application.h"
 #include "Unit_main/Guarded.h"
 #include "Unit_main/Language.h"
+#include "Unit_main/SingleInstance.h"
 #include "Unit_main/Unit_main.h"
 #include "utility/NameRules.h"
 
@@ -95,6 +96,17 @@ int main(int argc, char* argv[]) {
   // Names the desktop entry (the icon and name under Wayland) and gives every window the icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("melvigil"));
   QApplication::setWindowIcon(ProgramIcon());
+  // A second start on the same display raises the first window instead of watching twice.
+  std::unique_ptr<mv::TSingleInstance> instance;
+  if (const QString dir = mv::TSingleInstance::RuntimeDir(); !dir.isEmpty()) {
+    instance = std::make_unique<mv::TSingleInstance>(dir, mv::TSingleInstance::DisplayKey());
+    if (!instance->Claim()) {
+      if (instance->RaiseFirst(5000)) return 0;
+      std::fputs("melvigil: 已有一个 Melvigil 在运行，但它没有应答。\n", stderr);
+      return 1;
+    }
+  }
+
   std::unique_ptr<mv::TForm_main> window;
   mv::RunGuarded([&] {
     window = std::make_unique<mv::TForm_main>();
@@ -109,6 +121,15 @@ int main(int argc, char* argv[]) {
                        char byte;
                        [[maybe_unused]] const ssize_t got = read(signalPipe[0], &byte, 1);
                        if (mv::Form_main != nullptr) mv::Form_main->close();
+                     }));
+  }
+
+  if (instance) {
+    QObject::connect(instance.get(), &mv::TSingleInstance::RaiseRequested, &app, mv::Guarded([&] {
+                       window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                       window->show();
+                       window->raise();
+                       window->activateWindow();
                      }));
   }
 
