@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Unit_main/ListBox.h"
+#include "Unit_main/MainForm.h"
 #include "Unit_main/Unit_main.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
@@ -144,12 +145,18 @@ TEST_F(Window, StartsAsTheStoredDescriptionSays) {
   EXPECT_EQ(client.right, 688);
   EXPECT_EQ(client.bottom, 446);
   const std::pair<HWND, const char*> captions[] = {
-      {form->BitBtn1, "开始监视"},         {form->BitBtn2, "播放音乐"},
-      {form->BitBtn5, "停止播放"},         {form->BitBtn4, "自动更名"},
-      {form->BitBtn3, "另存为"},           {form->CheckBox1, "监视所有创建文件"},
-      {form->Label1, "监视音乐"},          {form->Label2, "监视磁盘"},
-      {form->Label3, "做软件，找Orvel！"}, {form->Label4, "下载更多的免费软件"},
-      {form->Edit1, "*.wav;*.mp3;*.wma"},  {form->Edit2, "c:\\"},
+      {form->BitBtn1, "开始监视"},
+      {form->BitBtn2, "播放音乐"},
+      {form->BitBtn5, "停止播放"},
+      {form->BitBtn4, "自动更名"},
+      {form->BitBtn3, "另存为"},
+      {form->CheckBox1, "监视所有创建文件"},
+      {form->Label1, "监视音乐"},
+      {form->Label2, "监视磁盘"},
+      {form->Label3, "做软件，找Orvel！"},
+      {form->Label4, "下载更多的免费软件"},
+      {form->Edit1, "*.wav;*.mp3;*.wma"},
+      {form->Edit2, Form_mainDesc().form.Control("Edit2").caption.c_str()},
   };
   for (const auto& [control, caption] : captions) EXPECT_EQ(Text(control), A(caption));
   EXPECT_EQ(SendMessageA(form->CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -161,6 +168,12 @@ TEST_F(Window, StartsAsTheStoredDescriptionSays) {
   EXPECT_EQ(form->Timer1().Interval(), 1000u);
   EXPECT_EQ(form->SaveDialog1().Filter, "音乐|*.*");
   EXPECT_FALSE(form->FileSystemWatcher1().Actived());
+  // The tab order is the description's (the media player, tab 6, has no window).
+  std::vector<HWND> tabs;
+  for (HWND w = GetWindow(form->Panel2, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT))
+    if (GetWindowLongPtrA(w, GWL_STYLE) & WS_TABSTOP) tabs.push_back(w);
+  EXPECT_EQ(tabs, (std::vector<HWND>{form->BitBtn2, form->BitBtn3, form->BitBtn1, form->Edit1,
+                                     form->Edit2, form->CheckBox1, form->BitBtn4, form->BitBtn5}));
 
   // Resizing keeps the bar on top and lets the list fill the rest.
   SetWindowPos(form->Handle(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);

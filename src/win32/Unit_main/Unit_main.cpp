@@ -4,8 +4,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
+#include "Unit_main/MainForm.h"
 #include "commands/DownloadList.h"
 #include "commands/PlayCommands.h"
 #include "commands/SaveCommands.h"
@@ -20,28 +22,57 @@
 namespace mv {
 namespace {
 
-// The stored description's values, at 96 dots per inch.
-constexpr int kLeft = 192;
-constexpr int kTop = 114;
-constexpr int kClientWidth = 688;
-constexpr int kClientHeight = 446;
-constexpr int kCoolBarHeight = 139;
-constexpr COLORREF kPurple = RGB(0x80, 0x00, 0x80);
-constexpr COLORREF kBlue = RGB(0x00, 0x00, 0xFF);
 constexpr const char* kFormClass = "TForm_main";
 constexpr const char* kPanelClass = "TPanel";
 // Panel1's lowered outer bevel, kept in the window's extra bytes.
 constexpr int kBevelLowered = 1;
 
-HFONT SongFont(int pixels, bool underline) {
+HFONT MakeFont(const std::string& family, int pixels, bool underline) {
   LOGFONTW font{};
   font.lfHeight = -pixels;
   font.lfWeight = FW_NORMAL;
   font.lfUnderline = underline;
   font.lfCharSet = DEFAULT_CHARSET;
-  // The face is a name, not text: it is the same in every code page.
-  lstrcpynW(font.lfFaceName, L"\u5B8B\u4F53", LF_FACESIZE);
+  // The face is a name, not text: it is the same in every code page, so it goes in wide.
+  MultiByteToWideChar(CP_UTF8, 0, family.c_str(), -1, font.lfFaceName, LF_FACESIZE - 1);
   return CreateFontIndirectW(&font);
+}
+
+COLORREF ColorRef(const TColor& color, COLORREF fallback) {
+  switch (color.kind) {
+    case TColor::TKind::Rgb:
+      return RGB(color.red, color.green, color.blue);
+    case TColor::TKind::ButtonFace:
+      return GetSysColor(COLOR_BTNFACE);
+    case TColor::TKind::WindowText:
+      return GetSysColor(COLOR_WINDOWTEXT);
+    case TColor::TKind::GrayText:
+      return GetSysColor(COLOR_GRAYTEXT);
+    default:
+      return fallback;
+  }
+}
+
+// The z-order of each parent's children is its tab order: the tab stops by their numbers,
+// each preceded by the labels whose mnemonic moves to it, then the rest.
+void ArrangeTabOrder(const TFormDesc& form, const std::map<std::string, HWND>& windows) {
+  std::vector<HWND> order;
+  auto add = [&](const std::string& name) {
+    const auto it = windows.find(name);
+    if (it != windows.end() && std::find(order.begin(), order.end(), it->second) == order.end())
+      order.push_back(it->second);
+  };
+  for (const TControlDesc* stop : form.TabChain()) {
+    for (const TControlDesc& label : form.controls)
+      if (label.focusControl == stop->name) add(label.name);
+    add(stop->name);
+  }
+  for (const TControlDesc& control : form.controls) add(control.name);
+  HWND after = HWND_TOP;
+  for (HWND window : order) {
+    SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = window;
+  }
 }
 
 std::string WindowText(HWND control) {
@@ -99,17 +130,18 @@ void InitWindowClasses() {
 
 TForm_main::TForm_main() {
   InitWindowClasses();
-  RECT outer{0, 0, kClientWidth, kClientHeight};
+  const TFormDesc& form = Form_mainDesc().form;
+  RECT outer{0, 0, form.bounds.width, form.bounds.height};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRectEx(&outer, style, FALSE, WS_EX_CONTROLPARENT);
-  handle_ = CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, "Melvigil", style, kLeft, kTop,
-                            outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), this);
+  handle_ =
+      CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, AnsiText(form.caption).c_str(), style,
+                      form.bounds.left, form.bounds.top, outer.right - outer.left,
+                      outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), this);
   if (handle_ == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
   OpenPage = [](const std::string& page) { ShellOpen(page, ""); };
-  font_ = SongFont(16, false);
-  label3Font_ = SongFont(19, false);
-  label4Font_ = SongFont(16, true);
+  font_ = MakeFont(form.font.family, form.font.pixelHeight, form.font.underline);
+  fonts_.push_back(font_);
   CreateControls();
   CreateComponents();
   AlignControls();
@@ -128,105 +160,150 @@ TForm_main::~TForm_main() {
     DestroyWindow(handle_);
   }
   if (Hints != nullptr && IsWindow(Hints)) DestroyWindow(Hints);
-  for (HFONT font : {font_, label3Font_, label4Font_})
+  for (HFONT font : fonts_)
     if (font != nullptr) DeleteObject(font);
 }
 
+HFONT TForm_main::FontFor(const TFontDesc& font) {
+  if (font.family.empty() && font.pixelHeight == 0 && !font.underline) return font_;
+  const TFontDesc& base = Form_mainDesc().form.font;
+  const HFONT made =
+      MakeFont(font.family.empty() ? base.family : font.family,
+               font.pixelHeight == 0 ? base.pixelHeight : font.pixelHeight, font.underline);
+  fonts_.push_back(made);
+  return made;
+}
+
 void TForm_main::CreateControls() {
+  const TMainFormDesc& desc = Form_mainDesc();
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  auto make = [&](DWORD exStyle, const char* cls, const char* text, DWORD style, HWND parent, int x,
-                  int y, int w, int h, HFONT font) {
-    const HWND control =
-        CreateWindowExA(exStyle, cls, AnsiText(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y,
-                        w, h, parent, nullptr, instance, nullptr);
-    if (control == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return control;
+  std::map<std::string, HWND> windows{{desc.form.name, handle_}};
+  for (const TControlDesc& control : desc.form.controls) {
+    // The media player has no window of its own here: it plays through its device.
+    if (control.role == TControlRole::MediaPlayer) continue;
+    const auto parent = windows.find(control.parent);
+    if (parent == windows.end()) throw Exception("no parent " + control.parent);
+    DWORD style =
+        WS_CHILD | (control.visible ? WS_VISIBLE : 0) | (control.tabOrder >= 0 ? WS_TABSTOP : 0);
+    DWORD exStyle = 0;
+    const char* cls = "STATIC";
+    switch (control.role) {
+      case TControlRole::CoolBar:
+        cls = REBARCLASSNAMEA;
+        exStyle = WS_EX_CONTROLPARENT;
+        style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS | CCS_NODIVIDER | CCS_NORESIZE | RBS_VARHEIGHT |
+                 RBS_BANDBORDERS;
+        break;
+      case TControlRole::Panel:
+        cls = kPanelClass;
+        exStyle = WS_EX_CONTROLPARENT;
+        style |= WS_CLIPSIBLINGS;
+        break;
+      case TControlRole::Edit:
+        cls = "EDIT";
+        exStyle = WS_EX_CLIENTEDGE;
+        style |= ES_AUTOHSCROLL;
+        break;
+      case TControlRole::CheckBox:
+        cls = "BUTTON";
+        style |= BS_AUTOCHECKBOX;
+        break;
+      case TControlRole::Button:
+        cls = "BUTTON";
+        style |= BS_PUSHBUTTON;
+        break;
+      case TControlRole::ListBox:
+        cls = "LISTBOX";
+        style |= TListBox::kStyle;
+        if (!control.multiSelect) style &= ~DWORD(LBS_EXTENDEDSEL);
+        break;
+      default:
+        // Labels; a click needs SS_NOTIFY.
+        style |=
+            SS_NOPREFIX | SS_LEFTNOWORDWRAP | (control.onClick != TCommand::None ? SS_NOTIFY : 0);
+        break;
+    }
+    const TBounds& r = control.bounds;
+    const HWND window =
+        CreateWindowExA(exStyle, cls, AnsiText(control.caption).c_str(), style, r.left, r.top,
+                        r.width, r.height, parent->second, nullptr, instance, nullptr);
+    if (window == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
+    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font)), FALSE);
+    windows[control.name] = window;
+    look_[window] = {control.color, control.cursor, control.onClick, control.onDblClick};
+    if (control.role == TControlRole::Panel) {
+      // Panels hand their children's notifications to the form.
+      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      if (control.bevelOuter == TBevel::Lowered) SetWindowLongPtrA(window, 0, kBevelLowered);
+    }
+    if (control.role == TControlRole::ListBox && control.itemHeight > 0)
+      SendMessageA(window, LB_SETITEMHEIGHT, 0, control.itemHeight);
+    if (control.role == TControlRole::Label) FitToText(window);
+    if (control.bandMinHeight > 0) {
+      REBARBANDINFOA band{};
+      band.cbSize = REBARBANDINFOA_V6_SIZE;
+      band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_STYLE;
+      band.fStyle = RBBS_CHILDEDGE;
+      band.hwndChild = window;
+      band.cyMinChild = static_cast<UINT>(control.bandMinHeight);
+      band.cx = static_cast<UINT>(control.bandWidth);
+      SendMessageA(parent->second, RB_INSERTBANDA, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
+    }
+  }
+  ArrangeTabOrder(desc.form, windows);
+
+  auto named = [&](const char* name) {
+    const auto it = windows.find(name);
+    return it == windows.end() ? nullptr : it->second;
   };
+  CoolBar1 = named("CoolBar1");
+  Panel2 = named("Panel2");
+  Label3 = named("Label3");
+  Label4 = named("Label4");
+  Label1 = named("Label1");
+  Edit1 = named("Edit1");
+  Label2 = named("Label2");
+  Edit2 = named("Edit2");
+  CheckBox1 = named("CheckBox1");
+  BitBtn1 = named("BitBtn1");
+  BitBtn2 = named("BitBtn2");
+  BitBtn5 = named("BitBtn5");
+  BitBtn4 = named("BitBtn4");
+  BitBtn3 = named("BitBtn3");
+  Panel1 = named("Panel1");
+  listBox1_ = std::make_unique<TListBox>(named("ListBox1"));
 
-  CoolBar1 =
-      CreateWindowExA(WS_EX_CONTROLPARENT, REBARCLASSNAMEA, "",
-                      WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | CCS_NODIVIDER |
-                          CCS_NORESIZE | RBS_VARHEIGHT | RBS_BANDBORDERS,
-                      0, 0, kClientWidth, kCoolBarHeight, handle_, nullptr, instance, nullptr);
-  if (CoolBar1 == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
-  Panel2 = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, CoolBar1, -9, -3, 671, 134,
-                font_);
-
-  // Labels first: they take no focus, and the controls after them follow their tab numbers.
-  const DWORD label = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
-  Label3 = make(0, "STATIC", "做软件，找Orvel！", label, Panel2, 22, 9, 152, 19, label3Font_);
-  Label4 = make(0, "STATIC", "下载更多的免费软件", label | SS_NOTIFY, Panel2, 413, 8, 144, 16,
-                label4Font_);
-  Label1 = make(0, "STATIC", "监视音乐", label, Panel2, 9, 51, 64, 16, font_);
-  Label2 = make(0, "STATIC", "监视磁盘", label, Panel2, 271, 51, 64, 16, font_);
-  // Labels size themselves to their caption, so that a substituted font never cuts it.
-  for (HWND l : {Label3, Label4, Label1, Label2}) FitToText(l);
-  const DWORD button = WS_TABSTOP | BS_PUSHBUTTON;
-  BitBtn2 = make(0, "BUTTON", "播放音乐", button, Panel2, 200, 83, 87, 38, font_);
-  BitBtn3 = make(0, "BUTTON", "另存为", button, Panel2, 555, 83, 87, 38, font_);
-  BitBtn1 = make(0, "BUTTON", kCaptionStartWatching, button, Panel2, 82, 83, 87, 38, font_);
-  Edit1 = make(WS_EX_CLIENTEDGE, "EDIT", "*.wav;*.mp3;*.wma", WS_TABSTOP | ES_AUTOHSCROLL, Panel2,
-               94, 47, 159, 24, font_);
-  Edit2 = make(WS_EX_CLIENTEDGE, "EDIT", "c:\\", WS_TABSTOP | ES_AUTOHSCROLL, Panel2, 345, 47, 108,
-               24, font_);
-  CheckBox1 = make(0, "BUTTON", "监视所有创建文件", WS_TABSTOP | BS_AUTOCHECKBOX, Panel2, 473, 46,
-                   173, 32, font_);
-  // Tab 6 is the media player, which has no window here.
-  BitBtn4 = make(0, "BUTTON", "自动更名", button, Panel2, 436, 83, 87, 38, font_);
-  BitBtn5 = make(0, "BUTTON", "停止播放", button, Panel2, 318, 83, 87, 38, font_);
-
-  REBARBANDINFOA band{};
-  band.cbSize = REBARBANDINFOA_V6_SIZE;
-  band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_STYLE;
-  band.fStyle = RBBS_CHILDEDGE;
-  band.hwndChild = Panel2;
-  band.cxMinChild = 0;
-  band.cyMinChild = 134;
-  band.cx = 684;
-  SendMessageA(CoolBar1, RB_INSERTBANDA, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
-
-  Panel1 = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, handle_, 0, kCoolBarHeight,
-                kClientWidth, kClientHeight - kCoolBarHeight, font_);
-  SetWindowLongPtrA(Panel1, 0, kBevelLowered);
-  const HWND list = make(0, "LISTBOX", "", TListBox::kStyle, Panel1, 1, 1, kClientWidth - 2,
-                         kClientHeight - kCoolBarHeight - 2, font_);
-  SendMessageA(list, LB_SETITEMHEIGHT, 0, 16);
-  listBox1_ = std::make_unique<TListBox>(list);
-
-  // The hints: one tooltip per button.
+  // The hints: one tooltip per control that has one.
   Hints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_,
                           nullptr, instance, nullptr);
-  const std::pair<HWND, const char*> hints[] = {
-      {BitBtn1, "开始监视是否有音乐下载"},
-      {BitBtn2, "播放你选择的音乐"},
-      {BitBtn5, "停止播放"},
-      {BitBtn4, "如果音乐扩展名被隐藏，可以改回来"},
-      {BitBtn3, "把音乐另存为"},
-  };
-  for (const auto& [control, hint] : hints) {
-    std::string text = AnsiText(hint);
+  if (!desc.form.showHint) return;
+  for (const TControlDesc& control : desc.form.controls) {
+    const auto it = windows.find(control.name);
+    if (control.hint.empty() || it == windows.end()) continue;
+    std::string text = AnsiText(control.hint);
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Panel2;
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.hwnd = GetParent(it->second);
+    tool.uId = reinterpret_cast<UINT_PTR>(it->second);
     tool.lpszText = text.data();
     SendMessageA(Hints, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
 void TForm_main::CreateComponents() {
+  const TMainFormDesc& desc = Form_mainDesc();
   fileSystemWatcher1_ = std::make_unique<TFileSystemWatcher>(dispatcher_);
-  fileSystemWatcher1_->SetActived(false);
-  fileSystemWatcher1_->SetWatchedDir(DefaultWatchedDir());
-  fileSystemWatcher1_->SetWatchSubTree(true);
-  fileSystemWatcher1_->SetNotifyFilters({TNotifyFilter::nfFileNameChange});
+  fileSystemWatcher1_->SetActived(desc.FileSystemWatcher1.actived);
+  fileSystemWatcher1_->SetWatchedDir(desc.FileSystemWatcher1.watchedDir);
+  fileSystemWatcher1_->SetWatchSubTree(desc.FileSystemWatcher1.watchSubTree);
+  fileSystemWatcher1_->SetNotifyFilters(desc.FileSystemWatcher1.notifyFilters);
 
   timer1_ = std::make_unique<TTimer>();
-  saveDialog1_.Filter = "音乐|*.*";
+  timer1_->SetEnabled(desc.Timer1.enabled);
+  timer1_->SetInterval(desc.Timer1.interval);
+  saveDialog1_.Filter = desc.SaveDialog1.filter;
   mediaPlayer1_ = std::make_unique<TMediaPlayer>(dispatcher_);
   saveUi_ = std::make_unique<TWin32SaveUi>(handle_, saveDialog1_);
   downloads_ = std::make_unique<TDownloadList>(
@@ -248,9 +325,10 @@ void TForm_main::AlignControls() {
   RECT client{};
   GetClientRect(handle_, &client);
   const int w = client.right;
-  const int below = std::max(0, static_cast<int>(client.bottom) - kCoolBarHeight);
-  MoveWindow(CoolBar1, 0, 0, w, kCoolBarHeight, TRUE);
-  MoveWindow(Panel1, 0, kCoolBarHeight, w, below, TRUE);
+  const int barHeight = Form_mainDesc().form.Control("CoolBar1").bounds.height;
+  const int below = std::max(0, static_cast<int>(client.bottom) - barHeight);
+  MoveWindow(CoolBar1, 0, 0, w, barHeight, TRUE);
+  MoveWindow(Panel1, 0, barHeight, w, below, TRUE);
   if (listBox1_)
     MoveWindow(listBox1_->Handle(), 1, 1, std::max(0, w - 2), std::max(0, below - 2), TRUE);
 }
@@ -260,25 +338,34 @@ std::string TForm_main::MaskText() const { return WindowText(Edit1); }
 std::string TForm_main::DirectoryText() const { return WindowText(Edit2); }
 
 bool TForm_main::Command(HWND control, int code) {
-  if (control == nullptr) return false;
+  const auto look = look_.find(control);
+  if (look == look_.end()) return false;
+  // STN_CLICKED and BN_CLICKED share their code.
   if (code == BN_CLICKED) {
-    if (control == BitBtn1)
-      BitBtn1Click();
-    else if (control == BitBtn2)
-      BitBtn2Click();
-    else if (control == BitBtn5)
-      BitBtn5Click();
-    else if (control == BitBtn4)
-      BitBtn4Click();
-    else if (control == BitBtn3)
-      BitBtn3Click();
-    else if (control == Label4)
-      Label4Click();  // STN_CLICKED has the same code
-    else
-      return false;
-    return true;
+    switch (look->second.onClick) {
+      case TCommand::OpenHomePage:
+        Label4Click();
+        return true;
+      case TCommand::StartOrStopWatching:
+        BitBtn1Click();
+        return true;
+      case TCommand::PlayCurrent:
+        BitBtn2Click();
+        return true;
+      case TCommand::StopPlaying:
+        BitBtn5Click();
+        return true;
+      case TCommand::RenameAll:
+        BitBtn4Click();
+        return true;
+      case TCommand::SaveSelected:
+        BitBtn3Click();
+        return true;
+      default:
+        return false;
+    }
   }
-  if (code == LBN_DBLCLK && listBox1_ && control == listBox1_->Handle()) {
+  if (code == LBN_DBLCLK && look->second.onDblClick == TCommand::PlayCurrent) {
     ListBox1DblClick();
     return true;
   }
@@ -295,17 +382,19 @@ LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       const HWND control = reinterpret_cast<HWND>(lParam);
       if (control == Edit1 || control == Edit2) break;
       SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, control == Label3   ? kPurple
-                       : control == Label4 ? kBlue
-                                           : GetSysColor(COLOR_WINDOWTEXT));
+      const auto look = look_.find(control);
+      SetTextColor(dc, ColorRef(look == look_.end() ? TColor{} : look->second.color,
+                                GetSysColor(COLOR_WINDOWTEXT)));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
-    case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wParam) == Label4) {
+    case WM_SETCURSOR: {
+      const auto look = look_.find(reinterpret_cast<HWND>(wParam));
+      if (look != look_.end() && look->second.cursor == TCursor::HandPoint) {
         SetCursor(LoadCursor(nullptr, IDC_HAND));
         return TRUE;
       }
       break;
+    }
     case WM_SIZE:
       if (hwnd == handle_) AlignControls();
       break;

@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/ListBox.h"
@@ -16,13 +18,12 @@
 #include "Unit_main/Timer.h"
 #include "Unit_main/Win32Dispatcher.h"
 #include "dialogs/SaveDialog.h"
+#include "utility/FormDescription.h"
 
 namespace mv {
 
 class TDownloadList;
 class TMediaPlayer;
-
-inline constexpr const char* kFreeSoftwarePage = "https://www.gnu.org/philosophy/free-sw.html";
 
 class TForm_main {
  public:
@@ -92,13 +93,22 @@ class TForm_main {
   void CreateControls();
   void CreateComponents();
   void AlignControls();
+  HFONT FontFor(const TFontDesc& font);
+
+  // What the description says of each control's window: text colour, cursor, commands.
+  struct TLook {
+    TColor color;
+    TCursor cursor = TCursor::Default;
+    TCommand onClick = TCommand::None;
+    TCommand onDblClick = TCommand::None;
+  };
 
   // Declared first: destroyed after everything that posts to it.
   TWin32Dispatcher dispatcher_;
   HWND handle_ = nullptr;
   HFONT font_ = nullptr;
-  HFONT label3Font_ = nullptr;
-  HFONT label4Font_ = nullptr;
+  std::vector<HFONT> fonts_;
+  std::map<HWND, TLook> look_;
   std::unique_ptr<TListBox> listBox1_;
   std::unique_ptr<TFileSystemWatcher> fileSystemWatcher1_;
   std::unique_ptr<TTimer> timer1_;

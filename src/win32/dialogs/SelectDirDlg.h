@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/SelectDirForm.h"
+
 namespace mv {
 
 enum TSelectDirOpt : unsigned {
@@ -16,9 +18,6 @@ enum TSelectDirOpt : unsigned {
   sdPerformCreate = 2,  // after OK the folder is created with all missing parents
   sdPrompt = 4,         // with sdAllowCreate: ask before accepting a folder that does not exist
 };
-
-inline constexpr const char* kSelectDirCaption = "选择目录";
-inline constexpr const char* kCreateDirQuestion = "指定的目录不存在. 创建吗?";
 
 // Control identifiers of the chooser, for tests that look at the live dialog.
 enum TSelectDirControl : int {
