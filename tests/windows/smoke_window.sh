@@ -25,14 +25,15 @@ app=$!
 stop() { kill "$app" 2>/dev/null || true; }
 trap stop EXIT
 
-mapped=""
+window=""
 for _ in $(seq 150); do
-  mapped=$(xwininfo -root -tree 2>/dev/null | grep -c '"Melvigil": ("melvigil.exe"' || true)
-  ((mapped > 0)) && break
+  window=$(xwininfo -root -tree 2>/dev/null |
+    sed -n 's/^ *\(0x[0-9a-f]*\) "Melvigil": ("melvigil.exe".*/\1/p' | head -n 1)
+  [[ -n "$window" ]] && break
   kill -0 "$app" 2>/dev/null || fail "melvigil.exe ended before its window mapped"
   sleep 0.2
 done
-((mapped > 0)) || fail "no window titled Melvigil mapped within 30 s"
+[[ -n "$window" ]] || fail "no window titled Melvigil mapped within 30 s"
 # Wine's X window is sometimes the client area, sometimes the whole window with Wine's own
 # frame; Windows' own answer is the one that counts.
 client=$("${run[@]}" "$probe" Melvigil 2>/dev/null | tr -d '\r')
@@ -40,10 +41,10 @@ client=$("${run[@]}" "$probe" Melvigil 2>/dev/null | tr -d '\r')
 echo "ok   window \"Melvigil\" mapped, client area $client"
 
 sleep 1
-import -window root "$shot"
+import -window "$window" "$shot"
 # Label3's purple and Label4's blue are drawn only where their captions' strokes are (smoothed
 # edges count by their hue).
-counts=$(import -window root -depth 8 txt:- | awk -F'[(),]' 'NR > 1 {
+counts=$(import -window "$window" -depth 8 txt:- | awk -F'[(),]' 'NR > 1 {
   r = $3; g = $4; b = $5
   if (r > 90 && g < 70 && b > 90 && r - b < 50 && b - r < 50) purple++
   if (r < 110 && g < 110 && b > 200) blue++
