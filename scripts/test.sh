@@ -11,11 +11,27 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 start=$SECONDS
 
+# CPU seconds (user + system) of every finished child so far, into cpu. times runs in this
+# shell: in a pipeline or $(...) it would count a subshell's children, which are none.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+cpu=0
+read_cpu() {
+  times >"$times_file"
+  cpu=$(awk 'NR == 2 { s = 0; for (i = 1; i <= 2; i++) { split($i, a, /[ms]/); s += a[1] * 60 + a[2] }
+    printf "%d", s }' "$times_file")
+}
+
+# Wall time tells how long one waits; CPU time tells what a stage costs on a machine that is
+# not shared (two cores do it in about half that).
 timed() {
-  local name=$1 t=$SECONDS
+  local name=$1 t=$SECONDS c
+  read_cpu
+  c=$cpu
   echo "== $name"
   "${@:2}"
-  echo "== $name: passed in $((SECONDS - t)) s"
+  read_cpu
+  echo "== $name: passed in $((SECONDS - t)) s (CPU $((cpu - c)) s)"
 }
 
 # Every tracked C++ file, as the repository's .clang-format wants it. Pinned to Debian 12's
