@@ -8,7 +8,10 @@
 set -eu
 
 if [ "${MELVIGIL_SMOKE_INSIDE:-}" != 1 ]; then
-  MELVIGIL_SMOKE_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$1"
+  # xvfb-run -a races with other X tests starting at the same moment for the same free number:
+  # this one starts its search elsewhere.
+  MELVIGIL_SMOKE_INSIDE=1 exec xvfb-run -a -n $((200 + $$ % 700)) -s "-screen 0 1024x768x24" \
+    "$0" "$1"
 fi
 
 binary=$1
@@ -23,7 +26,11 @@ wait_window() {
   i=0
   while [ $i -lt 100 ]; do
     [ "$(windows)" -ge 1 ] && return 0
-    kill -0 "$1" 2>/dev/null || { echo "melvigil ended before its window appeared" >&2; exit 1; }
+    if ! kill -0 "$1" 2>/dev/null; then
+      echo "melvigil ended before its window appeared:" >&2
+      cat "$XDG_RUNTIME_DIR"/*.log >&2
+      exit 1
+    fi
     i=$((i + 1))
     sleep 0.1
   done
