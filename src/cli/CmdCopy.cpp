@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Unit_main/MainForm.h"
 #include "cli/Cli.h"
 #include "commands/SaveCommands.h"
 #include "utility/SysUtils.h"
@@ -27,7 +28,7 @@ void PrintLine(const std::string& line) {
 }  // namespace
 
 int Copy(const Args& args) {
-  std::string mask = "*.wav;*.mp3;*.wma";
+  std::string mask = kDefaultMask;
   std::string dir;
   bool haveDir = false;
   std::vector<std::string> files;

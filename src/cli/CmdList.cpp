@@ -5,19 +5,16 @@
 // once-a-second sweep removes one, until SIGINT or SIGTERM.
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 
-#include "FileSystemWatcher/FileSystemWatcher.h"
+#include "Unit_main/Program.h"
 #include "cli/Cli.h"
+#include "cli/CliUi.h"
 #include "cli/StopSignal.h"
-#include "commands/DownloadList.h"
-#include "commands/WatchControl.h"
 #include "utility/Dispatcher.h"
 #include "utility/MemoryListItems.h"
 
@@ -35,7 +32,7 @@ void PrintEntry(char sign, const std::string& entry) {
 
 int List(const Args& args) {
   std::string dir;
-  std::string mask = "*.wav;*.mp3;*.wma";
+  std::string mask = kDefaultMask;
   bool all = false;
   bool haveDir = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -72,54 +69,28 @@ int List(const Args& args) {
 
   TQueueDispatcher dispatcher;
   TMemoryListItems list;
-  TDownloadList downloads(
-      list, dispatcher, [&mask] { return mask; }, [all] { return all; });
-  downloads.OnAppended = [](const std::string& e) { PrintEntry('+', e); };
-  downloads.OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
-
-  TFileSystemWatcher watcher(dispatcher);
-  watcher.SetWatchSubTree(true);
-  watcher.SetNotifyFilters({TNotifyFilter::nfFileNameChange});
-  watcher.SetOnChange([&downloads](TFileOperation op, const std::string& n1,
-                                   const std::string& n2) { downloads.FileChanged(op, n1, n2); });
-  watcher.SetOnNotice([](const std::string& notice) {
-    std::fprintf(stderr, "melvigil-cli: %s\n", notice.c_str());
-  });
-  watcher.SetOnArmed([&dir](bool watching) {
+  TCliUi ui;
+  TProgram program(dispatcher, list,
+                   {.maskText = [&mask] { return mask; },
+                    .directoryText = [&dir] { return dir; },
+                    .listAllFiles = [all] { return all; }},
+                   ui);
+  program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
+  program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
+  program.FileSystemWatcher1().SetOnArmed([&dir](bool watching) {
     if (!watching) {
       std::fprintf(stderr, "melvigil-cli: cannot watch %s\n", EscapeName(dir).c_str());
     }
   });
-
-  std::string caption;
-  StartOrStopWatching(watcher, dir, caption);  // start, as the window's button does
-
-  // The timer: a tick every 1000 ms on the main thread; a signal ends the loop.
-  std::atomic<bool> done = false;
-  std::thread timer([&] {
-    using Clock = std::chrono::steady_clock;
-    auto next = Clock::now() + std::chrono::seconds(1);
-    while (!done) {
-      const auto now = Clock::now();
-      if (now >= next) {
-        dispatcher.Post([&downloads] { downloads.Sweep(); });
-        next += std::chrono::seconds(1);
-        if (next < now) next = now + std::chrono::seconds(1);
-        continue;
-      }
-      const auto wait = std::min<Clock::duration>(next - now, std::chrono::milliseconds(100));
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wait).count();
-      if (WaitForStop(static_cast<int>(ms) + 1)) {
-        dispatcher.Quit();
-        return;
-      }
-    }
+  std::thread stopWaiter([&dispatcher] {
+    WaitForStop(-1);
+    dispatcher.Quit();
   });
 
+  program.StartOrStopWatching();  // start, as the window's button does
   dispatcher.Run();
-  done = true;
-  timer.join();
-  StartOrStopWatching(watcher, dir, caption);  // stop
+  stopWaiter.join();
+  program.StartOrStopWatching();  // stop
   std::fflush(stdout);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Unit_main/MainForm.h"
 #include "cli/Cli.h"
 #include "commands/SaveCommands.h"
 #include "utility/FileRules.h"
@@ -28,7 +29,7 @@ void PrintLine(const std::string& line) {
 }  // namespace
 
 int Rename(const Args& args) {
-  std::string mask = "*.wav;*.mp3;*.wma";
+  std::string mask = kDefaultMask;
   std::vector<std::string> files;
   bool options = true;
   for (std::size_t i = 0; i < args.size(); ++i) {

@@ -33,28 +33,6 @@ void TDirectProgress::Step(int done) {
 
 void TDirectProgress::Bytes(std::uint64_t copied, std::uint64_t /*total*/) { bytes_ = copied; }
 
-bool TDirectSaveUi::ExecuteSaveDialog(std::string& fileName) {
-  return OnSaveDialog && OnSaveDialog(fileName);
-}
-
-bool TDirectSaveUi::ChooseDirectory(std::string& dir) {
-  return OnChooseDirectory && OnChooseDirectory(dir);
-}
-
-void TDirectSaveUi::ShowInfoMessage(const std::string& text) {
-  if (OnInfoMessage) OnInfoMessage(text);
-}
-
-void TDirectSaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
-  LastTotal = total;
-  ++Runs;
-  TDirectProgress progress;
-  if (OnProgressStep) {
-    progress.OnStep = [this, &progress](int done) { OnProgressStep(progress, done); };
-  }
-  work(progress);
-}
-
 std::string WithTrailingDelimiter(std::string dir) {
   // The last byte alone decides, as the chooser may hand back a folder with or without one.
   const char delimiter = PlatformDelimiters().directory.at(0);

@@ -87,25 +87,6 @@ class TDirectProgress final : public TProgress {
   std::atomic<bool> cancelled_ = false;
 };
 
-// The save command's window side without a window: the dialogs answer through the functions
-// (unset = the user cancelled), messages go to OnInfoMessage, work runs on the calling thread
-// with Progress (a fresh TDirectProgress for each RunWithProgress; OnProgressStep is copied
-// into it, and LastTotal is the total given).
-class TDirectSaveUi : public ISaveUi {
- public:
-  std::function<bool(std::string& fileName)> OnSaveDialog;
-  std::function<bool(std::string& dir)> OnChooseDirectory;
-  std::function<void(const std::string& text)> OnInfoMessage;
-  std::function<void(TDirectProgress& progress, int done)> OnProgressStep;
-  int LastTotal = -1;
-  int Runs = 0;
-
-  bool ExecuteSaveDialog(std::string& fileName) override;
-  bool ChooseDirectory(std::string& dir) override;
-  void ShowInfoMessage(const std::string& text) override;
-  void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
-};
-
 // --- the commands, as the window calls them (main thread) --------------------------------
 
 // SaveSelected, maskText = Edit1's text (lower-cased here).

@@ -6,7 +6,6 @@
 #include <QResizeEvent>
 
 #include "Unit_main/Guarded.h"
-#include "media/MPlayer.h"
 
 namespace mv {
 
@@ -86,12 +85,9 @@ void TCoolBar::paintEvent(QPaintEvent* event) {
 
 // --- TMediaPlayerControl ------------------------------------------------------------------
 
-TMediaPlayerControl::TMediaPlayerControl(IMainThreadDispatcher& dispatcher, QWidget* parent)
-    : QWidget(parent), player_(std::make_unique<TMediaPlayer>(dispatcher)) {
+TMediaPlayerControl::TMediaPlayerControl(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::TabFocus);
   setVisible(false);
 }
-
-TMediaPlayerControl::~TMediaPlayerControl() = default;
 
 }  // namespace mv

@@ -14,9 +14,6 @@
 
 namespace mv {
 
-class TMediaPlayer;
-class IMainThreadDispatcher;
-
 // A static text that reports a click (press and release of the left button over it).
 class TLabel : public QLabel {
   Q_OBJECT
@@ -68,17 +65,13 @@ class TCoolBar : public QFrame {
   std::vector<QWidget*> bands_;
 };
 
-// MediaPlayer1's place among the window's controls: never shown, holding the player.
+// MediaPlayer1's place among the window's controls and in the tab order: never shown. The
+// player itself belongs to the program (TProgram::MediaPlayer1).
 class TMediaPlayerControl : public QWidget {
   Q_OBJECT
 
  public:
-  TMediaPlayerControl(IMainThreadDispatcher& dispatcher, QWidget* parent);
-  ~TMediaPlayerControl() override;
-  TMediaPlayer& Player() { return *player_; }
-
- private:
-  std::unique_ptr<TMediaPlayer> player_;
+  explicit TMediaPlayerControl(QWidget* parent);
 };
 
 }  // namespace mv

@@ -91,6 +91,10 @@ bool TWindowSaveUi::ChooseDirectory(std::string& dir) { return mv::ChooseDirecto
 
 void TWindowSaveUi::ShowInfoMessage(const std::string& text) { mv::ShowInfoMessage(text); }
 
+void TWindowSaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
+
+void TWindowSaveUi::ShowNotice(const std::string& text) { mv::ShowInfoMessage(text); }
+
 void TWindowSaveUi::CancelRunning() {
   if (cancelRunning_) cancelRunning_();
 }

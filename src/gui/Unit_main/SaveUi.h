@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "commands/SaveCommands.h"
+#include "Unit_main/Program.h"
 
 namespace mv {
 
@@ -20,7 +20,9 @@ inline constexpr const char* kProgressText = "已复制 %1 / %2 个文件";
 inline constexpr const char* kProgressCancel = "取消";
 inline constexpr const char* kProgressCancelling = "正在取消……";
 
-class TWindowSaveUi final : public ISaveUi {
+// The window's dialogs and boxes for the program: save dialog, chooser, information box,
+// progress display, error box and the watcher's notices.
+class TWindowSaveUi final : public IProgramUi {
  public:
   // owner: the window that is kept responsive (but takes no input) while a copy runs.
   TWindowSaveUi(QWidget* owner, TSaveDialog& saveDialog);
@@ -29,6 +31,8 @@ class TWindowSaveUi final : public ISaveUi {
   bool ChooseDirectory(std::string& dir) override;
   void ShowInfoMessage(const std::string& text) override;
   void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
+  void ShowError(const std::exception& error) override;
+  void ShowNotice(const std::string& text) override;
 
   // True while RunWithProgress is waiting for its work.
   bool Busy() const { return busy_; }

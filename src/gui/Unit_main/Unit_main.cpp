@@ -11,14 +11,8 @@
 #include <map>
 
 #include "Unit_main/Guarded.h"
-#include "commands/DownloadList.h"
-#include "commands/PlayCommands.h"
-#include "commands/SaveCommands.h"
-#include "commands/WatchControl.h"
 #include "dialogs/FormLoader.h"
 #include "dialogs/MessageBox.h"
-#include "media/MPlayer.h"
-#include "utility/ShellOpen.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -70,13 +64,9 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
 
 TForm_main::~TForm_main() {
   if (Form_main == this) Form_main = nullptr;
-  // Components first, in an order where nothing is left to post into a window that is going:
-  // no more ticks, no more watcher events, no sweep, the player's device closed.
-  timer1_->SetOnTimer({});
-  fileSystemWatcher1_.reset();
-  downloads_.reset();
-  delete MediaPlayer1;
-  MediaPlayer1 = nullptr;
+  // The program first, while the list it fills still exists: no more ticks, no more watcher
+  // events, the player's device closed.
+  program_.reset();
 }
 
 void TForm_main::CreateControls() {
@@ -113,7 +103,7 @@ void TForm_main::CreateControls() {
         static_cast<QPushButton*>(widget)->setAutoDefault(false);
         break;
       case TControlRole::MediaPlayer:
-        widget = new TMediaPlayerControl(dispatcher_, parent);
+        widget = new TMediaPlayerControl(parent);
         break;
       case TControlRole::ListBox: {
         auto* list = new TListBox(parent);
@@ -144,21 +134,12 @@ void TForm_main::CreateControls() {
   MediaPlayer1 = As<TMediaPlayerControl>(made, "MediaPlayer1");
   Panel1 = As<TPanel>(made, "Panel1");
   ListBox1 = As<TListBox>(made, "ListBox1");
+  // A path in the locale's encoding, not one of the program's own texts.
+  Edit2->setText(QString::fromLocal8Bit(Form_mainDesc().form.Control("Edit2").caption));
 }
 
 void TForm_main::CreateComponents() {
-  const TMainFormDesc& desc = Form_mainDesc();
-  fileSystemWatcher1_ = std::make_unique<TFileSystemWatcher>(dispatcher_);
-  fileSystemWatcher1_->SetActived(desc.FileSystemWatcher1.actived);
-  fileSystemWatcher1_->SetWatchedDir(desc.FileSystemWatcher1.watchedDir);
-  fileSystemWatcher1_->SetWatchSubTree(desc.FileSystemWatcher1.watchSubTree);
-  fileSystemWatcher1_->SetNotifyFilters(desc.FileSystemWatcher1.notifyFilters);
-
-  timer1_ = std::make_unique<TTimer>();
-  timer1_->SetInterval(desc.Timer1.interval);
-  timer1_->SetEnabled(desc.Timer1.enabled);
-
-  saveDialog1_.Filter = desc.SaveDialog1.filter;
+  saveDialog1_.Filter = Form_mainDesc().SaveDialog1.filter;
   saveUi_ = std::make_unique<TWindowSaveUi>(this, saveDialog1_);
   saveUi_->OnFinished = [this] {
     if (!closePending_) return;
@@ -166,10 +147,15 @@ void TForm_main::CreateComponents() {
     // After the command that ran the copy has returned.
     QTimer::singleShot(0, this, Guarded([this] { close(); }));
   };
-
-  downloads_ = std::make_unique<TDownloadList>(
-      *ListBox1, dispatcher_, [this] { return MaskText(); },
-      [this] { return CheckBox1->isChecked(); });
+  program_ = std::make_unique<TProgram>(
+      dispatcher_, *ListBox1,
+      TProgramControls{.maskText = [this] { return MaskText(); },
+                       .directoryText = [this] { return DirectoryText(); },
+                       .listAllFiles = [this] { return CheckBox1->isChecked(); }},
+      *saveUi_);
+  program_->OnWatchingChanged = [this](bool) {
+    BitBtn1->setText(QString::fromUtf8(program_->WatchCaption()));
+  };
 }
 
 void TForm_main::ConnectHandlers() {
@@ -180,14 +166,6 @@ void TForm_main::ConnectHandlers() {
   QObject::connect(BitBtn4, &QPushButton::clicked, this, Guarded([this] { BitBtn4Click(); }));
   QObject::connect(BitBtn3, &QPushButton::clicked, this, Guarded([this] { BitBtn3Click(); }));
   ListBox1->OnDblClick = [this] { ListBox1DblClick(); };
-
-  fileSystemWatcher1_->SetOnChange(
-      [this](TFileOperation op, const std::string& name1, const std::string& name2) {
-        FileSystemWatcher1Change(op, name1, name2);
-      });
-  fileSystemWatcher1_->SetOnNotice([](const std::string& text) { mv::ShowInfoMessage(text); });
-  // Last: the timer ticks from here on, whether or not watching is on.
-  timer1_->SetOnTimer([this](TTimer&) { Timer1Timer(); });
 }
 
 void TForm_main::AlignControls() {
@@ -227,36 +205,20 @@ std::string TForm_main::DirectoryText() const { return ToBytes(Edit2->text()); }
 
 // --- handlers -----------------------------------------------------------------------------
 
-void TForm_main::FormCreate() { ListBox1->SetItemIndex(-1); }
+void TForm_main::FormCreate() { program_->FormCreate(); }
 
-void TForm_main::Label4Click() { ShellOpen(kFreeSoftwarePage, ""); }
+void TForm_main::Label4Click() { program_->OpenHomePage(); }
 
-void TForm_main::BitBtn1Click() {
-  // Captions are the program's own texts, UTF-8 like every literal here.
-  const QByteArray current = BitBtn1->text().toUtf8();
-  std::string caption(current.constData(), static_cast<std::size_t>(current.size()));
-  mv::StartOrStopWatching(*fileSystemWatcher1_, DirectoryText(), caption);
-  BitBtn1->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
-}
+void TForm_main::BitBtn1Click() { program_->StartOrStopWatching(); }
 
-void TForm_main::FileSystemWatcher1Change(TFileOperation FileOperation,
-                                          const std::string& FileName1,
-                                          const std::string& FileName2) {
-  downloads_->FileChanged(FileOperation, FileName1, FileName2);
-}
+void TForm_main::BitBtn2Click() { program_->PlayCurrent(); }
 
-void TForm_main::Timer1Timer() { downloads_->Sweep(); }
+void TForm_main::ListBox1DblClick() { program_->PlayCurrent(); }
 
-void TForm_main::BitBtn2Click() { mv::PlayCurrent(*ListBox1, MediaPlayer()); }
+void TForm_main::BitBtn5Click() { program_->StopPlaying(); }
 
-void TForm_main::ListBox1DblClick() { mv::PlayCurrent(*ListBox1, MediaPlayer()); }
+void TForm_main::BitBtn3Click() { program_->SaveSelected(); }
 
-void TForm_main::BitBtn5Click() { mv::StopPlaying(MediaPlayer()); }
-
-void TForm_main::BitBtn3Click() { mv::SaveSelected(*ListBox1, MaskText(), *saveUi_); }
-
-void TForm_main::BitBtn4Click() {
-  mv::RenameAll(*ListBox1, [this] { return MaskText(); });
-}
+void TForm_main::BitBtn4Click() { program_->RenameAll(); }
 
 }  // namespace mv

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window: every control and component of the program, the values they start with, and
-// the event handlers, which call into the shared command logic.
+// The main window: its controls, built from the stored description, around the program
+// (TProgram) whose commands its handlers call.
 
 #include <QWidget>
 #include <memory>
@@ -13,7 +13,7 @@
 #include "Unit_main/MainForm.h"
 #include "Unit_main/QtDispatcher.h"
 #include "Unit_main/SaveUi.h"
-#include "Unit_main/Timer.h"
+#include "Unit_main/Ticker.h"
 #include "dialogs/SaveDialog.h"
 
 class QCheckBox;
@@ -21,9 +21,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace mv {
-
-class TDownloadList;
-class TMediaPlayer;
 
 // The family of the window's font, with the Song-style fonts that stand in for it where it is
 // not installed. Installed once, before the first window is built.
@@ -56,21 +53,17 @@ class TForm_main : public QWidget {
   TListBox* ListBox1;
 
   // --- components ----------------------------------------------------------------------
-  TFileSystemWatcher& FileSystemWatcher1() { return *fileSystemWatcher1_; }
-  TTimer& Timer1() { return *timer1_; }
+  TProgram& Program() { return *program_; }
+  TFileSystemWatcher& FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
+  TTicker& Timer1() { return program_->Timer1(); }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }
-  TMediaPlayer& MediaPlayer() { return MediaPlayer1->Player(); }
-  TDownloadList& Downloads() { return *downloads_; }
+  TMediaPlayer& MediaPlayer() { return program_->MediaPlayer1(); }
   TWindowSaveUi& SaveUi() { return *saveUi_; }
-  IMainThreadDispatcher& Dispatcher() { return dispatcher_; }
 
   // --- event handlers --------------------------------------------------------------------
   void FormCreate();
   void Label4Click();
   void BitBtn1Click();
-  void FileSystemWatcher1Change(TFileOperation FileOperation, const std::string& FileName1,
-                                const std::string& FileName2);
-  void Timer1Timer();
   void BitBtn2Click();
   void ListBox1DblClick();
   void BitBtn5Click();
@@ -93,11 +86,9 @@ class TForm_main : public QWidget {
 
   // Declared first: destroyed after everything that posts to it.
   TQtDispatcher dispatcher_;
-  std::unique_ptr<TFileSystemWatcher> fileSystemWatcher1_;
-  std::unique_ptr<TTimer> timer1_;
   TSaveDialog saveDialog1_;
   std::unique_ptr<TWindowSaveUi> saveUi_;
-  std::unique_ptr<TDownloadList> downloads_;
+  std::unique_ptr<TProgram> program_;
   // A close asked for while a copy runs waits for the copy to end.
   bool closePending_ = false;
 };

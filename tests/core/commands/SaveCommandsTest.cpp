@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DirectSaveUi.h"
 #include "TestFiles.h"
 #include "commands/DownloadList.h"
 #include "commands/SaveCommands.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Qt side of the core's seams: the main-thread dispatcher, the timer and the routing of
-// escaped errors to the error box (captured here instead of shown).
+// The Qt side of the core's seams: the main-thread dispatcher and the routing of escaped errors
+// to the error box (captured here instead of shown).
 
 #include <QEvent>
 #include <QPushButton>
@@ -17,7 +17,6 @@
 #include "Unit_main/Application.h"
 #include "Unit_main/Guarded.h"
 #include "Unit_main/QtDispatcher.h"
-#include "Unit_main/Timer.h"
 #include "dialogs/ErrorBox.h"
 #include "utility/SysUtils.h"
 
@@ -87,96 +86,6 @@ class SeamsTest : public QObject {
     dispatcher.Post([&] { after = true; });
     QTRY_VERIFY(after);
     QCOMPARE(log.texts, (std::vector<std::string>{"无法打开设备."}));
-  }
-
-  void timerDefaultsAndTicks() {
-    mv::TTimer timer;
-    QVERIFY(timer.Enabled());
-    QCOMPARE(timer.Interval(), 1000u);
-    // No handler, no ticking.
-    QVERIFY(!timer.Running());
-    int ticks = 0;
-    timer.SetInterval(20);
-    timer.SetOnTimer([&](mv::TTimer& sender) {
-      QCOMPARE(&sender, &timer);
-      ++ticks;
-    });
-    QVERIFY(timer.Running());
-    QTRY_VERIFY(ticks >= 3);
-    timer.SetEnabled(false);
-    QVERIFY(!timer.Running());
-    const int stopped = ticks;
-    QTest::qWait(80);
-    QCOMPARE(ticks, stopped);
-    timer.SetEnabled(true);
-    QTRY_VERIFY(ticks > stopped);
-    timer.SetInterval(0);
-    QVERIFY(!timer.Running());
-    timer.SetInterval(20);
-    QVERIFY(timer.Running());
-    timer.SetOnTimer({});
-    QVERIFY(!timer.Running());
-  }
-
-  void timerRestartsWhenAPropertyChanges() {
-    mv::TTimer timer;
-    int ticks = 0;
-    timer.SetInterval(150);
-    timer.SetOnTimer([&](mv::TTimer&) { ++ticks; });
-    // Changing the interval starts a new period from now: keep changing it faster than it
-    // would tick, and it never ticks.
-    for (int i = 0; i < 6; ++i) {
-      QTest::qWait(60);
-      timer.SetInterval(i % 2 == 0 ? 151 : 150);
-    }
-    QCOMPARE(ticks, 0);
-    QTRY_VERIFY(ticks >= 1);
-  }
-
-  void errorInTickGoesToErrorBoxAndTimerGoesOn() {
-    TErrorLog log;
-    mv::TTimer timer;
-    int ticks = 0;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](mv::TTimer&) {
-      ++ticks;
-      throw mv::EStringListError("列表索引越界 (3)");
-    });
-    QTRY_VERIFY(ticks >= 3);
-    QVERIFY(timer.Running());
-    timer.SetEnabled(false);
-    QCOMPARE(log.texts.size(), static_cast<std::size_t>(ticks));
-    // A message ending in ")" is shown as it is.
-    QCOMPARE(QString::fromStdString(log.texts.front()), QStringLiteral("列表索引越界 (3)"));
-  }
-
-  void handlerMayReplaceItselfWhileTicking() {
-    mv::TTimer timer;
-    int first = 0, second = 0;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](mv::TTimer& sender) {
-      ++first;
-      sender.SetOnTimer([&](mv::TTimer&) { ++second; });
-    });
-    QTRY_VERIFY(second >= 2);
-    QCOMPARE(first, 1);
-  }
-
-  void timerThatCannotStartRaises() {
-    // A thread without an event loop cannot run a timer.
-    std::string message;
-    std::thread worker([&] {
-      mv::TTimer timer;
-      timer.SetInterval(10);
-      try {
-        timer.SetOnTimer([](mv::TTimer&) {});
-        message = "nothing raised";
-      } catch (const mv::EOutOfResources& e) {
-        message = e.what();
-      }
-    });
-    worker.join();
-    QCOMPARE(message, std::string("可用的计时器不足"));
   }
 
   void guardedSlotReportsAndTheSenderGoesOn() {

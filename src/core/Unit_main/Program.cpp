@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Unit_main/Program.h"
+
+#include "commands/PlayCommands.h"
+#include "commands/WatchControl.h"
+#include "utility/ShellOpen.h"
+
+namespace mv {
+
+TProgram::TProgram(IMainThreadDispatcher& dispatcher, TListBoxStrings& list,
+                   TProgramControls controls, IProgramUi& ui, std::unique_ptr<IMediaDevice> device)
+    : list_(list),
+      controls_(std::move(controls)),
+      ui_(ui),
+      dispatcher_(dispatcher),
+      downloads_(list, dispatcher, controls_.maskText, controls_.listAllFiles),
+      device_(std::move(device)),
+      watcher_(dispatcher),
+      timer_(dispatcher) {
+  const TMainFormDesc& desc = Form_mainDesc();
+  watcher_.SetActived(desc.FileSystemWatcher1.actived);
+  watcher_.SetWatchedDir(desc.FileSystemWatcher1.watchedDir);
+  watcher_.SetWatchSubTree(desc.FileSystemWatcher1.watchSubTree);
+  watcher_.SetNotifyFilters(desc.FileSystemWatcher1.notifyFilters);
+  watcher_.SetOnChange(
+      [this](TFileOperation op, const std::string& name1, const std::string& name2) {
+        Guard([&] { downloads_.FileChanged(op, name1, name2); });
+      });
+  watcher_.SetOnNotice([this](const std::string& text) { Guard([&] { ui_.ShowNotice(text); }); });
+  timer_.SetInterval(desc.Timer1.interval);
+  timer_.SetEnabled(desc.Timer1.enabled);
+  // Last: the timer ticks from here on, whether or not watching is on.
+  timer_.SetOnTimer([this](TTicker&) { Guard([this] { downloads_.Sweep(); }); });
+}
+
+TProgram::~TProgram() {
+  // Nothing may tick or report into the list while the rest goes.
+  timer_.SetOnTimer({});
+  watcher_.SetActived(false);
+  watcher_.SetOnChange({});
+}
+
+TMediaPlayer& TProgram::MediaPlayer1() {
+  if (!player_) player_ = std::make_unique<TMediaPlayer>(dispatcher_, std::move(device_));
+  return *player_;
+}
+
+void TProgram::FormCreate() { list_.SetItemIndex(-1); }
+
+void TProgram::StartOrStopWatching() {
+  std::string caption;
+  mv::StartOrStopWatching(watcher_, controls_.directoryText(), caption);
+  if (OnWatchingChanged) OnWatchingChanged(watcher_.Actived());
+}
+
+const char* TProgram::WatchCaption() const {
+  return watcher_.Actived() ? kCaptionStopWatching : kCaptionStartWatching;
+}
+
+void TProgram::PlayCurrent() { mv::PlayCurrent(list_, MediaPlayer1()); }
+
+void TProgram::StopPlaying() { mv::StopPlaying(MediaPlayer1()); }
+
+void TProgram::SaveSelected() { mv::SaveSelected(list_, controls_.maskText(), ui_); }
+
+void TProgram::RenameAll(const TFileReport& report) {
+  mv::RenameAll(list_, controls_.maskText, report);
+}
+
+void TProgram::OpenHomePage() { ShellOpen(kFreeSoftwarePage, ""); }
+
+void TProgram::Run(TCommand command) {
+  switch (command) {
+    case TCommand::OpenHomePage:
+      return OpenHomePage();
+    case TCommand::StartOrStopWatching:
+      return StartOrStopWatching();
+    case TCommand::PlayCurrent:
+      return PlayCurrent();
+    case TCommand::StopPlaying:
+      return StopPlaying();
+    case TCommand::SaveSelected:
+      return SaveSelected();
+    case TCommand::RenameAll:
+      return RenameAll();
+    default:
+      // The dialogs' own commands are the dialogs' business.
+      return;
+  }
+}
+
+}  // namespace mv
