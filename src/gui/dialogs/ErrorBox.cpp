@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dialogs/MessageBox.h"
 #include "dialogs/ModalRun.h"
 #include "utility/SysUtils.h"
 
@@ -42,6 +43,7 @@ void ShowBox(const std::string& caption, const std::string& text) {
   if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->screen()) {
     box.setScreen(active->screen());
   }
+  detail::KeepMinimumWidth(box);
   detail::RunModal(box);
 }
 

@@ -2,7 +2,9 @@
 #include "dialogs/MessageBox.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QString>
 #include <cstdio>
 #include <utility>
@@ -17,6 +19,16 @@ testing::InfoMessageCapture& Capture() {
 }
 }  // namespace
 
+void detail::KeepMinimumWidth(QMessageBox& box) {
+  // QMessageBox fixes its own size from its layout when shown, overriding a minimum width set on
+  // it; a spacer across the layout's full width is what that computation respects.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(
+        new QSpacerItem(kMessageBoxMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
+  }
+}
+
 void ShowInfoMessage(const std::string& text) {
   if (Capture()) {
     Capture()(kInfoCaption, text);
@@ -29,6 +41,7 @@ void ShowInfoMessage(const std::string& text) {
   QMessageBox box(QMessageBox::Information, QString::fromUtf8(kInfoCaption),
                   QString::fromLocal8Bit(text), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
+  detail::KeepMinimumWidth(box);
   detail::RunModal(box);
 }
 

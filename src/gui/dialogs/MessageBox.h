@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+class QMessageBox;
+
 namespace mv {
 
 // A modal information box: caption "提示", the information icon and a single OK button.
@@ -13,6 +15,16 @@ void ShowInfoMessage(const std::string& text);
 
 // The caption of ShowInfoMessage's box.
 inline constexpr const char* kInfoCaption = "提示";
+
+// The narrowest a message box gets, in device-independent pixels: a box as narrow as a short
+// text would be leaves the window manager too little title bar for the caption beside its
+// buttons, and it elides even "提示".
+inline constexpr int kMessageBoxMinimumWidth = 280;
+
+namespace detail {
+// Gives a message box about to be shown at least kMessageBoxMinimumWidth.
+void KeepMinimumWidth(QMessageBox& box);
+}  // namespace detail
 
 namespace testing {
 // When set, no box is shown; the capture receives the caption and the text instead.

@@ -132,9 +132,11 @@ class ErrorBoxTest : public QObject {
     QMessageBox::StandardButtons buttons;
     Qt::WindowModality modality = Qt::NonModal;
     bool visible = false;
+    int width = 0;
     ScopedHook hook([&](QDialog* d) {
       if (auto* box = qobject_cast<QMessageBox*>(d)) {
         visible = box->isVisible();
+        width = box->width();
         caption = box->windowTitle();
         text = box->text();
         icon = box->icon();
@@ -152,6 +154,7 @@ class ErrorBoxTest : public QObject {
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(modality, Qt::ApplicationModal);
+    QVERIFY2(width >= mv::kMessageBoxMinimumWidth, qPrintable(QString::number(width)));
     QVERIFY(hook.Seen()[0].isNull());  // the box is gone once it returned
   }
 

@@ -22,8 +22,10 @@ class MessageBoxTest : public QObject {
     int buttonCount = -1;
     QMessageBox::StandardButtons buttons;
     bool visible = false, active = false;
+    int width = 0;
     ScopedHook hook([&](QDialog* d) {
       if (auto* box = qobject_cast<QMessageBox*>(d)) {
+        width = box->width();
         visible = box->isVisible();
         active = box == QApplication::activeModalWidget();
         caption = box->windowTitle();
@@ -44,6 +46,8 @@ class MessageBoxTest : public QObject {
     QCOMPARE(icon, QMessageBox::Information);
     QCOMPARE(buttonCount, 1);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    // Wide enough for a window manager to show the caption beside its buttons.
+    QVERIFY2(width >= mv::kMessageBoxMinimumWidth, qPrintable(QString::number(width)));
   }
 
   void escapeClosesTheBoxToo() {
