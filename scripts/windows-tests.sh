@@ -14,7 +14,7 @@ step() {
   step_start=$SECONDS
 }
 
-packages=(g++-mingw-w64-x86-64-posix wine64 xvfb x11-utils imagemagick fonts-arphic-uming locales)
+packages=(g++-mingw-w64-x86-64-posix wine64 xvfb x11-utils imagemagick fonts-arphic-uming locales nsis)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
