@@ -77,6 +77,11 @@ int List(const Args& args) {
                    ui);
   program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
   program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
+  // Every notice, also the one line that says what a rescan recovered after an overflow,
+  // which the window does not show.
+  program.FileSystemWatcher1().SetOnNoticeOfKind([](TNoticeKind, const std::string& notice) {
+    std::fprintf(stderr, "melvigil-cli: %s\n", notice.c_str());
+  });
   program.FileSystemWatcher1().SetOnArmed([&dir](bool watching) {
     if (!watching) {
       std::fprintf(stderr, "melvigil-cli: cannot watch %s\n", EscapeName(dir).c_str());

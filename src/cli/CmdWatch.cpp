@@ -135,8 +135,10 @@ int Watch(const Args& args) {
     watcher.SetWatchedDir(dir);
     watcher.SetWatchSubTree(subtree);
     watcher.SetNotifyFilters(filters);
-    watcher.SetOnNotice(
-        [](const std::string& text) { std::fprintf(stderr, "melvigil-cli: %s\n", text.c_str()); });
+    // Every notice, also the one that says what a rescan recovered after an overflow.
+    watcher.SetOnNoticeOfKind([](TNoticeKind, const std::string& text) {
+      std::fprintf(stderr, "melvigil-cli: %s\n", text.c_str());
+    });
     watcher.SetOnArmed([&readyTold, &dir](bool watching) {
       if (readyTold) return;
       readyTold = true;
