@@ -83,11 +83,9 @@ TEST_F(MciPlayer, OpensPlaysToTheEndAndNotifies) {
     EXPECT_TRUE(player->Opened());
     EXPECT_NE(player->DeviceID(), 0);
     EXPECT_EQ(player->Error(), 0);
-    EXPECT_TRUE(player->CanPlay());
     const std::int32_t length = player->Length();
     EXPECT_GT(length, 200);
     EXPECT_LT(length, 2000);
-    EXPECT_EQ(player->Frames(), length / 10);
     ASSERT_TRUE(Poll([&] { return !notices.empty(); }, 10000)) << "no end-of-play notice";
     EXPECT_EQ(notices.front(), nvSuccessful);
     EXPECT_EQ(player->Mode(), mpStopped);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -135,17 +136,11 @@ class TGstDevice final : public IMediaDevice {
 
   std::uint32_t Open(const TOpenRequest& request, bool wait, TNotifyFn notify) override;
   std::uint32_t Close(bool wait, TNotifyFn notify) override;
-  std::uint32_t Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool wait,
-                     TNotifyFn notify) override;
+  std::uint32_t Play(bool wait, TNotifyFn notify) override;
   std::uint32_t Stop(bool wait, TNotifyFn notify) override;
   std::uint32_t SeekToStart() override;
 
   std::uint16_t Id() const override { return pipeline_ != nullptr ? id_ : 0; }
-  TDeviceCaps Capabilities() const override {
-    TDeviceCaps caps;
-    caps.canPlay = pipeline_ != nullptr;
-    return caps;
-  }
   std::int32_t Length() override;
   std::int32_t Position() override;
   TMPModes Mode() override;
@@ -158,7 +153,6 @@ class TGstDevice final : public IMediaDevice {
   // Waits until the ASYNC_DONE after `before` arrived or an error; false on timeout.
   bool WaitAsyncDone(unsigned long before, milliseconds timeout);
   unsigned long AsyncDoneCount();
-  bool Seek(std::optional<std::int32_t> from, std::optional<std::int32_t> to);
 
   TDeviceOptions options_;
   GstElement* pipeline_ = nullptr;
@@ -167,7 +161,6 @@ class TGstDevice final : public IMediaDevice {
   TUniqueFd file_;
   std::uint16_t id_ = 0;
   std::uint16_t lastId_ = 0;
-  bool rangeLimited_ = false;  // the last play set an end position
   std::int32_t lastLength_ = 0;
   bool lengthExact_ = false;  // lastLength_ is the stream's duration, not an estimate
   std::int32_t lastPosition_ = 0;
@@ -212,9 +205,6 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   Teardown();
   EnsureGstInitialized();
   openError_.clear();
-  // The device plays files only; a device chosen by type alone has nothing to play.
-  if (!request.deviceType.empty()) return kDevErrUnsupported;
-
   // The file is opened here without waiting (for a FIFO's writer, say) and refused unless it
   // is a regular file: a terminal or device node behind a music name would otherwise block
   // GStreamer's reading thread for good, and the close with it. GStreamer then reads this very
@@ -272,7 +262,6 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   bus_ = bus;
   lastLength_ = 0;
   lastPosition_ = 0;
-  rangeLimited_ = false;
 
   const GstStateChangeReturn ret = gst_element_set_state(pipeline, GST_STATE_PAUSED);
   std::uint32_t result = kDevOk;
@@ -352,37 +341,23 @@ bool TGstDevice::WaitAsyncDone(unsigned long before, milliseconds timeout) {
   }) && !bus_->failed;
 }
 
-bool TGstDevice::Seek(std::optional<std::int32_t> from, std::optional<std::int32_t> to) {
-  gint64 start = 0;
-  GstSeekType startType = GST_SEEK_TYPE_SET;
-  if (from) {
-    start = static_cast<gint64>(*from < 0 ? 0 : *from) * GST_MSECOND;
-  } else if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &start)) {
-    start = static_cast<gint64>(lastPosition_) * GST_MSECOND;
-  }
-  const gint64 stop = to ? static_cast<gint64>(*to < 0 ? 0 : *to) * GST_MSECOND : -1;
+std::uint32_t TGstDevice::SeekToStart() {
+  if (pipeline_ == nullptr) return kDevErrNotOpen;
   const unsigned long before = AsyncDoneCount();
   {
     std::lock_guard lock(bus_->mutex);
     bus_->eos = false;
   }
-  if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME,
-                        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                        startType, start, GST_SEEK_TYPE_SET, stop))
-    return false;
-  rangeLimited_ = to.has_value();
-  lastPosition_ = NsToMs(start);
+  if (!gst_element_seek_simple(
+          pipeline_, GST_FORMAT_TIME,
+          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0))
+    return kDevErrSeek;
+  lastPosition_ = 0;
   // A flushing seek prerolls again; playing on before that would report the old position.
-  return WaitAsyncDone(before, kStateTimeout);
+  return WaitAsyncDone(before, kStateTimeout) ? kDevOk : kDevErrSeek;
 }
 
-std::uint32_t TGstDevice::SeekToStart() {
-  if (pipeline_ == nullptr) return kDevErrNotOpen;
-  return Seek(0, std::nullopt) ? kDevOk : kDevErrSeek;
-}
-
-std::uint32_t TGstDevice::Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to,
-                               bool wait, TNotifyFn notify) {
+std::uint32_t TGstDevice::Play(bool wait, TNotifyFn notify) {
   if (pipeline_ == nullptr) return kDevErrNotOpen;
   TNotifyFn superseded;
   {
@@ -390,10 +365,6 @@ std::uint32_t TGstDevice::Play(std::optional<std::int32_t> from, std::optional<s
     superseded = std::move(bus_->playNotify);
   }
   if (superseded) superseded(nvSuperseded);
-
-  std::uint32_t result = kDevOk;
-  // A play without an end position plays to the end, also after one that had an end.
-  if ((from || to || rangeLimited_) && !Seek(from, to)) result = kDevErrSeek;
 
   bool atEnd = false;
   {
@@ -414,7 +385,7 @@ std::uint32_t TGstDevice::Play(std::optional<std::int32_t> from, std::optional<s
   // Playing from the end finishes at once.
   if (atEnd) {
     if (notify) notify(nvSuccessful);
-    return result;
+    return kDevOk;
   }
   if (wait) {
     // Bounded by the medium's own length with a margin: a stalled source must not hang the
@@ -423,7 +394,7 @@ std::uint32_t TGstDevice::Play(std::optional<std::int32_t> from, std::optional<s
     std::unique_lock lock(bus_->mutex);
     bus_->changed.wait_for(lock, bound, [&] { return bus_->eos || bus_->failed; });
   }
-  return result;
+  return kDevOk;
 }
 
 std::uint32_t TGstDevice::Stop(bool wait, TNotifyFn notify) {
@@ -502,7 +473,7 @@ std::int32_t TGstDevice::Position() {
   }
   const std::int32_t length = Length();
   // At the end the position is the length exactly, so that a play rewinds first.
-  if (atEnd && !rangeLimited_) return length;
+  if (atEnd) return length;
   gint64 position = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position))
     lastPosition_ = NsToMs(position);

@@ -21,15 +21,6 @@ std::string& SinkSetting() {
 
 }  // namespace
 
-const char* DeviceTypeText(TMPDeviceTypes type) {
-  static constexpr const char* kTexts[kDeviceTypeCount] = {
-      "",        "AVIVideo", "CDAudio",   "DAT", "DigitalVideo", "MMMovie",   "Other",
-      "Overlay", "Scanner",  "Sequencer", "VCR", "Videodisc",    "WaveAudio",
-  };
-  const int i = static_cast<int>(type);
-  return i >= 0 && i < kDeviceTypeCount ? kTexts[i] : "";
-}
-
 void TMediaPlayer::SetDefaultAudioSink(const std::string& elementName) {
   std::lock_guard lock(SinkMutex());
   SinkSetting() = elementName;
@@ -67,16 +58,6 @@ void TMediaPlayer::SetNotify(bool on) {
   notifySet_ = true;
 }
 
-void TMediaPlayer::SetStartPos(std::int32_t ms) {
-  startPos_ = ms;
-  startSet_ = true;
-}
-
-void TMediaPlayer::SetEndPos(std::int32_t ms) {
-  endPos_ = ms;
-  endSet_ = true;
-}
-
 TMediaPlayer::TFlags TMediaPlayer::TakeFlags(bool defaultWait, bool defaultNotify) {
   TFlags flags{defaultWait, defaultNotify};
   if (waitSet_) {
@@ -103,12 +84,6 @@ IMediaDevice::TNotifyFn TMediaPlayer::MakeNotifier() {
 }
 
 void TMediaPlayer::HandleNotify(TMPNotifyValues value) {
-  if (autoEnable_ && Mode() == mpStopped) {
-    if (caps_.canPlay) autoButtons_.Include(btPlay);
-    if (caps_.canRecord) autoButtons_.Include(btRecord);
-    autoButtons_.Exclude(btPause);
-    autoButtons_.Exclude(btStop);
-  }
   notifyValue_ = value;
   if (OnNotify) OnNotify(*this);
 }
@@ -125,7 +100,6 @@ void TMediaPlayer::Close() {
   if (error_ == 0) {
     opened_ = false;
     deviceId_ = 0;
-    autoButtons_ = TButtonSet();
   }
 }
 
@@ -137,12 +111,10 @@ void TMediaPlayer::Open() {
     if (closeResult == 0) {
       opened_ = false;
       deviceId_ = 0;
-      autoButtons_ = TButtonSet();
     }
   }
 
   IMediaDevice::TOpenRequest request;
-  request.deviceType = DeviceTypeText(deviceType_);
   request.element = fileName_;
   request.shareable = shareable_;
   const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
@@ -159,23 +131,6 @@ void TMediaPlayer::Open() {
 
   opened_ = true;
   deviceId_ = device_->Id();
-  frames_ = device_->Length() / 10;
-  caps_ = device_->Capabilities();
-
-  autoButtons_ = TButtonSet{btNext, btPrev};
-  if (caps_.canStep) {
-    autoButtons_.Include(btStep);
-    autoButtons_.Include(btBack);
-  }
-  if (caps_.canPlay) autoButtons_.Include(btPlay);
-  if (caps_.canRecord) autoButtons_.Include(btRecord);
-  if (caps_.canEject) autoButtons_.Include(btEject);
-  if (device_->Mode() == mpPlaying) {
-    autoButtons_.Exclude(btPlay);
-    autoButtons_.Exclude(btRecord);
-    autoButtons_.Include(btPause);
-    autoButtons_.Include(btStop);
-  }
 }
 
 void TMediaPlayer::Loaded() {
@@ -184,17 +139,12 @@ void TMediaPlayer::Loaded() {
 
 void TMediaPlayer::Play() {
   RequireOpened();
-  if (autoRewind_ && !startSet_ && !endSet_ && Position() == Length()) {
+  if (autoRewind_ && Position() == Length()) {
     device_->SeekToStart();  // its result is not kept
   }
   const TFlags flags = TakeFlags(/*wait=*/false, /*notify=*/true);
-  std::optional<std::int32_t> from, to;
-  if (startSet_) from = startPos_;
-  if (endSet_) to = endPos_;
-  startSet_ = false;
-  endSet_ = false;
-  error_ = static_cast<std::int32_t>(
-      device_->Play(from, to, flags.wait, flags.notify ? MakeNotifier() : nullptr));
+  error_ =
+      static_cast<std::int32_t>(device_->Play(flags.wait, flags.notify ? MakeNotifier() : nullptr));
 }
 
 void TMediaPlayer::Stop() {

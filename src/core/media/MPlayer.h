@@ -45,8 +45,8 @@ class TMediaPlayer {
   void Open();
   // Closes the open device; never raises; nothing happens when nothing is open.
   void Close();
-  // Starts playback and returns at once (unless SetWait(true)); rewinds first when the
-  // position stands at the end and AutoRewind() holds; honours a pending start/end position.
+  // Starts playback from the current position and returns at once (unless SetWait(true));
+  // rewinds first when the position stands at the end and AutoRewind() holds.
   // Raises EMCIDeviceError(text::kNoDeviceOpen) when nothing is open; a device error only
   // goes into Error().
   void Play();
@@ -60,14 +60,10 @@ class TMediaPlayer {
   const std::string& FileName() const { return fileName_; }
   void SetFileName(const std::string& name) { fileName_ = name; }
 
-  TMPDeviceTypes DeviceType() const { return deviceType_; }
-  void SetDeviceType(TMPDeviceTypes type) { deviceType_ = type; }
   bool AutoRewind() const { return autoRewind_; }
   void SetAutoRewind(bool on) { autoRewind_ = on; }
   bool AutoOpen() const { return autoOpen_; }
   void SetAutoOpen(bool on) { autoOpen_ = on; }
-  bool AutoEnable() const { return autoEnable_; }
-  void SetAutoEnable(bool on) { autoEnable_ = on; }
   bool Shareable() const { return shareable_; }
   void SetShareable(bool on) { shareable_ = on; }
 
@@ -85,22 +81,6 @@ class TMediaPlayer {
   bool Wait() const { return wait_; }
   bool Notify() const { return notify_; }
 
-  // Use-once play range for the next Play, in milliseconds.
-  void SetStartPos(std::int32_t ms);
-  void SetEndPos(std::int32_t ms);
-  std::int32_t StartPos() const { return startPos_; }
-  std::int32_t EndPos() const { return endPos_; }
-
-  // Filled by Open.
-  bool CanPlay() const { return caps_.canPlay; }
-  bool CanRecord() const { return caps_.canRecord; }
-  bool CanEject() const { return caps_.canEject; }
-  bool HasVideo() const { return caps_.hasVideo; }
-  bool CanStep() const { return caps_.canStep; }
-  // Step size: a tenth of the length, set by Open.
-  std::int32_t Frames() const { return frames_; }
-  void SetFrames(std::int32_t ms) { frames_ = ms; }
-
   // Length of the medium; raises EMCIDeviceError(text::kNoDeviceOpen) when nothing is open.
   std::int32_t Length();
   // Current position and mode; 0 / mpNotReady when nothing is open (never raise).
@@ -111,16 +91,6 @@ class TMediaPlayer {
   TMPNotifyValues NotifyValue() const { return notifyValue_; }
   // Raised on the window thread after each completion notice.
   TNotifyEvent OnNotify;
-
-  // The button bar (never drawn here; kept for the component's own state rules).
-  TButtonSet VisibleButtons() const { return visibleButtons_; }
-  void SetVisibleButtons(TButtonSet set) { visibleButtons_ = set; }
-  TButtonSet EnabledButtons() const { return enabledButtons_; }
-  void SetEnabledButtons(TButtonSet set) { enabledButtons_ = set; }
-  TButtonSet ColoredButtons() const { return coloredButtons_; }
-  void SetColoredButtons(TButtonSet set) { coloredButtons_ = set; }
-  // The buttons the device state enables (the automatic button set).
-  TButtonSet AutoButtons() const { return autoButtons_; }
 
  private:
   struct TFlags {
@@ -138,25 +108,15 @@ class TMediaPlayer {
   std::shared_ptr<TMediaPlayer*> self_;
 
   std::string fileName_;
-  TMPDeviceTypes deviceType_ = dtAutoSelect;
   bool autoRewind_ = true;
   bool autoOpen_ = false;
-  bool autoEnable_ = true;
   bool shareable_ = false;
   bool opened_ = false;
   std::uint16_t deviceId_ = 0;
   std::int32_t error_ = 0;
   bool wait_ = false, waitSet_ = false;
   bool notify_ = false, notifySet_ = false;
-  std::int32_t startPos_ = 0, endPos_ = 0;
-  bool startSet_ = false, endSet_ = false;
-  std::int32_t frames_ = 0;
-  TDeviceCaps caps_;
   TMPNotifyValues notifyValue_ = nvSuccessful;
-  TButtonSet visibleButtons_ = TButtonSet::All();
-  TButtonSet enabledButtons_ = TButtonSet::All();
-  TButtonSet coloredButtons_ = TButtonSet::All();
-  TButtonSet autoButtons_;
 };
 
 }  // namespace mv

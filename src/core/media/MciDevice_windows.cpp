@@ -25,17 +25,9 @@ namespace mv {
 
 namespace {
 
-// MCI_WHERE's source-rectangle flag of the digital-video command set (not in mmsystem.h).
-constexpr DWORD kMciDgvWhereSource = 0x20000;
 // mciGetErrorStringA's buffer, as large as the longest text any driver is known to give.
 constexpr UINT kErrorTextBuffer = 4096;
 constexpr std::size_t kMaxPending = 8;
-
-// The device types MCI_GETDEVCAPS_DEVICE_TYPE reports for the devices that can step.
-bool DeviceTypeCanStep(DWORD type) {
-  return type == MCI_DEVTYPE_VCR || type == MCI_DEVTYPE_OVERLAY || type == MCI_DEVTYPE_ANIMATION ||
-         type == MCI_DEVTYPE_DIGITAL_VIDEO;
-}
 
 class TMciDevice;
 
@@ -81,13 +73,7 @@ class TMciDevice final : public IMediaDevice {
   std::uint32_t Open(const TOpenRequest& request, bool wait, TNotifyFn notify) override {
     MCI_OPEN_PARMSA parms{};
     parms.dwCallback = DWORD_PTR(window_);
-    DWORD flags = Flags(wait, notify != nullptr);
-    if (!request.deviceType.empty()) {
-      parms.lpstrDeviceType = request.deviceType.c_str();
-      flags |= MCI_OPEN_TYPE;
-    } else {
-      flags |= MCI_OPEN_ELEMENT;
-    }
+    DWORD flags = Flags(wait, notify != nullptr) | MCI_OPEN_ELEMENT;
     parms.lpstrElementName = request.element.c_str();
     if (request.shareable) flags |= MCI_OPEN_SHAREABLE;
     std::lock_guard lock(mutex_);
@@ -95,7 +81,6 @@ class TMciDevice final : public IMediaDevice {
     if (result != 0) return result;
     id_ = static_cast<MCIDEVICEID>(parms.wDeviceID);
     Expect(notify);
-    ReadCapabilities();
     return 0;
   }
 
@@ -108,24 +93,14 @@ class TMciDevice final : public IMediaDevice {
     if (result == 0) {
       Expect(notify);
       id_ = 0;
-      caps_ = {};
     }
     return result;
   }
 
-  std::uint32_t Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to, bool wait,
-                     TNotifyFn notify) override {
+  std::uint32_t Play(bool wait, TNotifyFn notify) override {
     MCI_PLAY_PARMS parms{};
     parms.dwCallback = DWORD_PTR(window_);
-    DWORD flags = Flags(wait, notify != nullptr);
-    if (from) {
-      flags |= MCI_FROM;
-      parms.dwFrom = static_cast<DWORD>(*from);
-    }
-    if (to) {
-      flags |= MCI_TO;
-      parms.dwTo = static_cast<DWORD>(*to);
-    }
+    const DWORD flags = Flags(wait, notify != nullptr);
     // Queued before the command: a waiting play's notice may be posted before it returns.
     std::lock_guard lock(mutex_);
     Expect(notify);
@@ -152,7 +127,6 @@ class TMciDevice final : public IMediaDevice {
   }
 
   std::uint16_t Id() const override { return static_cast<std::uint16_t>(id_); }
-  TDeviceCaps Capabilities() const override { return caps_; }
   std::int32_t Length() override { return static_cast<std::int32_t>(Status(MCI_STATUS_LENGTH)); }
   std::int32_t Position() override {
     return static_cast<std::int32_t>(Status(MCI_STATUS_POSITION));
@@ -230,35 +204,11 @@ class TMciDevice final : public IMediaDevice {
     return parms.dwReturn;
   }
 
-  DWORD Capability(DWORD item) {
-    MCI_GETDEVCAPS_PARMS parms{};
-    parms.dwCallback = DWORD_PTR(window_);
-    parms.dwItem = item;
-    if (mciSendCommandA(id_, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, DWORD_PTR(&parms)) !=
-        0)
-      return 0;
-    return parms.dwReturn;
-  }
-
-  void ReadCapabilities() {
-    caps_.canPlay = Capability(MCI_GETDEVCAPS_CAN_PLAY) != 0;
-    caps_.canRecord = Capability(MCI_GETDEVCAPS_CAN_RECORD) != 0;
-    caps_.canEject = Capability(MCI_GETDEVCAPS_CAN_EJECT) != 0;
-    caps_.hasVideo = Capability(MCI_GETDEVCAPS_HAS_VIDEO) != 0;
-    caps_.canStep = DeviceTypeCanStep(Capability(MCI_GETDEVCAPS_DEVICE_TYPE));
-    // The display size is asked for as the component does; audio devices refuse it, and
-    // nothing here shows video.
-    MCI_ANIM_RECT_PARMS where{};
-    where.dwCallback = DWORD_PTR(window_);
-    mciSendCommandA(id_, MCI_WHERE, kMciDgvWhereSource, DWORD_PTR(&where));
-  }
-
   HWND window_ = nullptr;
   std::thread noticeThread_;
   // Guards pending_ between the commands (window thread) and the notices (notice thread).
   std::mutex mutex_;
   MCIDEVICEID id_ = 0;
-  TDeviceCaps caps_;
   // The notices asked for and not yet received, oldest first. MCI reports them in the order
   // of the commands (a superseded or aborted one at once, when the next command comes).
   std::deque<TNotifyFn> pending_;

@@ -6,80 +6,25 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace mv {
-
-enum TMPDeviceTypes {
-  dtAutoSelect,
-  dtAVIVideo,
-  dtCDAudio,
-  dtDAT,
-  dtDigitalVideo,
-  dtMMMovie,
-  dtOther,
-  dtOverlay,
-  dtScanner,
-  dtSequencer,
-  dtVCR,
-  dtVideodisc,
-  dtWaveAudio,
-};
-inline constexpr int kDeviceTypeCount = 13;
-// The device-type text passed on an explicit-type open ("" for dtAutoSelect).
-const char* DeviceTypeText(TMPDeviceTypes type);
 
 enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
 
 // Completion notice codes, with the values the notice carries.
 enum TMPNotifyValues { nvSuccessful = 1, nvSuperseded = 2, nvAborted = 4, nvFailure = 8 };
 
-enum TMPBtnType { btPlay, btPause, btStop, btNext, btPrev, btStep, btBack, btRecord, btEject };
-inline constexpr int kButtonCount = 9;
-
-// A set of bar buttons.
-class TButtonSet {
- public:
-  constexpr TButtonSet() = default;
-  constexpr TButtonSet(std::initializer_list<TMPBtnType> buttons) {
-    for (TMPBtnType b : buttons) Include(b);
-  }
-  static constexpr TButtonSet All() {
-    TButtonSet s;
-    s.bits_ = (1u << kButtonCount) - 1;
-    return s;
-  }
-  constexpr bool Contains(TMPBtnType b) const { return (bits_ >> b) & 1u; }
-  constexpr void Include(TMPBtnType b) { bits_ |= 1u << b; }
-  constexpr void Exclude(TMPBtnType b) { bits_ &= ~(1u << b); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TButtonSet&) const = default;
-
- private:
-  std::uint16_t bits_ = 0;
-};
-
-struct TDeviceCaps {
-  bool canPlay = false;
-  bool canRecord = false;
-  bool canEject = false;
-  bool hasVideo = false;
-  bool canStep = false;
-};
-
 // Result codes of a device. Each failure code has a text through ErrorText, except
 // kDevErrUnknown, which is a failure the device cannot describe.
 inline constexpr std::uint32_t kDevOk = 0;
-inline constexpr std::uint32_t kDevErrUnknown = 0x100;      // no text: "未知的错误代号"
-inline constexpr std::uint32_t kDevErrOpen = 0x101;         // the backend's text of the open
-inline constexpr std::uint32_t kDevErrNotOpen = 0x102;      // a command to a closed device
-inline constexpr std::uint32_t kDevErrState = 0x103;        // the pipeline refused a state
-inline constexpr std::uint32_t kDevErrPlayback = 0x104;     // the backend's text of a play error
-inline constexpr std::uint32_t kDevErrSeek = 0x105;         // a seek was refused
-inline constexpr std::uint32_t kDevErrUnsupported = 0x106;  // e.g. an explicit device type
+inline constexpr std::uint32_t kDevErrUnknown = 0x100;   // no text: "未知的错误代号"
+inline constexpr std::uint32_t kDevErrOpen = 0x101;      // the backend's text of the open
+inline constexpr std::uint32_t kDevErrNotOpen = 0x102;   // a command to a closed device
+inline constexpr std::uint32_t kDevErrState = 0x103;     // the pipeline refused a state
+inline constexpr std::uint32_t kDevErrPlayback = 0x104;  // the backend's text of a play error
+inline constexpr std::uint32_t kDevErrSeek = 0x105;      // a seek was refused
 
 // The open's failure text for a name that is no regular file (a device node, a named pipe, a
 // directory): such a thing is never handed to the backend.
@@ -92,8 +37,8 @@ class IMediaDevice {
   using TNotifyFn = std::function<void(TMPNotifyValues)>;
 
   struct TOpenRequest {
-    std::string element;     // the file name, bytes in the locale's encoding
-    std::string deviceType;  // "" = choose from the file
+    std::string element;  // the file name, bytes in the locale's encoding; the device is
+                          // chosen from the file
     bool shareable = false;
   };
 
@@ -103,17 +48,15 @@ class IMediaDevice {
   virtual std::uint32_t Open(const TOpenRequest& request, bool wait, TNotifyFn notify) = 0;
   // Never blocks on playback; a pending play notice is reported as aborted.
   virtual std::uint32_t Close(bool wait, TNotifyFn notify) = 0;
-  // Plays from `from` (or the current position) to `to` (or the end). A pending play notice is
-  // reported as superseded; the new one reports the end of this playback.
-  virtual std::uint32_t Play(std::optional<std::int32_t> from, std::optional<std::int32_t> to,
-                             bool wait, TNotifyFn notify) = 0;
+  // Plays from the current position to the end. A pending play notice is reported as
+  // superseded; the new one reports the end of this playback.
+  virtual std::uint32_t Play(bool wait, TNotifyFn notify) = 0;
   // Stops and keeps the position; a pending play notice is reported as aborted.
   virtual std::uint32_t Stop(bool wait, TNotifyFn notify) = 0;
   virtual std::uint32_t SeekToStart() = 0;
 
   // Identifier of the open medium (nonzero while open).
   virtual std::uint16_t Id() const = 0;
-  virtual TDeviceCaps Capabilities() const = 0;
   // Milliseconds; 0 when unknown or closed.
   virtual std::int32_t Length() = 0;
   virtual std::int32_t Position() = 0;
