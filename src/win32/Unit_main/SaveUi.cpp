@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/SaveUi.h"
 
+#include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SelectDirDlg.h"
 
@@ -30,5 +31,9 @@ void TWin32SaveUi::RunWithProgress(int, const std::function<void(TProgress&)>& w
   }
   SetCursor(previous);
 }
+
+void TWin32SaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
+
+void TWin32SaveUi::ShowNotice(const std::string& text) { mv::ShowInfoMessage(text); }
 
 }  // namespace mv

@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "Unit_main/MainForm.h"
+#include "Unit_main/Program.h"
 #include "commands/DownloadList.h"
-#include "commands/PlayCommands.h"
-#include "commands/SaveCommands.h"
-#include "commands/WatchControl.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
@@ -152,9 +150,8 @@ TForm_main::~TForm_main() {
   // Components first, in an order where nothing is left to post into a window that is going:
   // no more ticks, no more watcher events, no sweep, the player's device closed.
   if (timer1_) timer1_->SetOnTimer({});
-  fileSystemWatcher1_.reset();
-  downloads_.reset();
-  mediaPlayer1_.reset();
+  timer1_.reset();
+  program_.reset();
   if (handle_ != nullptr && IsWindow(handle_)) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
     DestroyWindow(handle_);
@@ -294,30 +291,34 @@ void TForm_main::CreateControls() {
 
 void TForm_main::CreateComponents() {
   const TMainFormDesc& desc = Form_mainDesc();
-  fileSystemWatcher1_ = std::make_unique<TFileSystemWatcher>(dispatcher_);
-  fileSystemWatcher1_->SetActived(desc.FileSystemWatcher1.actived);
-  fileSystemWatcher1_->SetWatchedDir(desc.FileSystemWatcher1.watchedDir);
-  fileSystemWatcher1_->SetWatchSubTree(desc.FileSystemWatcher1.watchSubTree);
-  fileSystemWatcher1_->SetNotifyFilters(desc.FileSystemWatcher1.notifyFilters);
+  saveDialog1_.Filter = desc.SaveDialog1.filter;
+  ui_ = std::make_unique<TWin32SaveUi>(handle_, saveDialog1_);
+  TProgramControls controls;
+  controls.maskText = [this] { return MaskText(); };
+  controls.directoryText = [this] { return DirectoryText(); };
+  controls.listAllFiles = [this] {
+    return SendMessageA(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  };
+  program_ = std::make_unique<TProgram>(dispatcher_, *listBox1_, std::move(controls), *ui_);
+  program_->Timer1().SetEnabled(false);
+  // Watcher events reach the form's handler, as the description wires them.
+  program_->FileSystemWatcher1().SetOnChange(
+      [this](TFileOperation op, const std::string& name1, const std::string& name2) {
+        RunGuarded([&] { FileSystemWatcher1Change(op, name1, name2); });
+      });
 
   timer1_ = std::make_unique<TTimer>();
   timer1_->SetEnabled(desc.Timer1.enabled);
   timer1_->SetInterval(desc.Timer1.interval);
-  saveDialog1_.Filter = desc.SaveDialog1.filter;
-  mediaPlayer1_ = std::make_unique<TMediaPlayer>(dispatcher_);
-  saveUi_ = std::make_unique<TWin32SaveUi>(handle_, saveDialog1_);
-  downloads_ = std::make_unique<TDownloadList>(
-      *listBox1_, dispatcher_, [this] { return MaskText(); },
-      [this] { return SendMessageA(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED; });
-
-  fileSystemWatcher1_->SetOnChange(
-      [this](TFileOperation op, const std::string& name1, const std::string& name2) {
-        FileSystemWatcher1Change(op, name1, name2);
-      });
-  fileSystemWatcher1_->SetOnNotice([](const std::string& text) { ShowInfoMessage(text); });
   // Last: the timer ticks from here on, whether or not watching is on.
   timer1_->SetOnTimer([this](TTimer&) { Timer1Timer(); });
 }
+
+TFileSystemWatcher& TForm_main::FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
+
+TMediaPlayer& TForm_main::MediaPlayer1() { return program_->MediaPlayer1(); }
+
+TDownloadList& TForm_main::Downloads() { return program_->Downloads(); }
 
 void TForm_main::AlignControls() {
   // CoolBar1 keeps to the top edge, Panel1 fills the rest, ListBox1 fills Panel1 inside its
@@ -457,36 +458,33 @@ LRESULT CALLBACK TForm_main::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 
 // --- handlers -----------------------------------------------------------------------------
 
-void TForm_main::FormCreate() { listBox1_->SetItemIndex(-1); }
+void TForm_main::FormCreate() { program_->FormCreate(); }
 
 void TForm_main::Label4Click() {
   if (OpenPage) OpenPage(kFreeSoftwarePage);
 }
 
 void TForm_main::BitBtn1Click() {
-  std::string caption;
-  mv::StartOrStopWatching(*fileSystemWatcher1_, DirectoryText(), caption);
-  SetWindowTextA(BitBtn1, AnsiText(caption).c_str());
+  program_->StartOrStopWatching();
+  SetWindowTextA(BitBtn1, AnsiText(program_->WatchCaption()).c_str());
 }
 
 void TForm_main::FileSystemWatcher1Change(TFileOperation FileOperation,
                                           const std::string& FileName1,
                                           const std::string& FileName2) {
-  downloads_->FileChanged(FileOperation, FileName1, FileName2);
+  program_->Downloads().FileChanged(FileOperation, FileName1, FileName2);
 }
 
-void TForm_main::Timer1Timer() { downloads_->Sweep(); }
+void TForm_main::Timer1Timer() { program_->Downloads().Sweep(); }
 
-void TForm_main::BitBtn2Click() { mv::PlayCurrent(*listBox1_, *mediaPlayer1_); }
+void TForm_main::BitBtn2Click() { program_->PlayCurrent(); }
 
-void TForm_main::ListBox1DblClick() { mv::PlayCurrent(*listBox1_, *mediaPlayer1_); }
+void TForm_main::ListBox1DblClick() { program_->PlayCurrent(); }
 
-void TForm_main::BitBtn5Click() { mv::StopPlaying(*mediaPlayer1_); }
+void TForm_main::BitBtn5Click() { program_->StopPlaying(); }
 
-void TForm_main::BitBtn3Click() { mv::SaveSelected(*listBox1_, MaskText(), *saveUi_); }
+void TForm_main::BitBtn3Click() { program_->SaveSelected(); }
 
-void TForm_main::BitBtn4Click() {
-  mv::RenameAll(*listBox1_, [this] { return MaskText(); });
-}
+void TForm_main::BitBtn4Click() { program_->RenameAll(); }
 
 }  // namespace mv

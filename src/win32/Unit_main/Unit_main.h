@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window on Windows: native controls at the stored description's places, the
-// components, and the event handlers, which call the shared commands. Every window procedure
-// here routes what escapes to the error box.
+// The main window on Windows: native controls built from the stored description around the
+// program (TProgram: watcher, download list, player, commands), and the event handlers, which
+// call the program's commands. Every window procedure here routes what escapes to the error box.
+// The tick is the system's timer (SetTimer on a hidden window); the program's portable ticker
+// stays off.
 
 #include <windows.h>
 
@@ -14,6 +16,7 @@
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/ListBox.h"
+#include "Unit_main/Program.h"
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Timer.h"
 #include "Unit_main/Win32Dispatcher.h"
@@ -22,6 +25,7 @@
 
 namespace mv {
 
+class TProgram;
 class TDownloadList;
 class TMediaPlayer;
 
@@ -57,11 +61,12 @@ class TForm_main {
   TListBox& ListBox1() { return *listBox1_; }
 
   // --- components ----------------------------------------------------------------------
-  TFileSystemWatcher& FileSystemWatcher1() { return *fileSystemWatcher1_; }
+  TProgram& Program() { return *program_; }
+  TFileSystemWatcher& FileSystemWatcher1();
   TTimer& Timer1() { return *timer1_; }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }
-  TMediaPlayer& MediaPlayer1() { return *mediaPlayer1_; }
-  TDownloadList& Downloads() { return *downloads_; }
+  TMediaPlayer& MediaPlayer1();
+  TDownloadList& Downloads();
   TWin32Dispatcher& Dispatcher() { return dispatcher_; }
 
   // Opens Label4's page; the shell by default (tests put a recorder here).
@@ -110,12 +115,10 @@ class TForm_main {
   std::vector<HFONT> fonts_;
   std::map<HWND, TLook> look_;
   std::unique_ptr<TListBox> listBox1_;
-  std::unique_ptr<TFileSystemWatcher> fileSystemWatcher1_;
-  std::unique_ptr<TTimer> timer1_;
   TSaveDialog saveDialog1_;
-  std::unique_ptr<TMediaPlayer> mediaPlayer1_;
-  std::unique_ptr<TWin32SaveUi> saveUi_;
-  std::unique_ptr<TDownloadList> downloads_;
+  std::unique_ptr<TWin32SaveUi> ui_;
+  std::unique_ptr<TProgram> program_;
+  std::unique_ptr<TTimer> timer1_;
 };
 
 // Registers the window classes and the common controls; once, before the first window.
