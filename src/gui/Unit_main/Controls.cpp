@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/Controls.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include "Unit_main/Guarded.h"
 
@@ -24,6 +27,32 @@ void TLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) pressed_ = false;
   QLabel::mouseReleaseEvent(event);
   if (click && OnClick) RunGuarded(OnClick);
+}
+
+void TLabel::SetKeyboardLink(const QString& description) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleDescription(description);
+}
+
+void TLabel::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (focusPolicy() != Qt::NoFocus && OnClick &&
+      (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+    event->accept();
+    RunGuarded(OnClick);
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void TLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(backgroundRole());
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 // --- TPanel -------------------------------------------------------------------------------

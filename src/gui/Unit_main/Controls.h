@@ -14,17 +14,21 @@
 
 namespace mv {
 
-// A static text that reports a click (press and release of the left button over it).
+// A static text that reports a click (press and release of the left button over it). A label
+// made a link (SetKeyboardLink) also takes the focus, shows it, and is clicked by Enter or Space.
 class TLabel : public QLabel {
   Q_OBJECT
 
  public:
   explicit TLabel(QWidget* parent = nullptr);
   std::function<void()> OnClick;
+  void SetKeyboardLink(const QString& description);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   bool pressed_ = false;

@@ -3,6 +3,7 @@
 
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -424,6 +425,18 @@ void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   RunGuarded([&] {
     QAbstractItemView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && OnDblClick) OnDblClick();
+  });
+}
+
+void TListBox::keyPressEvent(QKeyEvent* event) {
+  RunGuarded([&] {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && currentIndex().isValid() && OnEnter) {
+      event->accept();
+      OnEnter();
+      return;
+    }
+    QAbstractItemView::keyPressEvent(event);
   });
 }
 

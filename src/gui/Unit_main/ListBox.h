@@ -71,6 +71,8 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
 
   // A double click anywhere in the list, as the list box reports it.
   std::function<void()> OnDblClick;
+  // Enter or Return pressed while the list has a current entry.
+  std::function<void()> OnEnter;
 
   // The row shown at the top.
   int TopIndex() const;
@@ -92,6 +94,7 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int RowHeight() const;

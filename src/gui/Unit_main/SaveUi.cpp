@@ -8,6 +8,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -162,11 +163,19 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
     QString label = ProgressText(done, total);
     const std::uint64_t bytesTotal = progress->Total();
     if (total == 1 && bytesTotal > 0) {
-      // One large file: show how far it has got.
-      const auto percent = static_cast<int>(progress->Copied() * 100 / bytesTotal);
+      // One large file: the bar and the text both show how far its bytes have got, so they
+      // never disagree (a bar counting files would stand at 0% until the very end).
+      const int percent =
+          done >= 1 ? 100
+                    : static_cast<int>(std::min(progress->Copied(), bytesTotal) * 100 / bytesTotal);
       label += QStringLiteral(" (%1%)").arg(percent);
+      dialog->setLabelText(label);
+      dialog->setRange(0, 100);
+      dialog->setValue(percent);
+      return;
     }
     dialog->setLabelText(label);
+    dialog->setRange(0, total > 0 ? total : 1);
     dialog->setValue(done);
   }));
   showTimer.start(ShowDelayMs);

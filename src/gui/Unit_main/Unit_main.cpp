@@ -57,8 +57,15 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
   CreateComponents();
   ConnectHandlers();
   ApplyTabOrder(*this, Form_mainDesc().form);
+  // The link is reached from the keyboard too, after the described tab stops.
+  Label4->SetKeyboardLink(QString::fromUtf8("在浏览器中打开网页"));
+  QWidget::setTabOrder(ListBox1, Label4);
+  // Screen readers name each edit by the label in front of it.
+  Label1->setBuddy(Edit1);
+  Label2->setBuddy(Edit2);
   BitBtn2->setFocus(Qt::OtherFocusReason);
   AlignControls();
+  SetMinimumSizeKeepingPanel2();
   FormCreate();
 }
 
@@ -166,6 +173,8 @@ void TForm_main::ConnectHandlers() {
   QObject::connect(BitBtn4, &QPushButton::clicked, this, Guarded([this] { BitBtn4Click(); }));
   QObject::connect(BitBtn3, &QPushButton::clicked, this, Guarded([this] { BitBtn3Click(); }));
   ListBox1->OnDblClick = [this] { ListBox1DblClick(); };
+  // Enter plays the current entry, as a double click does.
+  ListBox1->OnEnter = [this] { ListBox1DblClick(); };
 }
 
 void TForm_main::AlignControls() {
@@ -177,6 +186,13 @@ void TForm_main::AlignControls() {
   CoolBar1->setGeometry(0, 0, w, barHeight);
   Panel1->setGeometry(0, barHeight, w, below);
   ListBox1->setGeometry(1, 1, std::max(0, w - 2), std::max(0, below - 2));
+}
+
+void TForm_main::SetMinimumSizeKeepingPanel2() {
+  // Every control of Panel2 stays whole and reachable, with a few rows of the list below.
+  const QPoint panelEnd = Panel2->mapTo(this, QPoint(Panel2->width(), Panel2->height()));
+  const int barHeight = CoolBar1->height();
+  setMinimumSize(panelEnd.x(), std::max(panelEnd.y(), barHeight) + 2 + 3 * ListBox1->ItemHeight());
 }
 
 void TForm_main::resizeEvent(QResizeEvent* event) {

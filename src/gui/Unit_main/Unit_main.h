@@ -83,6 +83,7 @@ class TForm_main : public QWidget {
   void CreateComponents();
   void ConnectHandlers();
   void AlignControls();
+  void SetMinimumSizeKeepingPanel2();
 
   // Declared first: destroyed after everything that posts to it.
   TQtDispatcher dispatcher_;

@@ -312,6 +312,29 @@ class WindowE2ETest : public QObject {
     QVERIFY(form->findChild<QProgressDialog*>() == nullptr);
   }
 
+  // One large file: the bar and the text give the same percentage.
+  void oneLargeCopyShowsOnePercentage() {
+    form->SaveUi().ShowDelayMs = 50;
+    QString label;
+    int barPercent = -1;
+    QTimer::singleShot(600, form.get(), [&] {
+      if (auto* dialog = form->findChild<QProgressDialog*>()) {
+        label = dialog->labelText();
+        barPercent = (dialog->value() - dialog->minimum()) * 100 /
+                     std::max(1, dialog->maximum() - dialog->minimum());
+        dialog->cancel();
+      }
+    });
+    form->SaveUi().RunWithProgress(1, [&](mv::TProgress& progress) {
+      progress.Bytes(40, 100);
+      for (int i = 0; i < 1000 && !progress.Cancelled(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+    QCOMPARE(label, QStringLiteral("已复制 0 / 1 个文件 (40%)"));
+    QCOMPARE(barPercent, 40);
+  }
+
   void quickCopyShowsNoProgressAndWorkErrorsComeBack() {
     bool sawDialog = false;
     form->SaveUi().RunWithProgress(1, [&](mv::TProgress&) {});

@@ -3,6 +3,7 @@
 // the tab order, fonts with the glyphs they need, how the controls follow the window's size,
 // and the routing of an error that escapes a handler.
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QFontInfo>
@@ -151,6 +152,8 @@ class WindowTest : public QObject {
     for (const mv::TControlDesc* row : mv::Form_mainDesc().form.TabChain()) {
       expected << mv::FromUtf8(row->name);
     }
+    // The link follows the described tab stops.
+    expected << QStringLiteral("Label4");
     QStringList chain;
     QWidget* w = form->BitBtn2;
     do {
@@ -167,7 +170,7 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QCOMPARE(QApplication::focusWidget(), form->BitBtn2);
     QStringList walked;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 11; ++i) {
       walked << QApplication::focusWidget()->objectName();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
@@ -225,9 +228,51 @@ class WindowTest : public QObject {
     QCOMPARE(form->ListBox1->geometry(), QRect(1, 1, 898, 459));
     QCOMPARE(form->Panel2->geometry(), QRect(-9, -3, 671, 134));
     QCOMPARE(form->BitBtn3->geometry(), button);
+    // No smaller than Panel2 with every button whole, and three rows of the list.
     form->resize(300, 100);
-    QCOMPARE(form->Panel1->geometry(), QRect(0, 139, 300, 0));
-    QCOMPARE(form->ListBox1->geometry().size(), QSize(298, 0));
+    QCOMPARE(form->size(), form->minimumSize());
+    for (QWidget* control : form->Panel2->findChildren<QWidget*>()) {
+      if (!control->isVisibleTo(form.get())) continue;
+      const QRect inWindow(control->mapTo(form.get(), QPoint(0, 0)), control->size());
+      QVERIFY2(form->rect().contains(inWindow), qPrintable(control->objectName()));
+    }
+    QVERIFY(form->ListBox1->height() >= 3 * form->ListBox1->ItemHeight());
+  }
+
+  // Enter plays the current entry, the link opens by Enter or Space, the edits carry their
+  // labels' names for screen readers.
+  void keyboardAndScreenReaders() {
+    mv::testing::TErrorLog log;  // the device's error for a file that is no music
+    QTemporaryDir dir;
+    const std::string song = dir.filePath(QStringLiteral("song.mp3")).toStdString();
+    QFile file(QString::fromStdString(song));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not music") > 0);
+    file.close();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->ListBox1->Add(song);
+    form->ListBox1->setFocus();
+    form->ListBox1->SetItemIndex(-1);
+    QTest::keyClick(form->ListBox1, Qt::Key_Return);  // no current entry: nothing
+    QCOMPARE(form->MediaPlayer().FileName(), std::string());
+    form->ListBox1->SetItemIndex(0);
+    QTest::keyClick(form->ListBox1, Qt::Key_Return);
+    QCOMPARE(form->MediaPlayer().FileName(), song);
+
+    int clicks = 0;
+    form->Label4->OnClick = [&] { ++clicks; };
+    QTest::keyClick(form->ListBox1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->Label4);
+    QTest::keyClick(form->Label4, Qt::Key_Return);
+    QTest::keyClick(form->Label4, Qt::Key_Space);
+    QCOMPARE(clicks, 2);
+
+    for (auto [edit, label] :
+         {std::pair{form->Edit1, "监视音乐"}, std::pair{form->Edit2, "监视磁盘"}}) {
+      QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(edit);
+      QVERIFY(iface != nullptr);
+      QCOMPARE(iface->text(QAccessible::Name), QString::fromUtf8(label));
+    }
   }
 
   void formCreateLeavesNoCurrentEntry() {
