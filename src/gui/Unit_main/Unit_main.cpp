@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "Unit_main/Guarded.h"
 #include "dialogs/FormLoader.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/ModalRun.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -205,14 +207,46 @@ void TForm_main::resizeEvent(QResizeEvent* event) {
 void TForm_main::closeEvent(QCloseEvent* event) {
   RunGuarded([&] {
     if (saveUi_->Busy()) {
-      // Let the running copy finish its current file, then close.
-      saveUi_->CancelRunning();
-      closePending_ = true;
+      // The copy goes on while the user decides; the window closes once it has ended.
       event->ignore();
+      if (askingToClose_) return;
+      askingToClose_ = true;
+      const TCloseAnswer answer = AskCloseDuringCopy();
+      askingToClose_ = false;
+      if (answer == TCloseAnswer::KeepOpen) return;
+      if (answer == TCloseAnswer::CancelCopy) saveUi_->CancelRunning();
+      closePending_ = true;
       return;
     }
     QWidget::closeEvent(event);
   });
+}
+
+TForm_main::TCloseAnswer TForm_main::AskCloseDuringCopy() {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kInfoCaption),
+                  QString::fromUtf8(kCloseDuringCopyQuestion), QMessageBox::NoButton, this);
+  QPushButton* finish = box.addButton(QString::fromUtf8(kCloseAfterCopy), QMessageBox::AcceptRole);
+  QPushButton* cancel =
+      box.addButton(QString::fromUtf8(kCancelCopyAndClose), QMessageBox::DestructiveRole);
+  QPushButton* keep = box.addButton(QString::fromUtf8(kKeepOpen), QMessageBox::RejectRole);
+  // Letting the copy finish loses nothing; Esc or closing the box keeps the window.
+  box.setDefaultButton(finish);
+  box.setEscapeButton(keep);
+  box.setWindowModality(Qt::ApplicationModal);
+  detail::KeepMinimumWidth(box);
+  detail::RunModal(box);
+  if (box.clickedButton() == finish) return TCloseAnswer::FinishCopy;
+  if (box.clickedButton() == cancel) return TCloseAnswer::CancelCopy;
+  return TCloseAnswer::KeepOpen;
+}
+
+void TForm_main::CloseCancellingCopy() {
+  if (!saveUi_->Busy()) {
+    close();
+    return;
+  }
+  saveUi_->CancelRunning();
+  closePending_ = true;
 }
 
 std::string TForm_main::MaskText() const { return ToBytes(Edit1->text()); }

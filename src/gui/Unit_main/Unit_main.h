@@ -26,6 +26,13 @@ namespace mv {
 // not installed. Installed once, before the first window is built.
 void InstallFontSubstitutes();
 
+// The question when the window is closed while a copy runs, and its answers.
+inline constexpr const char* kCloseDuringCopyQuestion =
+    "文件还在复制。要等复制完成后关闭窗口，还是取消复制并关闭？";
+inline constexpr const char* kCloseAfterCopy = "复制完再关闭";
+inline constexpr const char* kCancelCopyAndClose = "取消复制并关闭";
+inline constexpr const char* kKeepOpen = "不关闭";
+
 class TForm_main : public QWidget {
   Q_OBJECT
 
@@ -70,6 +77,10 @@ class TForm_main : public QWidget {
   void BitBtn3Click();
   void BitBtn4Click();
 
+  // Closes the window without asking: a running copy stops after its current file, and the
+  // window closes once it has. For a quit signal, when nobody may be there to answer.
+  void CloseCancellingCopy();
+
   // Edit1's text (the music mask) and Edit2's (the directory to watch) as narrow bytes.
   std::string MaskText() const;
   std::string DirectoryText() const;
@@ -84,6 +95,8 @@ class TForm_main : public QWidget {
   void ConnectHandlers();
   void AlignControls();
   void SetMinimumSizeKeepingPanel2();
+  enum class TCloseAnswer { FinishCopy, CancelCopy, KeepOpen };
+  TCloseAnswer AskCloseDuringCopy();
 
   // Declared first: destroyed after everything that posts to it.
   TQtDispatcher dispatcher_;
@@ -92,6 +105,7 @@ class TForm_main : public QWidget {
   std::unique_ptr<TProgram> program_;
   // A close asked for while a copy runs waits for the copy to end.
   bool closePending_ = false;
+  bool askingToClose_ = false;
 };
 
 // The program's main window, while it exists.

@@ -22,7 +22,8 @@
 namespace {
 
 // SIGTERM, SIGINT and SIGHUP close the window as the user would, so the watcher stops its worker
-// and the player releases its device before the process ends. The handler only writes a byte;
+// and the player releases its device before the process ends; a running copy is cancelled
+// cleanly, with no question that nobody may be there to answer. The handler only writes a byte;
 // the event loop reads it.
 int signalPipe[2] = {-1, -1};
 
@@ -120,7 +121,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, &app, mv::Guarded([&] {
                        char byte;
                        [[maybe_unused]] const ssize_t got = read(signalPipe[0], &byte, 1);
-                       if (mv::Form_main != nullptr) mv::Form_main->close();
+                       if (mv::Form_main != nullptr) mv::Form_main->CloseCancellingCopy();
                      }));
   }
 

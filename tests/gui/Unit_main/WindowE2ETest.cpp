@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "GuiTestSupport.h"
 #include "Unit_main/Application.h"
 #include "Unit_main/Unit_main.h"
+#include "dialogs/DialogHooks.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/SelectDirDlg.h"
 #include "media/MPlayer.h"
@@ -357,20 +359,59 @@ class WindowE2ETest : public QObject {
     QVERIFY(!form->SaveUi().Busy());
   }
 
-  void closingDuringACopyWaitsForIt() {
-    std::atomic<bool> cancelled{false};
-    QTimer::singleShot(100, form.get(), [&] { form->close(); });
-    bool visibleAfterClose = false;
+  // Closing while a copy runs asks first; the copy finishes or is cancelled as answered, and
+  // the window closes once it has ended (or stays, if so answered). A quit signal asks nothing.
+  void closingDuringACopyAsksFirst_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("finish") << QStringLiteral("复制完再关闭") << false << true;
+    QTest::newRow("cancel") << QStringLiteral("取消复制并关闭") << true << true;
+    QTest::newRow("keep open") << QStringLiteral("不关闭") << false << false;
+    QTest::newRow("quit signal") << QString() << true << true;
+  }
+
+  void closingDuringACopyAsksFirst() {
+    QFETCH(QString, answer);
+    QFETCH(bool, cancelled);
+    QFETCH(bool, closes);
+    QString question;
+    mv::testing::SetLiveDialogHook([&](QDialog* d) {
+      auto* box = qobject_cast<QMessageBox*>(d);
+      if (box == nullptr) return;
+      question = box->windowTitle() + '|' + box->text();
+      for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == answer) b->click();
+      }
+    });
+    QTimer::singleShot(100, form.get(), [&] {
+      if (answer.isEmpty()) {
+        form->CloseCancellingCopy();
+      } else {
+        form->close();
+      }
+    });
+    bool sawCancel = false;
+    int rounds = 0;
     form->SaveUi().RunWithProgress(2, [&](mv::TProgress& progress) {
-      for (int i = 0; i < 1000 && !progress.Cancelled(); ++i) {
+      // Long enough for the question to come and go; a cancel ends it early.
+      for (; rounds < 100 && !progress.Cancelled(); ++rounds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
-      cancelled = progress.Cancelled();
+      sawCancel = progress.Cancelled();
     });
-    visibleAfterClose = form->isVisible();
-    QVERIFY(cancelled);
-    QVERIFY(visibleAfterClose);
-    QTRY_VERIFY(!form->isVisible());
+    mv::testing::SetLiveDialogHook({});
+    QCOMPARE(question, answer.isEmpty() ? QString()
+                                        : QString::fromUtf8("提示|") +
+                                              QString::fromUtf8(mv::kCloseDuringCopyQuestion));
+    QCOMPARE(sawCancel, cancelled);
+    QCOMPARE(rounds == 100, !cancelled);  // a finished copy ran to its end
+    if (closes) {
+      QTRY_VERIFY(!form->isVisible());
+    } else {
+      QTest::qWait(100);
+      QVERIFY(form->isVisible());
+    }
   }
 };
 
