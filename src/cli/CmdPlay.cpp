@@ -95,9 +95,8 @@ int Play(const Args& args) {
   }
   if (files.empty()) return Usage("play needs at least one FILE");
 
-  TMediaPlayer::SetDefaultAudioSink(sink);
   TQueueDispatcher dispatcher;
-  TMediaPlayer player(dispatcher);
+  TMediaPlayer player(dispatcher, CreateMediaDevice({sink, {}}));
   bool allPlayed = true;
   for (const std::string& file : files) allPlayed = PlayOne(player, dispatcher, file) && allPlayed;
   player.Close();

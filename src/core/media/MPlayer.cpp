@@ -1,39 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/MPlayer.h"
 
-#include <mutex>
 #include <utility>
 
 #include "utility/SysUtils.h"
 
 namespace mv {
 
-namespace {
-
-std::mutex& SinkMutex() {
-  static std::mutex m;
-  return m;
-}
-std::string& SinkSetting() {
-  static std::string s;
-  return s;
-}
-
-}  // namespace
-
-void TMediaPlayer::SetDefaultAudioSink(const std::string& elementName) {
-  std::lock_guard lock(SinkMutex());
-  SinkSetting() = elementName;
-}
-
-std::string TMediaPlayer::DefaultAudioSink() {
-  std::lock_guard lock(SinkMutex());
-  return SinkSetting();
-}
-
 TMediaPlayer::TMediaPlayer(IMainThreadDispatcher& dispatcher, std::unique_ptr<IMediaDevice> device)
     : dispatcher_(dispatcher),
-      device_(device ? std::move(device) : CreateMediaDevice({DefaultAudioSink(), {}})),
+      device_(device ? std::move(device) : CreateMediaDevice({})),
       self_(std::make_shared<TMediaPlayer*>(this)) {}
 
 TMediaPlayer::~TMediaPlayer() {

@@ -25,19 +25,14 @@ class TMediaPlayer {
  public:
   using TNotifyEvent = std::function<void(TMediaPlayer& sender)>;
 
-  // device: the backend to use; null picks the platform's own (CreateMediaDevice with the
-  // default audio sink, see SetDefaultAudioSink).
+  // device: the backend to use, its audio output chosen when it was made (CreateMediaDevice
+  // with TDeviceOptions); null picks the platform's own with the default output.
   explicit TMediaPlayer(IMainThreadDispatcher& dispatcher,
                         std::unique_ptr<IMediaDevice> device = nullptr);
   // Closes the open device without waiting for the end of playback; never raises.
   ~TMediaPlayer();
   TMediaPlayer(const TMediaPlayer&) = delete;
   TMediaPlayer& operator=(const TMediaPlayer&) = delete;
-
-  // The GStreamer audio sink element ("" = the platform default, autoaudiosink) used by
-  // players created afterwards with the default device. Tests and the CLI pick "fakesink".
-  static void SetDefaultAudioSink(const std::string& elementName);
-  static std::string DefaultAudioSink();
 
   // --- operations -----------------------------------------------------------------------
   // Closes any open device, then opens FileName() synchronously (unless SetWait(false)).

@@ -51,12 +51,12 @@ void InstallFontSubstitutes() {
   (void)installed;
 }
 
-TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
+TForm_main::TForm_main(QWidget* parent, std::unique_ptr<IMediaDevice> device) : QWidget(parent) {
   InstallFontSubstitutes();
   ApplyForm(*this, Form_mainDesc().form);
 
   CreateControls();
-  CreateComponents();
+  CreateComponents(std::move(device));
   ConnectHandlers();
   ApplyTabOrder(*this, Form_mainDesc().form);
   // The link is reached from the keyboard too, after the described tab stops.
@@ -147,7 +147,7 @@ void TForm_main::CreateControls() {
   Edit2->setText(QString::fromLocal8Bit(Form_mainDesc().form.Control("Edit2").caption));
 }
 
-void TForm_main::CreateComponents() {
+void TForm_main::CreateComponents(std::unique_ptr<IMediaDevice> device) {
   saveDialog1_.Filter = Form_mainDesc().SaveDialog1.filter;
   saveUi_ = std::make_unique<TWindowSaveUi>(this, saveDialog1_);
   saveUi_->OnFinished = [this] {
@@ -161,7 +161,7 @@ void TForm_main::CreateComponents() {
       TProgramControls{.maskText = [this] { return MaskText(); },
                        .directoryText = [this] { return DirectoryText(); },
                        .listAllFiles = [this] { return CheckBox1->isChecked(); }},
-      *saveUi_);
+      *saveUi_, std::move(device));
   program_->OnWatchingChanged = [this](bool) {
     BitBtn1->setText(QString::fromUtf8(program_->WatchCaption()));
   };

@@ -15,6 +15,7 @@
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Ticker.h"
 #include "dialogs/SaveDialog.h"
+#include "media/MediaDevice.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -37,7 +38,8 @@ class TForm_main : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TForm_main(QWidget* parent = nullptr);
+  // device: the player's device (see TProgram); null picks the platform's own.
+  explicit TForm_main(QWidget* parent = nullptr, std::unique_ptr<IMediaDevice> device = nullptr);
   ~TForm_main() override;
 
   // --- controls, parent first ----------------------------------------------------------
@@ -91,7 +93,7 @@ class TForm_main : public QWidget {
 
  private:
   void CreateControls();
-  void CreateComponents();
+  void CreateComponents(std::unique_ptr<IMediaDevice> device);
   void ConnectHandlers();
   void AlignControls();
   void SetMinimumSizeKeepingPanel2();

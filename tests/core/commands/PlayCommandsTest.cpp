@@ -20,14 +20,13 @@ using test::WriteFile;
 
 class PlayCommandsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { TMediaPlayer::SetDefaultAudioSink("fakesink"); }
   void SetUp() override {
     for (const char* n : {"one.wav", "two.wav"}) WriteFile(dir / n, test::SilentWav());
   }
   TTempDir dir;
   TQueueDispatcher dispatcher;
   TMemoryListItems list;
-  TMediaPlayer player{dispatcher};
+  TMediaPlayer player{dispatcher, CreateMediaDevice({"fakesink", {}})};
 };
 
 TEST_F(PlayCommandsTest, NothingHappensWithoutAPlayableCurrentEntry) {

@@ -93,13 +93,12 @@ TEST(Ticker, ABusyMainThreadGetsOneTickNotABacklog) {
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TMediaPlayer::SetDefaultAudioSink("fakesink");
     program =
         std::make_unique<TProgram>(mainThread, list,
                                    TProgramControls{.maskText = [this] { return Mask(); },
                                                     .directoryText = [this] { return dir.Path(); },
                                                     .listAllFiles = [this] { return all; }},
-                                   ui);
+                                   ui, CreateMediaDevice({"fakesink", {}}));
     program->OnWatchingChanged = [this](bool watching) { changes.push_back(watching); };
     program->FileSystemWatcher1().SetOnArmed([this](bool watching) { armed = watching; });
   }

@@ -281,18 +281,10 @@ TEST_F(GstPlayer, NameWithByteFFPlays) {
   EXPECT_GT(rendered->load(), 0);
 }
 
-TEST_F(GstPlayer, DefaultDeviceUsesTheConfiguredSink) {
-  TMediaPlayer::SetDefaultAudioSink("fakesink");
-  TMediaPlayer other(dispatcher);
-  bool ended = false;
-  other.OnNotify = [&](TMediaPlayer& p) { ended = p.NotifyValue() == nvSuccessful; };
-  other.SetFileName(Audio("short-noid3.mp3"));
-  other.Open();
-  other.Play();
-  EXPECT_TRUE(dispatcher.RunUntil([&] { return ended; }, 5000));
-
-  TMediaPlayer::SetDefaultAudioSink("no-such-sink-element");
-  TMediaPlayer broken(dispatcher);
+// The sink is the device's own: a player whose sink does not exist refuses to open, naming it,
+// while another one plays through its own at the same time.
+TEST_F(GstPlayer, EachDeviceHasItsOwnSink) {
+  TMediaPlayer broken(dispatcher, CreateMediaDevice({"no-such-sink-element", {}}));
   broken.SetFileName(Audio("short.wav"));
   try {
     broken.Open();
@@ -300,7 +292,10 @@ TEST_F(GstPlayer, DefaultDeviceUsesTheConfiguredSink) {
   } catch (const EMCIDeviceError& e) {
     EXPECT_NE(std::string(e.what()).find("no-such-sink-element"), std::string::npos) << e.what();
   }
-  TMediaPlayer::SetDefaultAudioSink("fakesink");
+  Start(Audio("short-noid3.mp3"));
+  ASSERT_TRUE(WaitNotices(1));
+  EXPECT_EQ(notices.back(), nvSuccessful);
+  EXPECT_GT(rendered->load(), 0);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ class WindowE2ETest : public QObject {
   void init() {
     tree = std::make_unique<QTemporaryDir>();
     QVERIFY(tree->isValid());
-    form = std::make_unique<TForm_main>();
+    form = std::make_unique<TForm_main>(nullptr, mv::CreateMediaDevice({"fakesink", {}}));
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }
@@ -416,7 +416,6 @@ class WindowE2ETest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  mv::TMediaPlayer::SetDefaultAudioSink("fakesink");
   mv::TApplication app(argc, argv);
   WindowE2ETest test;
   return QTest::qExec(&test, argc, argv);

@@ -70,7 +70,9 @@ class WindowTest : public QObject {
   }
 
  private slots:
-  void init() { form = std::make_unique<TForm_main>(); }
+  void init() {
+    form = std::make_unique<TForm_main>(nullptr, mv::CreateMediaDevice({"fakesink", {}}));
+  }
   void cleanup() { form.reset(); }
 
   // The live window against its stored description, control by control.
@@ -349,7 +351,6 @@ class WindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-  mv::TMediaPlayer::SetDefaultAudioSink("fakesink");
   mv::TApplication app(argc, argv);
   WindowTest test;
   return QTest::qExec(&test, argc, argv);
