@@ -20,38 +20,10 @@ namespace mv::cli {
 
 namespace {
 
-void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace
-
-int Copy(const Args& args) {
-  std::string mask = kDefaultMask;
-  std::string dir;
-  bool haveDir = false;
-  std::vector<std::string> files;
-  bool options = true;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options && a == "--") {
-      options = false;
-    } else if (options && a == "--mask") {
-      if (++i == args.size()) return Usage("--mask needs a value");
-      mask = args[i];
-    } else if (options && a == "--to") {
-      if (++i == args.size()) return Usage("--to needs a DIR");
-      dir = args[i];
-      haveDir = true;
-    } else if (options && a.size() > 1 && a[0] == '-') {
-      return Usage("copy: unknown option '" + a + "'");
-    } else {
-      files.push_back(a);
-    }
-  }
-  if (!haveDir || dir.empty()) return Usage("copy needs --to DIR");
-  if (files.empty()) return Usage("copy needs at least one FILE");
+int Copy(const TCliCommand& /*self*/, const TParsedArgs& args) {
+  const std::string mask = args.Value("mask", kDefaultMask);
+  const std::string dir = args.Value("to");
+  const Args& files = args.Operands();
   struct stat st;
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     std::fprintf(stderr, "melvigil-cli: not a directory: %s\n", EscapeName(dir).c_str());
@@ -77,5 +49,18 @@ int Copy(const Args& args) {
   PrintLine(FormatD(kCopiedCount, count) + "\n");
   return failed ? 1 : 0;
 }
+
+}  // namespace
+
+const TCliCommand kCopy{
+    .name = "copy",
+    .operands = "FILE...",
+    .summary = "copy files into a directory, adding the detected extension (\"另存为\")",
+    .options =
+        {{.name = "to", .valueName = "DIR", .help = "the directory to copy into", .required = true},
+         {.name = "mask", .valueName = "M", .help = "the music mask (default *.wav;*.mp3;*.wma)"}},
+    .minOperands = 1,
+    .maxOperands = TCliCommand::kAny,
+    .run = Copy};
 
 }  // namespace mv::cli

@@ -7,13 +7,24 @@
 
 namespace mv::cli {
 
-int Guess(const Args& args) {
-  if (args.empty()) return Usage("guess needs at least one FILE");
-  for (const std::string& file : args) {
+namespace {
+
+int Guess(const TCliCommand& /*self*/, const TParsedArgs& args) {
+  for (const std::string& file : args.Operands()) {
     const std::string line = EscapeName(file) + "\t" + EscapeName(GuessFileExt(file)) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
+
+}  // namespace
+
+const TCliCommand kGuess{.name = "guess",
+                         .operands = "FILE...",
+                         .summary = "print the extension each file's first bytes name",
+                         .options = {},
+                         .minOperands = 1,
+                         .maxOperands = TCliCommand::kAny,
+                         .run = Guess};
 
 }  // namespace mv::cli

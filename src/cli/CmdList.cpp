@@ -23,35 +23,17 @@ namespace mv::cli {
 namespace {
 
 void PrintEntry(char sign, const std::string& entry) {
-  const std::string line = std::string(1, sign) + "\t" + EscapeName(entry) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  PrintLine(std::string(1, sign) + "\t" + EscapeName(entry) + "\n");
 }
 
-}  // namespace
-
-int List(const Args& args) {
-  std::string dir;
-  std::string mask = kDefaultMask;
-  bool all = false;
-  bool haveDir = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--mask") {
-      if (++i == args.size()) return Usage("--mask needs a value");
-      mask = args[i];
-    } else if (a == "--all") {
-      all = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage("list: unknown option '" + a + "'");
-    } else if (!haveDir) {
-      dir = a;
-      haveDir = true;
-    } else {
-      return Usage("list takes one DIR");
-    }
+int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
+  const std::string dir = args.Operands().front();
+  const std::string mask = args.Value("mask", kDefaultMask);
+  const bool all = args.Has("all");
+  if (dir.empty()) {
+    std::fprintf(stderr, "melvigil-cli: cannot watch an empty directory name\n");
+    return 1;
   }
-  if (!haveDir || dir.empty()) return Usage("list needs a DIR");
   struct stat st;
   if (::stat(dir.c_str(), &st) != 0) {
     std::fprintf(stderr, "melvigil-cli: cannot watch %s: %s\n", EscapeName(dir).c_str(),
@@ -99,5 +81,19 @@ int List(const Args& args) {
   std::fflush(stdout);
   return 0;
 }
+
+}  // namespace
+
+const TCliCommand kList{
+    .name = "list",
+    .operands = "DIR",
+    .summary = "list new music files below DIR as the window does, until stopped",
+    .options = {{.name = "mask",
+                 .valueName = "M",
+                 .help = "the music mask (default *.wav;*.mp3;*.wma)"},
+                {.name = "all", .valueName = nullptr, .help = "list every new file, music or not"}},
+    .minOperands = 1,
+    .maxOperands = 1,
+    .run = List};
 
 }  // namespace mv::cli

@@ -74,27 +74,9 @@ bool PlayOne(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::stri
   return played;
 }
 
-}  // namespace
-
-int Play(const Args& args) {
-  std::string sink;
-  Args files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--sink") {
-      if (i + 1 >= args.size()) return Usage("--sink needs an element name");
-      sink = args[++i];
-    } else if (arg == "--") {
-      files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage("play: unknown option '" + arg + "'");
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.empty()) return Usage("play needs at least one FILE");
-
+int Play(const TCliCommand& /*self*/, const TParsedArgs& args) {
+  const std::string sink = args.Value("sink");
+  const Args& files = args.Operands();
   TQueueDispatcher dispatcher;
   TMediaPlayer player(dispatcher, CreateMediaDevice({sink, {}}));
   bool allPlayed = true;
@@ -102,5 +84,18 @@ int Play(const Args& args) {
   player.Close();
   return allPlayed ? 0 : 1;
 }
+
+}  // namespace
+
+const TCliCommand kPlay{
+    .name = "play",
+    .operands = "FILE...",
+    .summary = "play each file to its end as the play button does",
+    .options = {{.name = "sink",
+                 .valueName = "NAME",
+                 .help = "the GStreamer audio sink element (default: the system's)"}},
+    .minOperands = 1,
+    .maxOperands = TCliCommand::kAny,
+    .run = Play};
 
 }  // namespace mv::cli

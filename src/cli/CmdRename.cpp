@@ -21,31 +21,9 @@ namespace mv::cli {
 
 namespace {
 
-void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace
-
-int Rename(const Args& args) {
-  std::string mask = kDefaultMask;
-  std::vector<std::string> files;
-  bool options = true;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options && a == "--") {
-      options = false;
-    } else if (options && a == "--mask") {
-      if (++i == args.size()) return Usage("--mask needs a value");
-      mask = args[i];
-    } else if (options && a.size() > 1 && a[0] == '-') {
-      return Usage("rename: unknown option '" + a + "'");
-    } else {
-      files.push_back(a);
-    }
-  }
-  if (files.empty()) return Usage("rename needs at least one FILE");
+int Rename(const TCliCommand& /*self*/, const TParsedArgs& args) {
+  const std::string mask = args.Value("mask", kDefaultMask);
+  const Args& files = args.Operands();
 
   bool failed = false;
   TMemoryListItems list;
@@ -88,5 +66,18 @@ int Rename(const Args& args) {
       });
   return failed ? 1 : 0;
 }
+
+}  // namespace
+
+const TCliCommand kRename{
+    .name = "rename",
+    .operands = "FILE...",
+    .summary = "rename files in place by adding the detected extension (\"自动更名\")",
+    .options = {{.name = "mask",
+                 .valueName = "M",
+                 .help = "the music mask (default *.wav;*.mp3;*.wma)"}},
+    .minOperands = 1,
+    .maxOperands = TCliCommand::kAny,
+    .run = Rename};
 
 }  // namespace mv::cli

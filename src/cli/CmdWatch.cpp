@@ -83,41 +83,15 @@ class TFlushingDispatcher final : public IMainThreadDispatcher {
   TQueueDispatcher& loop_;
 };
 
-}  // namespace
-
-int Watch(const Args& args) {
-  std::string dir;
-  bool haveDir = false;
-  bool subtree = true;
+int Watch(const TCliCommand& self, const TParsedArgs& args) {
+  const std::string dir = args.Operands().front();
+  if (dir.empty()) return self.UsageError("no DIR given");
+  const bool subtree = !args.Has("no-subtree");
   TNotifyFilters filters{TNotifyFilter::nfFileNameChange};
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
+  if (args.Has("filter")) {
     std::string error;
-    if (a == "--no-subtree") {
-      subtree = false;
-    } else if (a == "--filter" || a.rfind("--filter=", 0) == 0) {
-      std::string value;
-      if (a == "--filter") {
-        if (i + 1 >= args.size())
-          return Usage("watch: --filter needs a value; " + std::string(kKindHelp));
-        value = args[++i];
-      } else {
-        value = a.substr(9);
-      }
-      if (!ParseKinds(value, filters, error)) return Usage("watch: " + error);
-    } else if (a == "--") {
-      if (i + 2 != args.size() || haveDir) return Usage("watch: expects exactly one DIR");
-      dir = args[++i];
-      haveDir = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return Usage("watch: unknown option '" + a + "'");
-    } else {
-      if (haveDir) return Usage("watch: expects exactly one DIR");
-      dir = a;
-      haveDir = true;
-    }
+    if (!ParseKinds(args.Value("filter"), filters, error)) return self.UsageError(error);
   }
-  if (!haveDir || dir.empty()) return Usage("watch: no DIR given");
 
   // The stop request goes to one thread that waits for it; the watcher's workers never see it.
   CatchStopSignals();
@@ -159,5 +133,20 @@ int Watch(const Args& args) {
   std::fflush(stdout);
   return 0;
 }
+
+}  // namespace
+
+const TCliCommand kWatch{
+    .name = "watch",
+    .operands = "DIR",
+    .summary = "print every change the watcher reports below DIR, until stopped",
+    .options = {{.name = "no-subtree", .valueName = nullptr, .help = "watch DIR alone"},
+                {.name = "filter",
+                 .valueName = "KIND[,KIND...]",
+                 .help = "what to watch: file, dir, attr, size, write, access, creation, "
+                         "security (default: file)"}},
+    .minOperands = 1,
+    .maxOperands = 1,
+    .run = Watch};
 
 }  // namespace mv::cli

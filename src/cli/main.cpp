@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "cli/Cli.h"
 #include "utility/NameRules.h"
@@ -26,18 +27,54 @@ std::string EscapeName(const std::string& name) {
   return out;
 }
 
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+const std::vector<const TCliCommand*>& Commands() {
+  static const std::vector<const TCliCommand*> commands{&kWatch, &kList,   &kPlay,
+                                                        &kGuess, &kRename, &kCopy};
+  return commands;
+}
+
+namespace {
+
+std::string Overview() {
+  std::string text =
+      "usage: melvigil-cli COMMAND [OPTIONS] [--] OPERANDS...\n"
+      "       melvigil-cli --help | -h | --version\n"
+      "\nThe window's watcher, download list and file commands without a window.\n"
+      "\ncommands:\n";
+  for (const TCliCommand* command : Commands()) {
+    std::string name = std::string("  ") + command->name;
+    name.resize(10, ' ');
+    text += name + command->summary + "\n";
+  }
+  return text + "\n'melvigil-cli COMMAND --help' describes one command's options.\n";
+}
+
 int Usage(const std::string& message) {
-  std::fprintf(stderr,
-               "melvigil-cli: %s\n"
-               "usage: melvigil-cli watch DIR [--no-subtree] [--filter KIND[,KIND...]]\n"
-               "       melvigil-cli list DIR [--mask M] [--all]\n"
-               "       melvigil-cli play [--sink NAME] FILE...\n"
-               "       melvigil-cli guess FILE...\n"
-               "       melvigil-cli rename [--mask M] FILE...\n"
-               "       melvigil-cli copy --to DIR [--mask M] FILE...\n",
-               message.c_str());
+  const std::string text = "melvigil-cli: " + message + "\n" + Overview();
+  std::fwrite(text.data(), 1, text.size(), stderr);
   return 2;
 }
+
+int Run(int argc, char** argv) {
+  if (argc < 2) return Usage("no command given");
+  const std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "--version") {
+    PrintLine(command == "--version" ? std::string("melvigil-cli " MELVIGIL_VERSION "\n")
+                                     : Overview());
+    return std::ferror(stdout) ? 1 : 0;
+  }
+  for (const TCliCommand* known : Commands()) {
+    if (command == known->name) return known->Main(Args(argv + 2, argv + argc));
+  }
+  return Usage("unknown command '" + command + "'");
+}
+
+}  // namespace
 
 }  // namespace mv::cli
 
@@ -47,19 +84,10 @@ int main(int argc, char** argv) {
   std::setvbuf(stderr, nullptr, _IONBF, 0);
   std::setlocale(LC_ALL, "");
   mv::InitLeadBytesFromLocale();
-  if (argc < 2) return mv::cli::Usage("no command given");
-  const std::string command = argv[1];
-  const mv::cli::Args args(argv + 2, argv + argc);
   try {
-    if (command == "watch") return mv::cli::Watch(args);
-    if (command == "list") return mv::cli::List(args);
-    if (command == "play") return mv::cli::Play(args);
-    if (command == "guess") return mv::cli::Guess(args);
-    if (command == "rename") return mv::cli::Rename(args);
-    if (command == "copy") return mv::cli::Copy(args);
+    return mv::cli::Run(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "melvigil-cli: %s\n", e.what());
     return 1;
   }
-  return mv::cli::Usage("unknown command '" + command + "'");
 }

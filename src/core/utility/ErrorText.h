@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the application's error box words an error's message, for every place that shows one
-// (the window's error box, the command-line tool).
+// (the Qt and Win32 error boxes, the command-line tool).
 
 #include <string>
 

@@ -74,20 +74,10 @@ std::string CurrentApplicationTitle() {
   return ApplicationTitle(exe.string());
 }
 
-std::string ErrorBoxText(const std::string& message) {
-  if (message.empty()) return message;
-  // Every byte of a multi-byte UTF-8 character is 0x80 or above, so testing the last byte
-  // decides for the whole last character.
-  if (static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.')) {
-    return message + ".";
-  }
-  return message;
-}
-
 void ShowErrorBox(const std::exception& e) {
   ReleaseMouseGrab();
   if (dynamic_cast<const EAbort*>(&e) != nullptr) return;
-  ShowBox(CurrentApplicationTitle(), ErrorBoxText(e.what()));
+  ShowBox(CurrentApplicationTitle(), ErrorMessageText(e.what()));
 }
 
 void HandleEscapedException(std::exception_ptr error) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "utility/ErrorText.h"
+
 namespace mv {
 
 // The caption of the error box: the executable's file name without its folder, cut at its first
@@ -18,12 +20,9 @@ std::string ApplicationTitle(const std::string& exePath);
 // ApplicationTitle() of the running executable.
 std::string CurrentApplicationTitle();
 
-// The message as the box shows it: "." appended when the last character sorts after "." in byte
-// order. A multi-byte UTF-8 character counts as one, and its lead byte sorts after ".".
-std::string ErrorBoxText(const std::string& message);
-
-// Shows the error's message in a modal box with the error icon and the application title as its
-// caption. An EAbort shows nothing. Any window holding the mouse grab loses it first.
+// Shows the error's message (worded by ErrorMessageText) in a modal box with the error icon and the
+// application title as its caption. An EAbort shows nothing. Any window holding the mouse grab
+// loses it first.
 void ShowErrorBox(const std::exception& e);
 
 // For the event loop's catch-all: rethrows the error and shows it as ShowErrorBox does. Objects

@@ -63,7 +63,7 @@ class ErrorBoxTest : public QObject {
   void textRule() {
     QFETCH(QByteArray, message);
     QFETCH(QByteArray, shown);
-    QCOMPARE(QByteArray::fromStdString(mv::ErrorBoxText(message.toStdString())), shown);
+    QCOMPARE(QByteArray::fromStdString(mv::ErrorMessageText(message.toStdString())), shown);
   }
 
   void titleRule_data() {
