@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/ListBox.h"
 
+#include <QAccessible>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <new>
 
 #include "Unit_main/Guarded.h"
+#include "Unit_main/ListBoxAccessible.h"
 #include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
@@ -105,6 +107,7 @@ void TListBoxModel::SetRowHeight(int height) {
 // --- the view -----------------------------------------------------------------------------
 
 TListBox::TListBox(QWidget* parent) : QAbstractItemView(parent), model_(new TListBoxModel(this)) {
+  InstallListBoxAccessibility();
   setModel(model_);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -438,6 +441,16 @@ void TListBox::keyPressEvent(QKeyEvent* event) {
     }
     QAbstractItemView::keyPressEvent(event);
   });
+}
+
+void TListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QAbstractItemView::currentChanged(current, previous);
+  // Qt tells screen readers which row has the focus for its own views only.
+  if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(current.row());
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 }  // namespace mv

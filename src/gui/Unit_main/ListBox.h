@@ -95,6 +95,7 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
   void resizeEvent(QResizeEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
   int RowHeight() const;

@@ -2,6 +2,7 @@
 // ListBox1 as the commands see it: index and selection rules, the exact error texts, byte-exact
 // entries, and batch removal that leaves the same list, selection and caret as single removals.
 
+#include <QAccessible>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -52,6 +53,41 @@ class ListBoxTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // A screen reader reads the rows: one child per entry, named by it, with selection and
+  // focus, and the children follow the list as entries come and go.
+  void screenReadersSeeTheRows() {
+    TListBox list;
+    list.resize(300, 100);
+    Fill(list, 3);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&list);
+    QVERIFY(iface != nullptr);
+    QCOMPARE(iface->role(), QAccessible::List);
+    QCOMPARE(iface->childCount(), 3);
+    SelectRow(list, 1);
+    list.setFocus();
+    list.SetItemIndex(2);
+    for (int row = 0; row < 3; ++row) {
+      QAccessibleInterface* child = iface->child(row);
+      QVERIFY(child != nullptr);
+      QCOMPARE(child->role(), QAccessible::ListItem);
+      QCOMPARE(child->text(QAccessible::Name), QString::fromStdString(list.Get(row)));
+      QCOMPARE(child->parent(), iface);
+      QCOMPARE(iface->indexOfChild(child), row);
+      QCOMPARE(bool(child->state().selected), list.Selected(row));
+      QCOMPARE(iface->childAt(child->rect().center().x(), child->rect().center().y()), child);
+    }
+    QCOMPARE(iface->focusChild(), iface->child(2));
+    QVERIFY(iface->child(3) == nullptr);
+
+    list.Delete(0);
+    QCOMPARE(iface->childCount(), 2);
+    QCOMPARE(iface->child(0)->text(QAccessible::Name), QString::fromStdString(list.Get(0)));
+    list.DeleteMany({1, 0});
+    QCOMPARE(iface->childCount(), 0);
+  }
+
   void addAppendsUnsortedAndReturnsIndex() {
     TListBox list;
     QCOMPARE(list.Count(), 0);
