@@ -16,12 +16,6 @@ constexpr std::size_t kRecordHeader = 12;
 
 }  // namespace
 
-std::string WithDirDelimiter(std::string_view directory) {
-  std::string out(directory);
-  if (!EndsWithDirDelimiter(out)) out += PlatformDelimiters().directory.front();
-  return out;
-}
-
 std::string FullName(std::string_view directory, std::string_view relative) {
   if (relative.empty()) return {};
   std::string full;

@@ -22,10 +22,6 @@ struct TFileEvent {
   friend bool operator==(const TFileEvent&, const TFileEvent&) = default;
 };
 
-// The directory with the platform's directory delimiter appended unless it already ends in one
-// (a trail byte that equals the delimiter does not count).
-std::string WithDirDelimiter(std::string_view directory);
-
 // The relative name after the directory (which ends with its delimiter), exactly as it is; the
 // empty string for an empty name.
 std::string FullName(std::string_view directory, std::string_view relative);

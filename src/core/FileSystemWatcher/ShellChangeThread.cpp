@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "FileSystemWatcher/ChangeRecords.h"
+#include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -205,7 +206,11 @@ void TShellChangeThread::SetDirectoryOptions(const std::string& directory, bool 
   shared_->active = active;
   {
     std::lock_guard lock(shared_->mutex);
-    shared_->options = TWatchOptions{WithDirDelimiter(directory), notifyFilter, watchSubTree};
+    // An empty directory stands for the root, as a lone delimiter does.
+    const std::string dir = directory.empty()
+                                ? std::string(1, PlatformDelimiters().directory.front())
+                                : WithDirDelimiter(directory);
+    shared_->options = TWatchOptions{dir, notifyFilter, watchSubTree};
     shared_->generation.fetch_add(1);
   }
   shared_->cv.notify_all();

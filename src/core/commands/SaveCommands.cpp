@@ -33,13 +33,6 @@ void TDirectProgress::Step(int done) {
 
 void TDirectProgress::Bytes(std::uint64_t copied, std::uint64_t /*total*/) { bytes_ = copied; }
 
-std::string WithTrailingDelimiter(std::string dir) {
-  // The last byte alone decides, as the chooser may hand back a folder with or without one.
-  const char delimiter = PlatformDelimiters().directory.at(0);
-  if (!dir.empty() && dir.back() != delimiter) dir += delimiter;
-  return dir;
-}
-
 std::string BulkCopyTarget(const std::string& dir, const std::string& entry,
                            std::string_view mask) {
   std::string target = dir + NameOnly(entry);
@@ -49,7 +42,7 @@ std::string BulkCopyTarget(const std::string& dir, const std::string& entry,
 
 int CopyEntriesToDirectory(const std::vector<std::string>& entries, const std::string& dir,
                            std::string_view mask, TProgress* progress, const TFileReport& report) {
-  const std::string folder = WithTrailingDelimiter(dir);
+  const std::string folder = WithDirDelimiter(dir);
   int count = 0;
   int done = 0;
   for (const std::string& entry : entries) {

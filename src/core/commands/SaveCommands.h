@@ -108,13 +108,10 @@ void RenameAll(TListBoxStrings& list, const std::function<std::string()>& maskTe
 
 // --- the cores beneath them (any thread; they touch no list) -------------------------------
 
-// dir with the platform's directory delimiter appended unless its last byte is one ("" stays
-// "").
-std::string WithTrailingDelimiter(std::string dir);
 // dir (already ending in a delimiter) + name part of entry, + GuessFileExt(entry) when the
 // target's extension is not in the mask.
 std::string BulkCopyTarget(const std::string& dir, const std::string& entry, std::string_view mask);
-// Copies each entry, first to last, to BulkCopyTarget(WithTrailingDelimiter(dir), ...),
+// Copies each entry, first to last, to BulkCopyTarget(WithDirDelimiter(dir), ...),
 // replacing existing targets; stops after the current file once progress->Cancelled(). Returns
 // the number of successful copies. progress may be null. dir must not be empty.
 int CopyEntriesToDirectory(const std::vector<std::string>& entries, const std::string& dir,

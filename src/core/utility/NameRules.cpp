@@ -109,6 +109,16 @@ bool EndsWithDirDelimiter(std::string_view text) {
   return EndsWithDirDelimiter(text, PlatformDelimiters(), LeadBytes());
 }
 
+std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead) {
+  std::string out(dir);
+  if (!out.empty() && !EndsWithDirDelimiter(out, d, lead)) out += d.directory.front();
+  return out;
+}
+
+std::string WithDirDelimiter(std::string_view dir) {
+  return WithDirDelimiter(dir, PlatformDelimiters(), LeadBytes());
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

@@ -55,6 +55,12 @@ std::string NameOnly(std::string_view name);
 bool EndsWithDirDelimiter(std::string_view text, const TDelimiters& d, const TLeadBytes& lead);
 bool EndsWithDirDelimiter(std::string_view text);
 
+// The directory with the first directory delimiter appended unless it already ends in one (a
+// trail byte that equals the delimiter does not count: appending is needed there, or the next
+// name would join that character). Empty stays empty.
+std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead);
+std::string WithDirDelimiter(std::string_view dir);
+
 std::string AsciiLower(std::string_view text);
 int AsciiCompareNoCase(std::string_view a, std::string_view b);
 int SubstringPosition(std::string_view needle, std::string_view text);

@@ -14,6 +14,7 @@
 #include "commands/SaveCommands.h"
 #include "utility/Dispatcher.h"
 #include "utility/MemoryListItems.h"
+#include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -107,9 +108,9 @@ TEST_F(SaveCommandsTest, CancelDuringBulkCopyStopsAfterTheCurrentFile) {
 }
 
 TEST_F(SaveCommandsTest, FolderEndingInTheDelimiterGetsNoSecondOne) {
-  EXPECT_EQ(WithTrailingDelimiter("/"), "/");
-  EXPECT_EQ(WithTrailingDelimiter("/music"), "/music/");
-  EXPECT_EQ(WithTrailingDelimiter(""), "");
+  EXPECT_EQ(WithDirDelimiter("/"), "/");
+  EXPECT_EQ(WithDirDelimiter("/music"), "/music/");
+  EXPECT_EQ(WithDirDelimiter(""), "");
   // The targets actually used, reported per file.
   AddEntry(src / "a.mp3", "a", true);
   AddEntry(src / "b", test::Id3Mp3(), true);

@@ -104,6 +104,13 @@ TEST(NameRules, TrailBackslashIsNoDelimiter) {
   EXPECT_FALSE(EndsWithDirDelimiter("", w, kGbk));
   EXPECT_TRUE(EndsWithDirDelimiter("/home/", LinuxDelimiters(), kGbk));
   EXPECT_FALSE(EndsWithDirDelimiter("c:\\x\\", LinuxDelimiters(), kNoLead));
+
+  // A folder whose last character ends in the delimiter byte still gets its delimiter, or the
+  // next name would join that character.
+  EXPECT_EQ(WithDirDelimiter("dir\x81\\", w, kGbk), "dir\x81\\\\");
+  EXPECT_EQ(WithDirDelimiter("dir\\", w, kGbk), "dir\\");
+  EXPECT_EQ(WithDirDelimiter("dir", w, kGbk), "dir\\");
+  EXPECT_EQ(WithDirDelimiter("", w, kGbk), "");
 }
 
 // Whether a byte is a trail byte depends on the parity of the lead-set run before it.
