@@ -6,7 +6,30 @@
 
 namespace mv {
 
-TListBox::TListBox(HWND listBox) : handle_(listBox) {}
+TListBox::TListBox(HWND listBox, IMainThreadDispatcher* dispatcher)
+    : handle_(listBox), dispatcher_(dispatcher), self_(std::make_shared<TListBox*>(this)) {}
+
+void TListBox::DeferRedraw() {
+  if (dispatcher_ == nullptr) return;
+  // The first append of a turn is drawn as the list box draws it (a row and the scroll bar);
+  // from the second on, drawing waits for the end of the turn and happens once.
+  if (appendsThisTurn_++ == 0) {
+    std::weak_ptr<TListBox*> weak = self_;
+    dispatcher_->Post([weak] {
+      const auto self = weak.lock();
+      if (!self) return;
+      TListBox& list = **self;
+      list.appendsThisTurn_ = 0;
+      if (!list.redrawDeferred_) return;
+      list.redrawDeferred_ = false;
+      list.Send(WM_SETREDRAW, TRUE);
+      InvalidateRect(list.handle_, nullptr, TRUE);
+    });
+  } else if (!redrawDeferred_) {
+    redrawDeferred_ = true;
+    Send(WM_SETREDRAW, FALSE);
+  }
+}
 
 int TListBox::Count() const { return static_cast<int>(Send(LB_GETCOUNT)); }
 
@@ -21,6 +44,7 @@ std::string TListBox::Get(int index) const {
 }
 
 int TListBox::Add(const std::string& text) {
+  DeferRedraw();
   const LRESULT index = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(text::kCannotInsertLine);
   ++folded_[AsciiLower(text)];
@@ -40,6 +64,10 @@ void TListBox::Delete(int index) {
 
 void TListBox::DeleteMany(const std::vector<int>& indicesDescending) {
   if (indicesDescending.size() < 2) {
+    for (int index : indicesDescending) Delete(index);
+    return;
+  }
+  if (redrawDeferred_) {
     for (int index : indicesDescending) Delete(index);
     return;
   }

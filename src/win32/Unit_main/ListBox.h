@@ -7,11 +7,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "utility/Dispatcher.h"
 #include "utility/ListItems.h"
 
 namespace mv {
@@ -22,7 +24,10 @@ class TListBox final : public TListBoxStrings {
   static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY |
                                   LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
 
-  explicit TListBox(HWND listBox);
+  // dispatcher (may be null): from the second append of one turn of the dispatcher on (a batch
+  // of watcher events), the list box's redrawing is off until a task posted there switches it
+  // on again, so that a burst repaints and updates the scroll bar once instead of per entry.
+  explicit TListBox(HWND listBox, IMainThreadDispatcher* dispatcher = nullptr);
 
   HWND Handle() const { return handle_; }
 
@@ -44,7 +49,15 @@ class TListBox final : public TListBoxStrings {
   }
   void Forget(const std::string& text);
 
+  void DeferRedraw();
+
   HWND handle_;
+  IMainThreadDispatcher* dispatcher_;
+  // Appends since the end-of-turn task was queued; redrawing is off while redrawDeferred_.
+  int appendsThisTurn_ = 0;
+  bool redrawDeferred_ = false;
+  // Queued tasks find the list gone through this.
+  std::shared_ptr<TListBox*> self_;
   // AsciiLower(entry) -> how many entries fold to it.
   std::unordered_map<std::string, int> folded_;
 };

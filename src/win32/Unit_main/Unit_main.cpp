@@ -268,7 +268,7 @@ void TForm_main::CreateControls() {
   BitBtn4 = named("BitBtn4");
   BitBtn3 = named("BitBtn3");
   Panel1 = named("Panel1");
-  listBox1_ = std::make_unique<TListBox>(named("ListBox1"));
+  listBox1_ = std::make_unique<TListBox>(named("ListBox1"), &dispatcher_);
 
   // The hints: one tooltip per control that has one.
   Hints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
