@@ -20,6 +20,8 @@
 #include <utility>
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
+#include "FileSystemWatcher/TreeArm_linux.h"
+#include "utility/SysCall.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -29,9 +31,6 @@ namespace {
 // Large enough for the whole default queue (16,384 events) of short names in a few reads.
 constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::size_t kMaxEventSize = sizeof(inotify_event) + NAME_MAX + 1;
-// After an overflow, files whose change time is this much before the start of the last read
-// that emptied the queue are reported too: change times are coarse and clocks may step.
-constexpr std::int64_t kRescanMarginNs = 2'000'000'000;
 // How long a move's old-name event waits for its partner at the end of a read.
 constexpr int kMovePartnerWaitMs = 2;
 constexpr int kMaxReadsPerWake = 16;
@@ -82,6 +81,12 @@ std::int64_t NowRealNs() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+std::int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 std::int64_t ChangeTimeNs(const struct stat& st) {
   return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
 }
@@ -111,36 +116,6 @@ std::string OpenFileLimit() {
   return "RLIMIT_NOFILE = " + std::to_string(rl.rlim_cur);
 }
 
-// Opens a path of any length: beyond PATH_MAX, one directory-relative open per piece that fits.
-int OpenLong(const std::string& path, int flags) {
-  if (path.size() < PATH_MAX) return open(path.c_str(), flags);
-  int dirFd = AT_FDCWD;
-  std::size_t pos = 0;
-  while (path.size() - pos >= PATH_MAX) {
-    const std::size_t cut = path.rfind('/', pos + PATH_MAX - 2);
-    if (cut == std::string::npos || cut < pos) {
-      if (dirFd != AT_FDCWD) close(dirFd);
-      errno = ENAMETOOLONG;
-      return -1;
-    }
-    const std::string piece = cut == 0 ? std::string("/") : path.substr(pos, cut - pos);
-    const int next = openat(dirFd, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    const int err = errno;
-    if (dirFd != AT_FDCWD) close(dirFd);
-    if (next < 0) {
-      errno = err;
-      return -1;
-    }
-    dirFd = next;
-    pos = cut + 1;
-  }
-  const int fd = openat(dirFd, path.c_str() + pos, flags);
-  const int err = errno;
-  if (dirFd != AT_FDCWD) close(dirFd);
-  errno = err;
-  return fd;
-}
-
 std::string UnwatchablePathNotice(const std::string& path, const char* why) {
   return "无法监视 " + path + "（" + why + "），其中的变化不会被列出。";
 }
@@ -149,7 +124,7 @@ bool LstatLong(const std::string& path, struct stat& st) {
   if (path.size() < PATH_MAX) return lstat(path.c_str(), &st) == 0;
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos || slash == 0) return false;
-  const int parent = OpenLong(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int parent = OpenLongPath(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (parent < 0) return false;
   const bool ok = fstatat(parent, path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0;
   close(parent);
@@ -173,14 +148,11 @@ TInotifyChangeSource::TInotifyChangeSource(TSystem system) : system_(std::move(s
       return inotify_add_watch(fd, path, mask);
     };
   }
-  wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wakeFd_ < 0) throw EOutOfResources("无法创建监视线程的唤醒事件");
+  wakeFd_.reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+  if (!wakeFd_) throw EOutOfResources("无法创建监视线程的唤醒事件");
 }
 
-TInotifyChangeSource::~TInotifyChangeSource() {
-  Close();
-  if (wakeFd_ >= 0) close(wakeFd_);
-}
+TInotifyChangeSource::~TInotifyChangeSource() { Close(); }
 
 // How the component's filters map onto inotify:
 //   nfFileNameChange, nfDirNameChange -> IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO,
@@ -206,7 +178,7 @@ std::uint32_t TInotifyChangeSource::InotifyMask(std::uint32_t notifyFilter, bool
 void TInotifyChangeSource::Wake() {
   const std::uint64_t one = 1;
   // A full counter already means "wake up"; nothing else can go wrong here.
-  [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+  [[maybe_unused]] ssize_t n = write(wakeFd_.get(), &one, sizeof one);
 }
 
 bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink) {
@@ -216,14 +188,14 @@ bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink)
   filter_ = options.notifyFilter;
   subtree_ = options.watchSubTree;
   mask_ = InotifyMask(filter_, subtree_);
-  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd_) {
     InstanceLimitReached(sink);
     return false;
   }
-  buffer_.resize(kBufferSize);
-  mountFd_ = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-  lastDrainedStart_ = NowRealNs();
+  mountFd_.reset(
+      RetryOnEintr("open", [] { return open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC); }));
+  recovery_.ReadComplete(NowRealNs());
   return ArmRoot(TWalk::Arm, sink);
 }
 
@@ -239,7 +211,11 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
   ReadMountTable();
   rootError_ = 0;
   incomplete_ = false;
-  Walk(TPending{-1, {}, {}}, mode, sink);
+  if (mode == TWalk::Arm) {
+    Arm(sink);
+  } else {
+    Walk(TPending{-1, {}, {}}, mode, sink);
+  }
   std::unordered_set<int>().swap(walkVisited_);  // as large as the tree; not needed until a rescan
   if (sink.Interrupted()) {
     Close();
@@ -266,15 +242,15 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
 // watched any more. The queued events name places that are gone, so a fresh instance replaces
 // the old one.
 void TInotifyChangeSource::RootGone(IChangeSink& sink) {
-  close(fd_);
+  fd_.reset();
   rootWd_ = -1;
   std::unordered_map<int, TNode>().swap(nodes_);
   scanned_.clear();
   vanished_.clear();
-  rescanPending_ = false;
+  recovery_.Reset();
   lastReadDrained_ = true;
-  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd_) {
     InstanceLimitReached(sink);
     Close();
     return;
@@ -282,7 +258,7 @@ void TInotifyChangeSource::RootGone(IChangeSink& sink) {
   sink.MayHaveRemoved({}, true);
   sink.Notice(TNoticeKind::nkGone, DirectoryGoneNotice(root_));
   rootMissing_ = true;
-  lastDrainedStart_ = NowRealNs();
+  recovery_.ReadComplete(NowRealNs());
   ArmRoot(TWalk::Report, sink);  // it may be back already
 }
 
@@ -312,10 +288,8 @@ void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
 }
 
 void TInotifyChangeSource::Close() {
-  if (fd_ >= 0) close(fd_);  // the kernel drops every watch with it
-  fd_ = -1;
-  if (mountFd_ >= 0) close(mountFd_);
-  mountFd_ = -1;
+  fd_.reset();  // the kernel drops every watch with it
+  mountFd_.reset();
   rootWd_ = -1;
   rootMissing_ = false;
   std::unordered_map<int, TNode>().swap(nodes_);
@@ -325,9 +299,7 @@ void TInotifyChangeSource::Close() {
   std::unordered_set<std::string>().swap(pseudoMounts_);
   std::map<std::string, std::string>().swap(mountsBelow_);
   std::vector<char>().swap(buffer_);
-  rescanPending_ = false;
-  backoff_ = std::chrono::milliseconds(0);
-  lastRescanEnd_ = {};
+  recovery_.Reset();
   lastReadDrained_ = true;
 }
 
@@ -338,11 +310,11 @@ void TInotifyChangeSource::ReadMountTable() {
   pseudoMounts_.clear();
   mountsBelow_.clear();
   std::string table;
-  if (mountFd_ >= 0) {
+  if (mountFd_) {
     char buf[16384];
     for (off_t at = 0;;) {
-      const ssize_t n = pread(mountFd_, buf, sizeof buf, at);
-      if (n < 0 && errno == EINTR) continue;
+      const ssize_t n =
+          RetryOnEintr("pread", [&] { return pread(mountFd_.get(), buf, sizeof buf, at); });
       if (n <= 0) break;
       table.append(buf, static_cast<std::size_t>(n));
       at += n;
@@ -396,7 +368,7 @@ void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
     if (sink.Interrupted() || rootWd_ < 0) return;
     Rewatch(point.substr(skip), sink);
   }
-  if (!incomplete_ && !rescanPending_) sink.Live();
+  if (!incomplete_ && !recovery_.Pending()) sink.Live();
 }
 
 void TInotifyChangeSource::Rewatch(const std::string& rel, IChangeSink& sink) {
@@ -423,9 +395,9 @@ int TInotifyChangeSource::FindDir(const std::string& rel) const {
 // Beyond PATH_MAX the directory is named by its open descriptor; that name is a link to follow.
 int TInotifyChangeSource::AddWatch(const std::string& path, int dirFd, bool isRoot) {
   const std::uint32_t mask = mask_ | (isRoot ? IN_MOVE_SELF : 0);
-  if (path.size() < PATH_MAX) return system_.addWatch(fd_, path.c_str(), mask);
+  if (path.size() < PATH_MAX) return system_.addWatch(fd_.get(), path.c_str(), mask);
   const std::string byFd = "/proc/self/fd/" + std::to_string(dirFd);
-  return system_.addWatch(fd_, byFd.c_str(), mask & ~IN_DONT_FOLLOW);
+  return system_.addWatch(fd_.get(), byFd.c_str(), mask & ~IN_DONT_FOLLOW);
 }
 
 void TInotifyChangeSource::OpenFailed(const std::string& path, int error, IChangeSink& sink) {
@@ -441,6 +413,39 @@ void TInotifyChangeSource::OpenFailed(const std::string& path, int error, IChang
     pathNoticed_ = true;
     sink.Notice(TNoticeKind::nkLimit, UnwatchablePathNotice(path, "路径过长"));
   }
+}
+
+// The first watches over the whole tree, placed by several threads at once.
+void TInotifyChangeSource::Arm(IChangeSink& sink) {
+  TArmTree tree;
+  tree.root = root_;
+  tree.addWatch = [this](const std::string& path, int dirFd, bool isRoot) {
+    return AddWatch(path, dirFd, isRoot);
+  };
+  if (!pseudoMounts_.empty())
+    tree.skip = [this](const std::string& rel) { return IsPseudoFs(rel); };
+  tree.interrupted = [&sink] { return sink.Interrupted(); };
+  tree.subtree = subtree_;
+  TArmOutcome armed = ArmTree(tree, {TArmStart{-1, {}, {}}});
+  rootError_ = armed.rootError;
+  nodes_.reserve(armed.dirs.size());
+  for (TArmedDir& d : armed.dirs) {
+    TNode& node = nodes_[d.wd];
+    node.parent = d.parentWd;
+    node.name = std::move(d.name);
+    if (d.parentWd < 0) rootWd_ = d.wd;
+  }
+  for (const auto& [wd, node] : nodes_) {
+    if (node.parent < 0) continue;
+    const auto p = nodes_.find(node.parent);
+    if (p != nodes_.end()) p->second.children.push_back(wd);
+  }
+  if (armed.watchError == ENOSPC) {
+    WatchLimitReached(sink);
+  } else if (armed.watchError != 0) {
+    Incomplete(sink);
+  }
+  if (armed.openError != 0) OpenFailed(armed.openErrorPath, armed.openError, sink);
 }
 
 bool TInotifyChangeSource::RelDir(int wd, std::string& out) const {
@@ -503,7 +508,7 @@ void TInotifyChangeSource::RemoveSubtree(int wd, bool removeOwnWatch) {
     const auto it = nodes_.find(w);
     if (it == nodes_.end()) continue;
     todo.insert(todo.end(), it->second.children.begin(), it->second.children.end());
-    if (w != wd || removeOwnWatch) inotify_rm_watch(fd_, w);
+    if (w != wd || removeOwnWatch) inotify_rm_watch(fd_.get(), w);
     nodes_.erase(it);
   }
   if (wd == rootWd_) rootWd_ = -1;
@@ -537,27 +542,33 @@ void TInotifyChangeSource::WatchLimitReached(IChangeSink& sink) {
                   ")，部分子目录未被监视。");
 }
 
-void TInotifyChangeSource::Emit(IChangeSink& sink, std::uint32_t action, std::string rel) {
+void TInotifyChangeSource::Emit(IChangeSink& sink, TChangeKind kind, std::string rel, bool isDir) {
   // A write shows as IN_MODIFY per write plus IN_CLOSE_WRITE: one notice per run of them.
-  if (action == caModified) {
+  if (kind == TChangeKind::ckModified) {
     if (lastWasModified_ && lastModified_ == rel) return;
     lastWasModified_ = true;
     lastModified_ = rel;
   } else {
     lastWasModified_ = false;
   }
-  sink.Add(action, std::move(rel));
+  sink.Report(
+      TChange{kind, std::move(rel), {}, isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile});
 }
 
-void TInotifyChangeSource::Report(IChangeSink& sink, std::uint32_t action, std::string rel,
-                                  bool isDir) {
-  if (filter_ & (isDir ? kDirName : kFileName)) Emit(sink, action, std::move(rel));
+// An addition, once: what a rescan found is not told again by the records that follow it, nor
+// is what the records told found again by a rescan.
+void TInotifyChangeSource::Added(IChangeSink& sink, std::string rel, bool isDir, bool byRescan) {
+  if (!(filter_ & (isDir ? kDirName : kFileName))) return;
+  const std::int64_t now = NowRealNs();
+  if (byRescan ? !recovery_.ScanFound(rel, now) : !recovery_.RecordAdded(rel, now)) return;
+  Emit(sink, TChangeKind::ckAdded, std::move(rel), isDir);
 }
 
 // A removal record tells the list by itself; one that is not asked for is told all the same.
 void TInotifyChangeSource::Removed(IChangeSink& sink, std::string rel, bool isDir) {
+  recovery_.Forget(rel);
   if (filter_ & (isDir ? kDirName : kFileName)) {
-    Emit(sink, caRemoved, std::move(rel));
+    Emit(sink, TChangeKind::ckRemoved, std::move(rel), isDir);
   } else {
     sink.MayHaveRemoved(std::move(rel), isDir);
   }
@@ -580,8 +591,8 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
     const bool isRoot = dir.rel.empty();
     const std::string path = isRoot ? root_ : root_ + dir.rel;
     if (IsPseudoFs(dir.rel)) continue;
-    const int dfd =
-        OpenLong(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
+    const int dfd = OpenLongPath(
+        path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
     if (dfd < 0) {
       const int error = errno;
       if (isRoot) rootError_ = error;
@@ -675,18 +686,18 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
               it->second = readIndex_;
             }
           }
-          if (e.isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + e.name);
+          Added(sink, prefix + e.name, e.isDir, false);
           break;
         }
         case TWalk::Moved:
           // Named at the old place before, if at all: named here again, and the creation
           // events still queued for it are dropped.
           if (wd >= 0) scanned_[ScanKey(wd, e.name)] = readIndex_;
-          if (e.isDir ? reportDirs : reportFiles) Emit(sink, caAdded, prefix + e.name);
+          Added(sink, prefix + e.name, e.isDir, false);
           break;
         case TWalk::Rescan:
           if ((e.isDir ? reportDirs : reportFiles) && e.statOk && e.ctime >= rescanThreshold_) {
-            Emit(sink, caAdded, prefix + e.name);
+            Added(sink, prefix + e.name, e.isDir, true);
           }
           break;
       }
@@ -700,10 +711,9 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
 
 bool TInotifyChangeSource::ReadOnce(std::vector<TEvent>& events, bool& drained, bool& overflow) {
   const std::int64_t start = NowRealNs();
-  ssize_t n;
-  do {
-    n = read(fd_, buffer_.data(), buffer_.size());
-  } while (n < 0 && errno == EINTR);
+  if (buffer_.empty()) buffer_.resize(kBufferSize);  // not before the first change
+  const ssize_t n =
+      RetryOnEintr("read", [&] { return read(fd_.get(), buffer_.data(), buffer_.size()); });
   if (n <= 0) {
     drained = n < 0 && errno == EAGAIN;
     return false;
@@ -727,23 +737,17 @@ bool TInotifyChangeSource::ReadOnce(std::vector<TEvent>& events, bool& drained, 
   if (overflow) {
     NoteOverflow();
   } else if (drained) {
-    lastDrainedStart_ = start;
+    recovery_.ReadComplete(start);
   }
   return true;
 }
 
 void TInotifyChangeSource::NoteOverflow() {
-  const std::int64_t threshold = lastDrainedStart_ - kRescanMarginNs;
-  const auto now = TClock::now();
-  if (!rescanPending_) {
+  if (!recovery_.Pending()) {
     pendingBreak_ = true;
-    rescanPending_ = true;
-    rescanThreshold_ = threshold;
-    overflowSeen_ = now;
-    rescanDue_ = std::max(now, lastRescanEnd_ + backoff_);
-  } else {
-    rescanThreshold_ = std::min(rescanThreshold_, threshold);  // overflows before the rescan merge
+    overflowSeen_ = TClock::now();
   }
+  recovery_.Overflowed(SteadyNs());
 }
 
 bool TInotifyChangeSource::HasUnpairedMoveFrom(const std::vector<TEvent>& events) {
@@ -768,6 +772,7 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
       if (drained) {
         scanned_.clear();
         vanished_.clear();
+        recovery_.Quiet();
       }
       return;
     }
@@ -778,7 +783,7 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
     }
     // A rename's two events are queued one after the other, but a read may fall between them.
     if (HasUnpairedMoveFrom(events)) {
-      pollfd pfd{fd_, POLLIN, 0};
+      pollfd pfd{fd_.get(), POLLIN, 0};
       if (!drained || poll(&pfd, 1, kMovePartnerWaitMs) > 0) {
         bool moreDrained = false;
         if (ReadOnce(events, moreDrained, overflow)) drained = moreDrained;
@@ -836,7 +841,7 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
       if (isDir && subtree_) {
         NewDirectory(e.wd, e.name, std::move(rel), sink);
       } else if (!WasScanned(e.wd, e.name)) {
-        Report(sink, caAdded, std::move(rel), isDir);
+        Added(sink, std::move(rel), isDir, false);
       }
     } else if (e.mask & IN_DELETE) {
       if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
@@ -849,10 +854,12 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
           RelDir(events[to->second].wd, toDir)) {
         const TEvent& t = events[to->second];
         consumed[to->second] = true;
+        recovery_.Forget(rel);
+        recovery_.RecordAdded(toDir + t.name, NowRealNs());  // a rescan need not find it again
         if (filter_ & (isDir ? kDirName : kFileName)) {
           lastWasModified_ = false;
-          sink.Add(caRenamedOld, std::move(rel));
-          sink.Add(caRenamedNew, toDir + t.name);
+          sink.Report(TChange{TChangeKind::ckRenamed, std::move(rel), toDir + t.name,
+                              isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile});
         } else {
           sink.MayHaveRemoved(std::move(rel), isDir);
         }
@@ -875,7 +882,7 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
       }
     } else if (e.mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_ACCESS)) {
       if (isDir && !(filter_ & kDirName)) continue;
-      Emit(sink, caModified, std::move(rel));
+      Emit(sink, TChangeKind::ckModified, std::move(rel), isDir);
     }
     if (sink.Interrupted()) return;
   }
@@ -884,22 +891,13 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
 void TInotifyChangeSource::NewDirectory(int parentWd, const std::string& name, std::string rel,
                                         IChangeSink& sink) {
   if (WasScanned(parentWd, name)) return;  // listed, watched and reported by an earlier scan
-  Report(sink, caAdded, rel, true);
+  Added(sink, rel, true, false);
   Walk(TPending{parentWd, name, std::move(rel)}, TWalk::Report, sink);
 }
 
 void TInotifyChangeSource::Rescan(IChangeSink& sink) {
-  rescanPending_ = false;
   ++rescans_;
-  const auto began = TClock::now();
-  // Overflows in quick succession: wait longer before the next rescan, up to 5 s.
-  const bool again =
-      lastRescanEnd_ != TClock::time_point{} && began - lastRescanEnd_ < std::chrono::seconds(10);
-  backoff_ =
-      again ? std::min<std::chrono::milliseconds>(
-                  std::max<std::chrono::milliseconds>(backoff_ * 2, std::chrono::milliseconds(250)),
-                  std::chrono::seconds(5))
-            : std::chrono::milliseconds(0);
+  rescanThreshold_ = recovery_.BeginRescan(SteadyNs());
   lastWasModified_ = false;
   incomplete_ = false;
   Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
@@ -914,23 +912,25 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
     }
   }
   std::unordered_set<int>().swap(walkVisited_);
-  lastRescanEnd_ = TClock::now();
-  if (!incomplete_ && !rescanPending_ && rootWd_ >= 0 && !sink.Interrupted()) sink.Live();
+  const std::uint64_t recovered = recovery_.EndRescan(SteadyNs());
+  if (sink.Interrupted() || rootWd_ < 0) return;
+  sink.Notice(TNoticeKind::nkRecovered, OverflowRecoveredNotice(recovered));
+  if (!incomplete_ && !recovery_.Pending()) sink.Live();
 }
 
 void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
-  pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}, {mountFd_, POLLPRI, 0}};
+  pollfd fds[3] = {
+      {wakeFd_.get(), POLLIN, 0}, {fd_.get(), POLLIN, 0}, {mountFd_.get(), POLLPRI, 0}};
   nfds_t count = 1;
   int timeout = -1;
-  if (fd_ >= 0) {
-    count = mountFd_ >= 0 ? 3 : 2;
+  if (fd_) {
+    count = mountFd_ ? 3 : 2;
     if (rootMissing_) {
       timeout = kMissingRootRetryMs;
     } else {
-      if (rescanPending_) {
-        const auto wait =
-            std::chrono::duration_cast<std::chrono::milliseconds>(rescanDue_ - TClock::now());
-        timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()) + 1);
+      if (recovery_.Pending()) {
+        const std::int64_t wait = std::max<std::int64_t>(0, recovery_.Due() - SteadyNs());
+        timeout = static_cast<int>(wait / 1'000'000 + 1);
       }
       if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
     }
@@ -938,9 +938,9 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
   if (poll(fds, count, timeout) < 0 && errno != EINTR) return;
   if (fds[0].revents & POLLIN) {
     std::uint64_t value;
-    [[maybe_unused]] ssize_t n = read(wakeFd_, &value, sizeof value);
+    [[maybe_unused]] ssize_t n = read(wakeFd_.get(), &value, sizeof value);
   }
-  if (fd_ < 0 || sink.Interrupted()) return;
+  if (!fd_ || sink.Interrupted()) return;
   if (rootMissing_) {
     ArmRoot(TWalk::Report, sink);  // all it holds is new to the user
     return;
@@ -953,11 +953,11 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
     if (!sink.Interrupted()) RootGone(sink);
     return;
   }
-  if (rescanPending_ && !sink.Interrupted()) {
-    const auto now = TClock::now();
+  if (recovery_.Pending() && !sink.Interrupted()) {
     // Rescan once the queue has been emptied, so that the rescan follows what it missed; a
     // queue that never empties gets its rescan after a second anyway.
-    if (now >= rescanDue_ && (lastReadDrained_ || now - overflowSeen_ >= std::chrono::seconds(1))) {
+    if (SteadyNs() >= recovery_.Due() &&
+        (lastReadDrained_ || TClock::now() - overflowSeen_ >= std::chrono::seconds(1))) {
       Rescan(sink);
     }
   }

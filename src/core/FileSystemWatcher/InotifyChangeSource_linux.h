@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/OverflowRecovery.h"
+#include "utility/UniqueFd.h"
 
 namespace mv {
 
@@ -75,6 +77,7 @@ class TInotifyChangeSource final : public IChangeSource {
   bool RelDir(int wd, std::string& out) const;
   bool IsPseudoFs(const std::string& rel) const;
   bool ArmRoot(TWalk mode, IChangeSink& sink);
+  void Arm(IChangeSink& sink);
   void RootGone(IChangeSink& sink);
   void MountsChanged(IChangeSink& sink);
   void Rewatch(const std::string& rel, IChangeSink& sink);
@@ -93,8 +96,8 @@ class TInotifyChangeSource final : public IChangeSource {
   void NewDirectory(int parentWd, const std::string& name, std::string rel, IChangeSink& sink);
   void NoteOverflow();
   void Rescan(IChangeSink& sink);
-  void Emit(IChangeSink& sink, std::uint32_t action, std::string rel);
-  void Report(IChangeSink& sink, std::uint32_t action, std::string rel, bool isDir);
+  void Emit(IChangeSink& sink, TChangeKind kind, std::string rel, bool isDir);
+  void Added(IChangeSink& sink, std::string rel, bool isDir, bool byRescan);
   void Removed(IChangeSink& sink, std::string rel, bool isDir);
   void Incomplete(IChangeSink& sink);
   void WatchLimitReached(IChangeSink& sink);
@@ -104,9 +107,9 @@ class TInotifyChangeSource final : public IChangeSource {
   bool WasScanned(int wd, const std::string& name) const;
 
   TSystem system_;
-  int wakeFd_ = -1;
-  int fd_ = -1;
-  int mountFd_ = -1;      // the mount table, which polls as changed after each mount or unmount
+  TUniqueFd wakeFd_;
+  TUniqueFd fd_;
+  TUniqueFd mountFd_;     // the mount table, which polls as changed after each mount or unmount
   std::string root_;      // with trailing "/"
   std::string realRoot_;  // root_ with symbolic links resolved, as the mount table names it
   std::uint32_t filter_ = 0;
@@ -137,15 +140,10 @@ class TInotifyChangeSource final : public IChangeSource {
   std::uint64_t readIndex_ = 0;
 
   // Overflow recovery.
-  bool rescanPending_ = false;
-  std::int64_t rescanThreshold_ = 0;   // ns since the epoch: report what changed since
-  std::int64_t lastDrainedStart_ = 0;  // ns since the epoch: start of the last read that
-                                       // emptied the queue
+  TOverflowRecovery recovery_;
+  std::int64_t rescanThreshold_ = 0;  // file time: the rescan reports what changed since
   bool lastReadDrained_ = true;
-  TClock::time_point rescanDue_{};
   TClock::time_point overflowSeen_{};
-  TClock::time_point lastRescanEnd_{};
-  std::chrono::milliseconds backoff_{0};
   std::atomic<std::uint64_t> rescans_{0};
 };
 

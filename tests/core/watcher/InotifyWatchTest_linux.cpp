@@ -228,7 +228,7 @@ TEST_F(InotifyWatch, TheListHearsOfEveryRemovalAndWhenTheWatchIsLive) {
                                                         {Root() + "d", true},
                                                         {Root() + "gone", true},
                                                         {Root() + "out", true},
-                                                        {Root() + "f.mp3", true}};
+                                                        {Root() + "f.mp3", false}};
   EXPECT_TRUE(loop.RunUntil([&] { return mayHaveRemoved == expected; }, 5000));
   Quiet();
   EXPECT_EQ(mayHaveRemoved, expected);
@@ -299,6 +299,28 @@ TEST_F(InotifyWatch, ANestedTreeMovedInIsReportedWholeAndWatched) {
   EXPECT_EQ(got, expected);
   EXPECT_EQ(rec.events.size(), expected.size() + 1);
   EXPECT_EQ(rec.events.back(), (TFileEvent{Op::foAdded, Root() + "t/l1/l2/l3/later", ""}));
+}
+
+// Wide enough for the arming to share the tree among threads: every directory is watched.
+TEST_F(InotifyWatch, EveryDirectoryOfALargeTreeIsWatched) {
+  std::vector<std::string> dirs;
+  for (int a = 0; a < 70; ++a) {
+    for (int b = 0; b < 10; ++b)
+      dirs.push_back(tmp / ("a" + std::to_string(a) + "/b" + std::to_string(b)));
+  }
+  for (const auto& d : dirs) MakeDir(d);
+  TInotifyChangeSource* source = nullptr;
+  Watch({NF::nfFileNameChange}, true, {}, [&source] {
+    auto s = std::make_unique<TInotifyChangeSource>();
+    source = s.get();
+    return s;
+  });
+  EXPECT_EQ(source->WatchCount(), 1 + 70 + dirs.size());
+  for (const auto& d : dirs) MakeFile(d + "/x.mp3");
+  ASSERT_TRUE(WaitEvents(dirs.size())) << rec.events.size();
+  Quiet();
+  EXPECT_EQ(rec.AddedCounts().size(), dirs.size());
+  EXPECT_EQ(rec.events.size(), dirs.size());
 }
 
 TEST_F(InotifyWatch, ContentAndAttributeFiltersReportModifications) {
@@ -637,6 +659,10 @@ TEST_F(InotifyWatch, AnOverflowedQueueIsMadeUpByARescan) {
     source = s.get();
     return s;
   });
+  std::vector<std::string> recovered;
+  w->SetOnNoticeOfKind([&](TNoticeKind kind, const std::string& text) {
+    if (kind == TNoticeKind::nkRecovered) recovered.push_back(text);
+  });
   // The main thread does not take batches while the files appear, so the worker fills its
   // read-ahead and the system's queue (16,384 events by default) overflows.
   const std::string limit = ReadFirstWord("/proc/sys/fs/inotify/max_queued_events");
@@ -648,7 +674,16 @@ TEST_F(InotifyWatch, AnOverflowedQueueIsMadeUpByARescan) {
   }
   ASSERT_TRUE(loop.RunUntil([&] { return rec.AddedCounts().size() >= std::size_t(n); }, 60000))
       << rec.AddedCounts().size() << " of " << n;
+  Quiet(500);
+  // Nothing twice: neither what the records had told before the rescan, nor what they tell
+  // after it about names the rescan found.
+  EXPECT_EQ(rec.events.size(), std::size_t(n));
+  for (const auto& [name, count] : rec.AddedCounts()) ASSERT_EQ(count, 1) << name;
+  // One line per rescan says how many names it recovered.
   EXPECT_GE(source->RescanCount(), 1u);
+  EXPECT_EQ(recovered.size(), source->RescanCount());
+  for (const std::string& text : recovered) EXPECT_EQ(text.find('\n'), std::string::npos);
+  EXPECT_TRUE(w->IsLive());
   w.reset();
 }
 
