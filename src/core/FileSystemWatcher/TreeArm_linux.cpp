@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -108,7 +109,8 @@ void ArmOne(TShared& s, TArmStart dir, std::vector<TArmStart>& local, std::vecto
 // others once enough directories wait.
 void Work(TShared& s, std::vector<TArmStart> local, std::vector<TArmedDir>& out,
           const std::function<void()>& spawn) {
-  std::vector<char> buf(kListBuffer);
+  // Not cleared: getdents64 fills what it returns.
+  const std::unique_ptr<char[]> buf(new char[kListBuffer]);
   std::size_t done = 0;
   bool spawned = !spawn;
   for (;;) {
@@ -131,7 +133,7 @@ void Work(TShared& s, std::vector<TArmStart> local, std::vector<TArmedDir>& out,
     }
     TArmStart dir = std::move(local.back());
     local.pop_back();
-    ArmOne(s, std::move(dir), local, out, buf.data());
+    ArmOne(s, std::move(dir), local, out, buf.get());
     if (!spawned && local.size() >= kSpawnAt) {
       spawned = true;
       spawn();
@@ -174,7 +176,9 @@ int OpenLongPath(const std::string& path, int flags) {
 TArmOutcome ArmTree(const TArmTree& tree, std::vector<TArmStart> start) {
   TShared s(tree);
   s.seen.insert(tree.knownWds.begin(), tree.knownWds.end());
-  unsigned threads = tree.threads != 0 ? tree.threads : std::thread::hardware_concurrency();
+  // Asked once: the answer is read from a file each time.
+  static const unsigned cores = std::thread::hardware_concurrency();
+  unsigned threads = tree.threads != 0 ? tree.threads : cores;
   threads = std::clamp(threads, 1u, kMaxThreads);
   std::vector<std::vector<TArmedDir>> lists(threads);
   std::vector<std::thread> helpers;
