@@ -71,8 +71,11 @@ trap remove EXIT
 [[ $(dpkg-query -W -f='${Status}' melvigil) == "install ok installed" ]] || fail "not installed"
 
 echo "== package: installed help"
-/usr/bin/melvigil --version | grep -qx "melvigil $(dpkg-query -W -f='${Version}' melvigil)" ||
-  fail "melvigil --version does not name the package's version"
+version=$(dpkg-query -W -f='${Version}' melvigil)
+for exe in melvigil melvigil-cli; do
+  "/usr/bin/$exe" --version | grep -qx "$exe $version" ||
+    fail "$exe --version does not name the package's version $version"
+done
 for page in melvigil melvigil-cli; do
   [[ $(man -w "$page") == /usr/share/man/man1/$page.1.gz ]] || fail "man $page not found"
   warnings=$(MANWIDTH=80 man --warnings -E UTF-8 "$page" 2>&1 >/dev/null)
