@@ -111,7 +111,13 @@ bool EndsWithDirDelimiter(std::string_view text) {
 
 std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead) {
   std::string out(dir);
-  if (!out.empty() && !EndsWithDirDelimiter(out, d, lead)) out += d.directory.front();
+  if (out.empty()) return out;
+  // Only the delimiter proper counts: a drive "D:" gets one too, as "D:name" would name a file
+  // in the drive's current directory rather than in its root.
+  const char delimiter = d.directory.front();
+  if (out.back() != delimiter || ByteKind(out, out.size(), lead) == TByteKind::Trail) {
+    out += delimiter;
+  }
   return out;
 }
 

@@ -55,9 +55,10 @@ std::string NameOnly(std::string_view name);
 bool EndsWithDirDelimiter(std::string_view text, const TDelimiters& d, const TLeadBytes& lead);
 bool EndsWithDirDelimiter(std::string_view text);
 
-// The directory with the first directory delimiter appended unless it already ends in one (a
-// trail byte that equals the delimiter does not count: appending is needed there, or the next
-// name would join that character). Empty stays empty.
+// The directory with the first directory delimiter ("\\" on Windows, "/" on Linux) appended
+// unless it already ends in that one (a trail byte that equals the delimiter does not count:
+// appending is needed there, or the next name would join that character; a drive "D:" gets
+// one too). Empty stays empty.
 std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead);
 std::string WithDirDelimiter(std::string_view dir);
 

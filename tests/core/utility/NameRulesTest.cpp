@@ -111,6 +111,11 @@ TEST(NameRules, TrailBackslashIsNoDelimiter) {
   EXPECT_EQ(WithDirDelimiter("dir\\", w, kGbk), "dir\\");
   EXPECT_EQ(WithDirDelimiter("dir", w, kGbk), "dir\\");
   EXPECT_EQ(WithDirDelimiter("", w, kGbk), "");
+  EXPECT_EQ(WithDirDelimiter("dir\x81\x81\\", w, kGbk), "dir\x81\x81\\");  // a whole character
+  EXPECT_EQ(WithDirDelimiter("dir\x81\\", w, kNoLead), "dir\x81\\");
+  EXPECT_EQ(WithDirDelimiter("D:", w, kGbk), "D:\\");  // the root, not the drive's current folder
+  EXPECT_EQ(WithDirDelimiter("/music", LinuxDelimiters(), kGbk), "/music/");
+  EXPECT_EQ(WithDirDelimiter("/", LinuxDelimiters(), kGbk), "/");
 }
 
 // Whether a byte is a trail byte depends on the parity of the lead-set run before it.
