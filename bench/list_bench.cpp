@@ -197,7 +197,7 @@ int Sweep(int n, std::string dir) {
   // A change behind the download list's back: the next sweep copies the whole list.
   list.Add(FileName(dir, 0));
   runSweep("fullcopy");
-  std::printf("full_copies=%lu\n", downloads.FullCopies());
+  std::printf("full_sweeps=%lu\n", downloads.FullSweeps());
   for (int i = 0; i < n; i += 10) ::unlink(FileName(dir, i).c_str());
   runSweep("remove10pct");
   std::printf("left=%d\n", list.Count());

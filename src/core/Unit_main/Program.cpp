@@ -27,6 +27,8 @@ TProgram::TProgram(IMainThreadDispatcher& dispatcher, TListBoxStrings& list,
         Guard([&] { downloads_.FileChanged(op, name1, name2); });
       });
   watcher_.SetOnNotice([this](const std::string& text) { Guard([&] { ui_.ShowNotice(text); }); });
+  downloads_.AttachWatcher(watcher_);
+  downloads_.OnNotice = [this](const std::string& text) { ui_.ShowNotice(text); };
   timer_.SetInterval(desc.Timer1.interval);
   timer_.SetEnabled(desc.Timer1.enabled);
   // Last: the timer ticks from here on, whether or not watching is on.

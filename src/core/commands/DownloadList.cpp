@@ -6,12 +6,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "utility/FileRules.h"
 #include "utility/NameRules.h"
+#include "utility/SysUtils.h"
 
 namespace mv {
 
@@ -24,11 +27,33 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kSliceBudget = std::chrono::milliseconds(4);
 // Bounds a removal batch even when the clock is coarse, so one DeleteMany stays short.
 constexpr std::size_t kMaxBatch = 4096;
+// Entries handed to the checking thread at a time: what it holds stays small, however long the
+// list.
+constexpr std::size_t kChunk = 1024;
+// Past this many names or directories that may have gone before the next tick, checking every
+// entry costs no more than finding theirs.
+constexpr std::size_t kMaxDirtyNames = 4096;
+constexpr std::size_t kMaxDirtyDirs = 64;
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         AsciiCompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+// True when entry is dir (given with its trailing delimiter) without it, or lies below it.
+bool Below(std::string_view entry, std::string_view dir) {
+  return StartsWithNoCase(entry, dir) ||
+         (entry.size() + 1 == dir.size() && StartsWithNoCase(dir, entry));
+}
 
 }  // namespace
 
-struct TDownloadList::TMissing {
-  int index;  // where the entry stands in the checker's copy, which mirrors the list
+struct TDownloadList::TCheck {
+  int index;  // where the entry stood when it was copied; -1 when not known
   std::string entry;
 };
 
@@ -36,28 +61,53 @@ struct TDownloadList::TState {
   TDownloadList* owner = nullptr;
 
   // Main thread only.
+  int limit = kDefaultEntryLimit;
+  bool limitTold = false;
   bool sweepRunning = false;
   unsigned long sweep = 0;  // number of the current (or last) sweep
   unsigned long sweepsDone = 0;
-  unsigned long fullCopies = 0;
-  // The count the list has when nobody but this object changed it, and whether the checker's
-  // copy is known to be out of step (then the next sweep copies the list afresh).
+  unsigned long fullSweeps = 0;
+  // The count the list has when nobody but this object changed it, and whether someone else
+  // is known to have moved entries (then the next sweep checks everything).
   std::size_t expected = 0;
   bool resync = false;
-  std::vector<std::string> snapshot;  // a fresh copy being taken
-  std::vector<int> removed;           // positions removed by the current sweep, descending
 
-  // Shared with the checking thread, under mutex. The checker's copy equals the list once
-  // pendingRemovals (positions, descending) are taken out of it and pendingAdds appended.
+  // What a sweep may rely on. root: the live watch's directory (with its delimiter) when the
+  // last sweep that checked everything started, empty when none was live. trusted: that sweep
+  // ended with no break of the watch since it started, so every entry below root has been
+  // checked since the last event that may have removed it, except those events noted since.
+  std::string root;
+  bool trusted = false;
+  unsigned long breaks = 0;
+  unsigned long breaksAtStart = 0;
+  std::vector<std::string> dirtyNames;  // files that may have gone, listed when noted
+  std::vector<std::string> dirtyDirs;   // directories, with their delimiter
+  std::vector<std::string> outside;     // the entries not below root, checked at every tick
+  // The directories below root that hold entries (lower-cased, with their delimiter), with how
+  // many: a directory that goes while none of its entries is listed costs nothing. Rebuilt by
+  // each sweep that checks everything; a count may be too high, never too low.
+  std::unordered_map<std::string, int> dirCounts;
+  std::string dirKey;  // reused, so that counting does not allocate per entry
+
+  // The sweep under way: what it checks, where it is, and what it found missing.
+  bool full = false;
+  std::vector<std::string> names;  // checked by name: the outside entries and dirtyNames
+  std::size_t nextName = 0;
+  std::vector<std::string> dirs;  // every entry below these is checked
+  bool scanning = false;          // walking the list (all of it when full, else for dirs)
+  int scanPos = 0;
+  std::vector<TCheck> missing;
+  std::size_t remaining = 0;  // missing[0, remaining) still to be removed
+  bool removedAny = false;
+
+  // Shared with the checking thread, under mutex (checked and stop are atomic).
   std::mutex mutex;
   std::condition_variable cv;
   std::atomic<bool> stop = false;
   bool hasJob = false;
-  bool replace = false;  // the job brings a fresh copy in job
   unsigned long jobSweep = 0;
-  std::vector<std::string> job;
-  std::vector<std::string> pendingAdds;
-  std::vector<int> pendingRemovals;
+  std::vector<TCheck> job;
+  std::atomic<unsigned long long> checked = 0;
   std::thread checker;
 };
 
@@ -71,7 +121,6 @@ TDownloadList::TDownloadList(TListBoxStrings& list, IMainThreadDispatcher& dispa
       state_(std::make_shared<TState>()) {
   state_->owner = this;
   state_->expected = static_cast<std::size_t>(list_.Count());
-  state_->resync = state_->expected != 0;
 }
 
 TDownloadList::~TDownloadList() {
@@ -83,14 +132,50 @@ TDownloadList::~TDownloadList() {
   if (state_->checker.joinable()) state_->checker.join();
 }
 
-bool TDownloadList::Consider(const std::string& name) {
-  if (list_.ContainsNoCase(name) || !FileIsPresent(name)) return false;
-  list_.Add(name);
-  ++state_->expected;
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->pendingAdds.push_back(name);
+void TDownloadList::AttachWatcher(TFileSystemWatcher& watcher) {
+  std::weak_ptr<TState> weak = state_;
+  watcher.SetOnMayHaveRemoved([weak](const std::string& path, bool subtree) {
+    if (auto st = weak.lock()) st->owner->MayHaveRemoved(path, subtree);
+  });
+  liveRoot_ = [&watcher] { return watcher.LiveRoot(); };
+}
+
+void TDownloadList::SetEntryLimit(int limit) { state_->limit = limit; }
+
+void TDownloadList::CountDirs(const std::string& entry, int delta) {
+  TState& s = *state_;
+  if (s.root.empty() || !StartsWith(entry, s.root)) return;
+  const char delimiter = s.root.back();
+  for (std::size_t p = s.root.size(); p < entry.size(); ++p) {
+    if (entry[p] != delimiter) continue;
+    s.dirKey.assign(entry, 0, p + 1);
+    for (char& c : s.dirKey) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    }
+    if (delta > 0) {
+      auto it = s.dirCounts.find(s.dirKey);
+      if (it == s.dirCounts.end()) it = s.dirCounts.emplace(s.dirKey, 0).first;
+      it->second += delta;
+    } else if (auto it = s.dirCounts.find(s.dirKey); it != s.dirCounts.end()) {
+      if ((it->second += delta) <= 0) s.dirCounts.erase(it);
+    }
   }
+}
+
+bool TDownloadList::Consider(const std::string& name) {
+  TState& s = *state_;
+  if (list_.ContainsNoCase(name) || !FileIsPresent(name)) return false;
+  if (list_.Count() >= s.limit) {
+    if (!s.limitTold) {
+      s.limitTold = true;
+      if (OnNotice) OnNotice(FormatD(text::kListFull, s.limit));
+    }
+    return false;
+  }
+  list_.Add(name);
+  ++s.expected;
+  if (!s.root.empty() && !StartsWith(name, s.root)) s.outside.push_back(name);
+  CountDirs(name, 1);
   if (OnAppended) OnAppended(name);
   return true;
 }
@@ -104,172 +189,246 @@ void TDownloadList::FileChanged(TFileOperation /*FileOperation*/, const std::str
   if (!added && listAllFiles_ && listAllFiles_()) Consider(FileName1);
 }
 
+void TDownloadList::MayHaveRemoved(const std::string& path, bool subtree) {
+  TState& s = *state_;
+  // Without a live root every entry is checked at every tick anyway.
+  if (s.root.empty()) return;
+  auto lose = [&s] {
+    ++s.breaks;
+    s.trusted = false;
+    s.dirtyNames.clear();
+    s.dirtyDirs.clear();
+  };
+  if (!subtree) {
+    if (!list_.ContainsNoCase(path)) return;
+    if (s.dirtyNames.size() >= kMaxDirtyNames) return lose();
+    s.dirtyNames.push_back(path);
+    return;
+  }
+  const char delimiter = s.root.back();
+  std::string dir = path;
+  if (dir.empty() || dir.back() != delimiter) dir += delimiter;
+  // The watched directory itself or one above it: nothing below can be relied on.
+  if (path.empty() || StartsWithNoCase(s.root, dir)) return lose();
+  // Whether a file or a directory went is not always known: the entry of that name, if any,
+  // and those below it. Elsewhere than below root the entries are checked at every tick.
+  if (list_.ContainsNoCase(path)) {
+    if (s.dirtyNames.size() >= kMaxDirtyNames) return lose();
+    s.dirtyNames.push_back(path);
+  }
+  if (!StartsWithNoCase(dir, s.root) || s.dirCounts.find(AsciiLower(dir)) == s.dirCounts.end())
+    return;
+  if (s.dirtyDirs.size() >= kMaxDirtyDirs) return lose();
+  s.dirtyDirs.push_back(std::move(dir));
+}
+
 bool TDownloadList::SweepRunning() const { return state_->sweepRunning; }
 
 unsigned long TDownloadList::SweepsDone() const { return state_->sweepsDone; }
 
-unsigned long TDownloadList::FullCopies() const { return state_->fullCopies; }
+unsigned long TDownloadList::FullSweeps() const { return state_->fullSweeps; }
+
+unsigned long long TDownloadList::EntriesChecked() const { return state_->checked.load(); }
 
 void TDownloadList::Sweep() {
   TState& s = *state_;
   if (s.sweepRunning) return;
   s.sweepRunning = true;
   ++s.sweep;
-  s.removed.clear();
-  if (s.resync || static_cast<std::size_t>(list_.Count()) != s.expected) {
-    s.snapshot.clear();
-    ++s.fullCopies;
-    SnapshotSlice(s.sweep, 0);
+  s.missing.clear();
+  s.removedAny = false;
+  s.nextName = 0;
+  s.scanPos = 0;
+  const std::string root = liveRoot_ ? liveRoot_() : std::string();
+  const bool changed = s.resync || static_cast<std::size_t>(list_.Count()) != s.expected;
+  if (!s.trusted || root.empty() || root != s.root || changed) {
+    ++s.fullSweeps;
+    s.full = true;
+    s.root = root;
+    s.trusted = false;
+    s.breaksAtStart = s.breaks;
+    s.expected = static_cast<std::size_t>(list_.Count());
+    s.resync = false;
+    s.dirtyNames.clear();
+    s.dirtyDirs.clear();
+    s.outside.clear();
+    s.dirCounts.clear();
+    s.names.clear();
+    s.dirs.clear();
+    s.scanning = true;
   } else {
-    HandOver(s.sweep, false);
+    s.full = false;
+    s.names = s.outside;
+    s.names.insert(s.names.end(), std::make_move_iterator(s.dirtyNames.begin()),
+                   std::make_move_iterator(s.dirtyNames.end()));
+    s.dirtyNames.clear();
+    s.dirs = std::move(s.dirtyDirs);
+    s.dirtyDirs.clear();
+    s.scanning = !s.dirs.empty();
   }
+  Feed(s.sweep);
 }
 
-void TDownloadList::SnapshotSlice(unsigned long sweep, std::size_t from) {
+void TDownloadList::Feed(unsigned long sweep) {
   TState& s = *state_;
   const auto deadline = Clock::now() + kSliceBudget;
-  std::size_t i = from;
-  for (;;) {
-    if (i >= static_cast<std::size_t>(list_.Count())) break;
-    s.snapshot.push_back(list_.Get(static_cast<int>(i)));
-    ++i;
-    if ((i & 255) == 0 && Clock::now() >= deadline) {
-      std::weak_ptr<TState> weak = state_;
-      dispatcher_.Post([weak, sweep, i] {
-        if (auto st = weak.lock(); st && st->sweep == sweep) st->owner->SnapshotSlice(sweep, i);
+  std::vector<TCheck> chunk;
+  while (chunk.size() < kChunk && s.nextName < s.names.size()) {
+    const std::string& name = s.names[s.nextName++];
+    const int at = list_.IndexOfNoCase(name);
+    if (at >= 0) chunk.push_back({at, list_.Get(at)});
+  }
+  while (s.scanning && chunk.size() < kChunk) {
+    if (s.scanPos >= list_.Count()) {
+      s.scanning = false;
+      break;
+    }
+    std::string entry = list_.Get(s.scanPos);
+    if (s.full) {
+      if (!s.root.empty() && !StartsWith(entry, s.root)) s.outside.push_back(entry);
+      CountDirs(entry, 1);
+      chunk.push_back({s.scanPos, std::move(entry)});
+    } else if (std::any_of(s.dirs.begin(), s.dirs.end(),
+                           [&entry](const std::string& dir) { return Below(entry, dir); })) {
+      chunk.push_back({s.scanPos, std::move(entry)});
+    }
+    ++s.scanPos;
+    if ((s.scanPos & 255) == 0 && Clock::now() >= deadline) break;
+  }
+  std::weak_ptr<TState> weak = state_;
+  if (chunk.empty()) {
+    if (s.scanning) {
+      // A slice of the walk below dirs that found nothing to check: go on in a new task.
+      dispatcher_.Post([weak, sweep] {
+        if (auto st = weak.lock(); st && st->sweep == sweep) st->owner->Feed(sweep);
       });
       return;
     }
+    // Every check is back. Removal goes from the highest index down, so that a deletion never
+    // moves an entry still to be deleted; those whose place is not known go last.
+    std::sort(s.missing.begin(), s.missing.end(),
+              [](const TCheck& a, const TCheck& b) { return a.index < b.index; });
+    s.remaining = s.missing.size();
+    RemoveBatch(sweep);
+    return;
   }
-  // The copy ends at the list's end with no task in between: it holds every entry.
-  s.expected = s.snapshot.size();
-  s.resync = false;
-  HandOver(sweep, true);
-}
-
-void TDownloadList::HandOver(unsigned long sweep, bool replace) {
-  TState& s = *state_;
   {
     std::lock_guard lock(s.mutex);
-    if (replace) {
-      s.job = std::move(s.snapshot);
-      s.pendingAdds.clear();
-      s.pendingRemovals.clear();
-    }
-    s.replace = replace;
+    s.job = std::move(chunk);
     s.jobSweep = sweep;
     s.hasJob = true;
   }
-  s.snapshot = {};
-  if (!s.checker.joinable()) {
-    // The checker only reads its own copy of the entries and asks the file system; the list
-    // stays on the main thread.
-    std::weak_ptr<TState> weak = state_;
-    TState* raw = &s;
-    IMainThreadDispatcher* dispatcher = &dispatcher_;
-    s.checker = std::thread([raw, weak, dispatcher] {
-      std::vector<std::string> mirror;
-      for (;;) {
-        unsigned long jobSweep = 0;
-        {
-          std::unique_lock lock(raw->mutex);
-          raw->cv.wait(lock, [raw] { return raw->stop || raw->hasJob; });
-          if (raw->stop) return;
-          raw->hasJob = false;
-          jobSweep = raw->jobSweep;
-          if (raw->replace) {
-            mirror = std::move(raw->job);
-            raw->job = {};
-          } else {
-            // Removals first: the positions are those of the list before this sweep's
-            // appends, which all went to its end.
-            std::vector<int>& gone = raw->pendingRemovals;
-            std::size_t write = 0, next = gone.size();  // gone is descending: walk it back
-            for (std::size_t read = 0; read < mirror.size(); ++read) {
-              if (next > 0 && static_cast<std::size_t>(gone[next - 1]) == read) {
-                --next;
-                continue;
-              }
-              if (write != read) mirror[write] = std::move(mirror[read]);
-              ++write;
-            }
-            mirror.resize(write);
-          }
-          raw->pendingRemovals.clear();
-          for (std::string& e : raw->pendingAdds) mirror.push_back(std::move(e));
-          raw->pendingAdds.clear();
-        }
-        auto missing = std::make_shared<std::vector<TMissing>>();
-        for (std::size_t k = 0; k < mirror.size(); ++k) {
-          if (raw->stop.load(std::memory_order_relaxed)) return;
-          if (!FileIsPresent(mirror[k])) missing->push_back({static_cast<int>(k), mirror[k]});
-        }
-        dispatcher->Post([weak, jobSweep, missing] {
-          if (auto st = weak.lock(); st && st->sweep == jobSweep) {
-            st->owner->RemoveBatch(jobSweep, missing, missing->size());
-          }
-        });
-      }
-    });
-  }
+  StartChecker();
   s.cv.notify_one();
 }
 
-void TDownloadList::RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector<TMissing>> job,
-                                std::size_t remaining) {
+void TDownloadList::StartChecker() {
   TState& s = *state_;
-  auto& missing = *job;
+  if (s.checker.joinable()) return;
+  // The checker only reads the entries it is handed and asks the file system; the list stays
+  // on the main thread.
+  std::weak_ptr<TState> weak = state_;
+  TState* raw = &s;
+  IMainThreadDispatcher* dispatcher = &dispatcher_;
+  s.checker = std::thread([raw, weak, dispatcher] {
+    for (;;) {
+      std::vector<TCheck> job;
+      unsigned long jobSweep = 0;
+      {
+        std::unique_lock lock(raw->mutex);
+        raw->cv.wait(lock, [raw] { return raw->stop || raw->hasJob; });
+        if (raw->stop) return;
+        raw->hasJob = false;
+        jobSweep = raw->jobSweep;
+        job = std::move(raw->job);
+        raw->job = {};
+      }
+      auto missing = std::make_shared<std::vector<TCheck>>();
+      for (TCheck& check : job) {
+        if (raw->stop.load(std::memory_order_relaxed)) return;
+        if (!FileIsPresent(check.entry)) missing->push_back(std::move(check));
+      }
+      raw->checked += job.size();
+      dispatcher->Post([weak, jobSweep, missing] {
+        if (auto st = weak.lock(); st && st->sweep == jobSweep) {
+          st->owner->Checked(jobSweep, std::move(*missing));
+        }
+      });
+    }
+  });
+}
+
+void TDownloadList::Checked(unsigned long sweep, std::vector<TCheck> missing) {
+  TState& s = *state_;
+  s.missing.insert(s.missing.end(), std::make_move_iterator(missing.begin()),
+                   std::make_move_iterator(missing.end()));
+  Feed(sweep);
+}
+
+void TDownloadList::RemoveBatch(unsigned long sweep) {
+  TState& s = *state_;
   const auto deadline = Clock::now() + kSliceBudget;
-  std::vector<int> indices;
-  std::vector<std::string> removed;
-  // From the last candidate to the first, so the indices come out highest first and a deletion
-  // never moves an entry still to be deleted, in this batch or a later one.
-  while (remaining > 0 && indices.size() < kMaxBatch) {
-    TMissing& m = missing[remaining - 1];
-    --remaining;
+  std::vector<std::pair<int, std::string>> batch;
+  while (s.remaining > 0 && batch.size() < kMaxBatch) {
+    TCheck& m = s.missing[--s.remaining];
     if (!FileIsPresent(m.entry)) {
-      const int count = list_.Count();
       int at = -1;
-      if (m.index < count && list_.Get(m.index) == m.entry) {
+      if (m.index >= 0 && m.index < list_.Count() && list_.Get(m.index) == m.entry) {
         at = m.index;
       } else {
-        // The list was changed by someone else meanwhile; entries only move towards the front.
-        // The checker's copy is out of step from now on.
-        s.resync = true;
-        for (int k = std::min(m.index, count - 1); k >= 0; --k) {
-          if (list_.Get(k) == m.entry) {
-            at = k;
-            break;
-          }
-        }
+        // Someone else changed the list meanwhile: find the entry by its text, and check
+        // everything at the next sweep.
+        if (m.index >= 0) s.resync = true;
+        const int found = list_.IndexOfNoCase(m.entry);
+        if (found >= 0 && list_.Get(found) == m.entry) at = found;
       }
-      if (at >= 0 && (indices.empty() || at < indices.back())) {
-        indices.push_back(at);
-        removed.push_back(std::move(m.entry));
-        if (at == m.index) s.removed.push_back(at);
-      }
+      if (at >= 0) batch.emplace_back(at, std::move(m.entry));
     }
-    if ((remaining & 31) == 0 && Clock::now() >= deadline) break;
+    if ((s.remaining & 31) == 0 && Clock::now() >= deadline) break;
   }
-  s.expected -= std::min(s.expected, indices.size());
-  if (!indices.empty()) list_.DeleteMany(std::move(indices));
-  if (OnRemoved) {
-    for (const std::string& entry : removed) OnRemoved(entry);
+  std::sort(batch.begin(), batch.end(),
+            [](const auto& a, const auto& b) { return a.first > b.first; });
+  batch.erase(std::unique(batch.begin(), batch.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              batch.end());
+  if (!batch.empty()) {
+    std::vector<int> indices;
+    indices.reserve(batch.size());
+    for (const auto& item : batch) {
+      indices.push_back(item.first);
+      CountDirs(item.second, -1);
+    }
+    list_.DeleteMany(indices);
+    s.expected -= std::min(s.expected, indices.size());
+    s.removedAny = true;
+    if (OnRemoved) {
+      for (const auto& item : batch) OnRemoved(item.second);
+    }
   }
-  if (remaining > 0) {
+  if (s.remaining > 0) {
     std::weak_ptr<TState> weak = state_;
-    dispatcher_.Post([weak, sweep, job, remaining] {
-      if (auto st = weak.lock(); st && st->sweep == sweep) {
-        st->owner->RemoveBatch(sweep, job, remaining);
-      }
+    dispatcher_.Post([weak, sweep] {
+      if (auto st = weak.lock(); st && st->sweep == sweep) st->owner->RemoveBatch(sweep);
     });
     return;
   }
-  if (!s.resync) {
-    std::lock_guard lock(s.mutex);
-    s.pendingRemovals = std::move(s.removed);
+  Finish();
+}
+
+void TDownloadList::Finish() {
+  TState& s = *state_;
+  if (s.full) s.trusted = !s.root.empty() && s.breaks == s.breaksAtStart && !s.resync;
+  if (!s.trusted) {
+    s.outside = {};
+    if (s.root.empty()) s.dirCounts = {};
+  } else if (s.removedAny) {
+    std::erase_if(s.outside, [this](const std::string& e) { return !list_.ContainsNoCase(e); });
   }
-  s.removed = {};
+  s.names = {};
+  s.dirs = {};
+  s.missing = {};
+  s.scanning = false;
+  if (s.limitTold && list_.Count() < s.limit - s.limit / 10) s.limitTold = false;
   s.sweepRunning = false;
   ++s.sweepsDone;
 }

@@ -22,9 +22,18 @@
 
 namespace mv {
 
+namespace text {
+// Told once when the list is full; %d is the limit.
+inline constexpr const char* kListFull = "下载列表已满 (%d 项)，新的文件不再列出";
+}  // namespace text
+
 class TDownloadList {
  public:
   using TEntryEvent = std::function<void(const std::string& entry)>;
+
+  // Beyond this many entries new files are not listed: the list, its index and a sweep that
+  // checks everything (watching off) stay within a few tens of MiB and under a second.
+  static constexpr int kDefaultEntryLimit = 200000;
 
   // maskText: the music mask as typed (Edit1), read afresh at every event.
   // listAllFiles: the "list every created file" switch (CheckBox1), read at every event.
@@ -39,43 +48,60 @@ class TDownloadList {
   // case ignored) and it is a file; FileName2 (a rename's new name) gets the same test, so a
   // download finished by renaming (song.mp3.part -> song.mp3) is listed; with the all-files
   // switch on and nothing added, FileName1 is appended when it is a new entry and a file.
+  // A full list appends nothing and says so once through OnNotice.
   void FileChanged(TFileOperation FileOperation, const std::string& FileName1,
                    const std::string& FileName2);
 
+  // Lets the sweep rely on the watcher: takes its OnMayHaveRemoved and asks it IsLive and
+  // LiveRoot at every tick. The watcher must outlive every later call of Sweep.
+  void AttachWatcher(TFileSystemWatcher& watcher);
+  // The watcher's OnMayHaveRemoved: the file (or, with subtree, everything below the directory)
+  // may have gone; entries there are checked at the next sweep.
+  void MayHaveRemoved(const std::string& path, bool subtree);
+
   // The once-a-second tick. Starts a sweep unless one is still running (then it does nothing).
-  // The checking thread keeps its own copy of the entries, fed with the entries appended here
-  // and the sweep's removals, and checks every one; then the main thread removes - last to
-  // first, in batches - the entries found missing that are still missing when re-checked and
-  // still in the list. So a tick costs the main thread next to nothing until files go. When
-  // the list was changed by someone else (its count differs from what this object expects, or
-  // an entry was not where it should be), the next sweep first copies the list afresh, in
-  // slices of a few milliseconds, each a task of its own on the dispatcher.
+  // An entry is checked when it may have gone: every entry while no watch is live; while one
+  // is, the entries outside its directory and those an event may have removed, and every entry
+  // once after the watch became live or lost continuity. Idle under a live watch, a tick costs
+  // next to nothing. The checking thread gets the entries to check in small slices copied on
+  // the main thread; then the main thread removes - last to first, in batches - the entries
+  // found missing that are still missing when re-checked and still in the list.
   void Sweep();
+
+  // Main thread; for tests. Beyond limit entries nothing is appended.
+  void SetEntryLimit(int limit);
 
   // True from a Sweep that started a sweep until its last removal batch has run.
   bool SweepRunning() const;
   // Counts finished sweeps (for tests and benchmarks: "one full sweep has happened since").
   unsigned long SweepsDone() const;
-  // Counts the sweeps that had to copy the list afresh (diagnostics).
-  unsigned long FullCopies() const;
+  // Counts the sweeps that checked every entry (diagnostics).
+  unsigned long FullSweeps() const;
+  // Counts the existence checks the sweeps made (diagnostics).
+  unsigned long long EntriesChecked() const;
 
   // Called on the main thread after an entry is appended / after the sweep removed it.
   TEntryEvent OnAppended;
   TEntryEvent OnRemoved;
+  // A notice for the user, in Chinese (the list is full).
+  std::function<void(const std::string&)> OnNotice;
 
  private:
   struct TState;
-  struct TMissing;
+  struct TCheck;
   bool Consider(const std::string& name);
-  void SnapshotSlice(unsigned long sweep, std::size_t from);
-  void HandOver(unsigned long sweep, bool replace);
-  void RemoveBatch(unsigned long sweep, std::shared_ptr<std::vector<TMissing>> missing,
-                   std::size_t remaining);
+  void CountDirs(const std::string& entry, int delta);
+  void Feed(unsigned long sweep);
+  void Checked(unsigned long sweep, std::vector<TCheck> missing);
+  void RemoveBatch(unsigned long sweep);
+  void Finish();
+  void StartChecker();
 
   TListBoxStrings& list_;
   IMainThreadDispatcher& dispatcher_;
   std::function<std::string()> maskText_;
   std::function<bool()> listAllFiles_;
+  std::function<std::string()> liveRoot_;
   std::shared_ptr<TState> state_;
 };
 

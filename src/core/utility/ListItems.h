@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utility/NameRules.h"
+
 namespace mv {
 
 class TListBoxStrings {
@@ -33,6 +35,15 @@ class TListBoxStrings {
   // Same answer as a case-insensitive (ASCII) search from the last entry to the first, but
   // at a cost that does not grow with the list.
   virtual bool ContainsNoCase(std::string_view text) const = 0;
+  // The index that search stops at: the last entry equal to text without regard to ASCII case,
+  // or -1. Stores with an index of positions override this walk.
+  virtual int IndexOfNoCase(std::string_view text) const {
+    if (!ContainsNoCase(text)) return -1;
+    for (int i = Count() - 1; i >= 0; --i) {
+      if (AsciiCompareNoCase(Get(i), text) == 0) return i;
+    }
+    return -1;
+  }
 };
 
 }  // namespace mv

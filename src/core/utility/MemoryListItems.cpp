@@ -18,10 +18,9 @@ std::string TMemoryListItems::Get(int index) const {
 
 int TMemoryListItems::Add(const std::string& text) {
   try {
-    std::string lower = AsciiLower(text);
     entries_.push_back(TEntry{text, false});
     try {
-      ++lowerCounts_[std::move(lower)];
+      index_.Append(text);
     } catch (...) {
       entries_.pop_back();
       throw;
@@ -34,16 +33,11 @@ int TMemoryListItems::Add(const std::string& text) {
   return Count() - 1;
 }
 
-void TMemoryListItems::Forget(const TEntry& entry) {
-  const auto it = lowerCounts_.find(AsciiLower(entry.text));
-  if (it != lowerCounts_.end() && --it->second == 0) lowerCounts_.erase(it);
-  if (entry.selected) --selCount_;
-}
-
 void TMemoryListItems::Delete(int index) {
   if (index < 0 || index >= Count()) return;
-  Forget(entries_[static_cast<std::size_t>(index)]);
+  if (entries_[static_cast<std::size_t>(index)].selected) --selCount_;
   entries_.erase(entries_.begin() + index);
+  index_.Erase(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1);
   if (index < caret_) --caret_;
   if (caret_ >= Count()) caret_ = Count() - 1;
 }
@@ -62,18 +56,19 @@ void TMemoryListItems::DeleteMany(const std::vector<int>& indicesDescending) {
   const int before =
       static_cast<int>(std::lower_bound(indices.begin(), indices.end(), caret_) - indices.begin());
 
+  std::vector<bool> keep(entries_.size(), true);
+  for (int i : indices) keep[static_cast<std::size_t>(i)] = false;
   std::size_t write = 0;
-  std::size_t next = 0;
   for (std::size_t read = 0; read < entries_.size(); ++read) {
-    if (next < indices.size() && static_cast<std::size_t>(indices[next]) == read) {
-      Forget(entries_[read]);
-      ++next;
+    if (!keep[read]) {
+      if (entries_[read].selected) --selCount_;
       continue;
     }
     if (write != read) entries_[write] = std::move(entries_[read]);
     ++write;
   }
   entries_.resize(write);
+  index_.KeepWhere(keep);
 
   if (caret_ >= 0) {
     // As one by one from the top: a deleted caret entry leaves the caret on its index (or
@@ -112,7 +107,12 @@ void TMemoryListItems::ClearSelection() {
 }
 
 bool TMemoryListItems::ContainsNoCase(std::string_view text) const {
-  return lowerCounts_.find(AsciiLower(text)) != lowerCounts_.end();
+  return IndexOfNoCase(text) >= 0;
+}
+
+int TMemoryListItems::IndexOfNoCase(std::string_view text) const {
+  return index_.FindLast(text,
+                         [this](std::size_t i) -> const std::string& { return entries_[i].text; });
 }
 
 }  // namespace mv

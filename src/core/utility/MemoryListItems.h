@@ -5,9 +5,9 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "utility/FoldedIndex.h"
 #include "utility/ListItems.h"
 
 namespace mv {
@@ -34,18 +34,16 @@ class TMemoryListItems final : public TListBoxStrings {
   void SetSelected(int index, bool selected);
   void ClearSelection();
   bool ContainsNoCase(std::string_view text) const override;
+  int IndexOfNoCase(std::string_view text) const override;
 
  private:
   struct TEntry {
     std::string text;
     bool selected = false;
   };
-  void Forget(const TEntry& entry);
 
   std::vector<TEntry> entries_;
-  // AsciiLower(text) -> number of entries with that form: two texts are equal under
-  // AsciiCompareNoCase exactly when their AsciiLower forms are equal.
-  std::unordered_map<std::string, int> lowerCounts_;
+  TFoldedIndex index_;
   int caret_ = -1;
   int selCount_ = 0;
 };

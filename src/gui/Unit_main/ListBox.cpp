@@ -54,10 +54,9 @@ int TListBoxModel::Append(const std::string& text) {
     if (items_.size() == items_.capacity())
       items_.reserve(std::max<std::size_t>(64, 2 * items_.size()));
     std::string copy = text;
-    auto folded = folded_.try_emplace(AsciiLower(text), 0).first;
+    folded_.Append(text);
     beginInsertRows(QModelIndex(), row, row);
     items_.push_back(std::move(copy));
-    ++folded->second;
     endInsertRows();
   } catch (const std::bad_alloc&) {
     throw EOutOfResources(text::kCannotInsertLine);
@@ -65,17 +64,12 @@ int TListBoxModel::Append(const std::string& text) {
   return row;
 }
 
-void TListBoxModel::Forget(const std::string& text) {
-  auto it = folded_.find(AsciiLower(text));
-  if (it != folded_.end() && --it->second == 0) folded_.erase(it);
-}
-
 void TListBoxModel::RemoveRange(int first, int last) {
   beginRemoveRows(QModelIndex(), first, last);
   auto from = items_.begin() + first;
   auto to = items_.begin() + last + 1;
-  for (auto it = from; it != to; ++it) Forget(*it);
   items_.erase(from, to);
+  folded_.Erase(static_cast<std::size_t>(first), static_cast<std::size_t>(last) + 1);
   endRemoveRows();
 }
 
@@ -86,16 +80,15 @@ void TListBoxModel::RemoveWhereNot(const std::vector<bool>& keep) {
     if (keep[i]) {
       if (out != i) items_[out] = std::move(items_[i]);
       ++out;
-    } else {
-      Forget(items_[i]);
     }
   }
   items_.resize(out);
+  folded_.KeepWhere(keep);
   endResetModel();
 }
 
-bool TListBoxModel::ContainsNoCase(std::string_view text) const {
-  return folded_.find(AsciiLower(text)) != folded_.end();
+int TListBoxModel::IndexOfNoCase(std::string_view text) const {
+  return folded_.FindLast(text, [this](std::size_t i) -> const std::string& { return items_[i]; });
 }
 
 void TListBoxModel::SetRowHeight(int height) {
@@ -236,7 +229,11 @@ bool TListBox::Selected(int index) const {
   return selectionModel()->isSelected(model_->index(index));
 }
 
-bool TListBox::ContainsNoCase(std::string_view text) const { return model_->ContainsNoCase(text); }
+bool TListBox::ContainsNoCase(std::string_view text) const {
+  return model_->IndexOfNoCase(text) >= 0;
+}
+
+int TListBox::IndexOfNoCase(std::string_view text) const { return model_->IndexOfNoCase(text); }
 
 void TListBox::SetItemHeight(int height) {
   model_->SetRowHeight(std::max(1, height));

@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "utility/FoldedIndex.h"
 #include "utility/ListItems.h"
 
 namespace mv {
@@ -32,16 +32,13 @@ class TListBoxModel final : public QAbstractListModel {
   void RemoveRange(int first, int last);
   // Keeps the rows whose flag in keep is true; one reset, for many scattered removals.
   void RemoveWhereNot(const std::vector<bool>& keep);
-  bool ContainsNoCase(std::string_view text) const;
+  int IndexOfNoCase(std::string_view text) const;
   int RowHeight() const { return rowHeight_; }
   void SetRowHeight(int height);
 
  private:
-  void Forget(const std::string& text);
-
   std::vector<std::string> items_;
-  // AsciiLower(entry) -> how many entries fold to it.
-  std::unordered_map<std::string, int> folded_;
+  TFoldedIndex folded_;
   int rowHeight_ = 16;
 };
 
@@ -63,6 +60,7 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
   int SelCount() const override;
   bool Selected(int index) const override;
   bool ContainsNoCase(std::string_view text) const override;
+  int IndexOfNoCase(std::string_view text) const override;
 
   int ItemHeight() const { return model_->RowHeight(); }
   void SetItemHeight(int height);

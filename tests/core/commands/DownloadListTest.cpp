@@ -225,8 +225,8 @@ TEST_F(DownloadListTest, EntriesMovedByOthersDuringTheSweepAreStillFound) {
 }
 
 TEST_F(DownloadListTest, ManySweepsWithAppendsAndRemovalsInBetweenStayExact) {
-  // The checker's own copy of the entries must follow every append and removal: any drift
-  // shows as an entry whose file has gone but that stays listed.
+  // Removal batches locate their entries by the index they were copied at; appends and removals
+  // in between must not make them delete the wrong entry or miss one.
   std::vector<std::string> alive;
   unsigned seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
@@ -249,19 +249,40 @@ TEST_F(DownloadListTest, ManySweepsWithAppendsAndRemovalsInBetweenStayExact) {
     Sweep();
     ASSERT_EQ(Entries(), alive) << "round " << round;
   }
-  EXPECT_EQ(downloads->FullCopies(), 0u);
+  // Without a watcher every sweep checks every entry.
+  EXPECT_EQ(downloads->FullSweeps(), 8u);
 
-  // An entry added behind the download list's back makes the next sweep copy the list.
+  // An entry added behind the download list's back is checked like the others.
   WriteFile(dir / "direct.mp3", "x");
   list.Add(dir / "direct.mp3");
-  Sweep();
-  EXPECT_EQ(downloads->FullCopies(), 1u);
   ::unlink((dir / "direct.mp3").c_str());
   ::unlink(alive.front().c_str());
   Sweep();
   alive.erase(alive.begin());
   EXPECT_EQ(Entries(), alive);
-  EXPECT_EQ(downloads->FullCopies(), 1u);
+}
+
+TEST_F(DownloadListTest, AFullListSaysSoOnceAndListsAgainOnceItHasShrunk) {
+  std::vector<std::string> notices;
+  downloads->OnNotice = [&](const std::string& text) { notices.push_back(text); };
+  downloads->SetEntryLimit(3);
+  for (int i = 0; i < 6; ++i) {
+    WriteFile(dir / (std::to_string(i) + ".mp3"), "x");
+    Added(dir / (std::to_string(i) + ".mp3"));
+  }
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(notices, std::vector<std::string>{"下载列表已满 (3 项)，新的文件不再列出"});
+  // Names already listed or not files are no reason to tell.
+  Added(dir / "0.mp3");
+  Added(dir / "missing.mp3");
+  EXPECT_EQ(notices.size(), 1u);
+
+  ::unlink((dir / "0.mp3").c_str());
+  Sweep();
+  Added(dir / "3.mp3");
+  Added(dir / "4.mp3");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{dir / "1.mp3", dir / "2.mp3", dir / "3.mp3"}));
+  EXPECT_EQ(notices.size(), 2u);
 }
 
 TEST_F(DownloadListTest, DestroyedWhileASweepIsUnderWay) {
