@@ -558,7 +558,12 @@ TEST_F(InotifyWatch, AReachedRealLimitIsNamedWithItsValue) {
         "已达到系统的监视实例数量上限 (user.max_inotify_instances = 0)，无法监视该目录。", false);
   });
   InChild([] {
-    // Every descriptor but one in use: the watcher's wake-up event takes it.
+  // Every descriptor but one in use: the watcher's wake-up event takes it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' own memory checks open a pipe; without a descriptor to spare they report
+    // our objects as invalid, so this case runs in the plain build only.
+    return 77;
+#endif
     rlimit rl{64, 64};
     if (setrlimit(RLIMIT_NOFILE, &rl) != 0) return 77;
     std::vector<int> held;
