@@ -411,7 +411,7 @@ TEST_F(InotifyWatch, SwitchingOnAndOffAThousandTimesLeaksNothing) {
     // Stopped workers end on their own, without the main thread's help.
     EXPECT_TRUE(test::Eventually(
         loop, [&] { return w->LiveWorkerCount() == 1; }, 10000));
-    // Workers that ended only when told by the main thread would reach 1,000 here; how many
+    // Workers that never ended would pile up to 1,000 here; how many
     // overlap while they wind down depends on the machine's load, so the bound is loose.
     EXPECT_LT(maxLive, 500);
     // The one left still delivers, once.
