@@ -24,8 +24,12 @@ class TQtDispatcher final : public IMainThreadDispatcher {
   void Post(std::function<void()> task) override;
 
  private:
-  // The receiver of the queued calls: deleting it discards the calls not yet delivered.
-  QObject context_;
+  // The receiver of the queued tasks: deleting it discards the tasks not yet delivered.
+  class TReceiver final : public QObject {
+   protected:
+    bool event(QEvent* event) override;
+  };
+  TReceiver context_;
 };
 
 }  // namespace mv
