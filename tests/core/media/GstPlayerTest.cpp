@@ -148,7 +148,8 @@ TEST_F(GstPlayer, OnlyRegularFilesOpenAndNothingBlocks) {
     SCOPED_TRACE(name);
     const auto start = Clock::now();
     const std::string message = OpenError(dir / name);
-    EXPECT_LT(MsSince(start), 1000);
+    // Well inside the 5 s open bound, even on a loaded machine under a sanitizer.
+    EXPECT_LT(MsSince(start), 3000);
     EXPECT_EQ(message, kNotAFileText);
     EXPECT_FALSE(player->Opened());
   }
