@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     RunFor(20);
+    // Made anew each time: a file that is only rewritten reports no new name.
+    std::filesystem::remove(probe);
     std::ofstream(probe).put('x');
   }
   // The folders are made while watching, so that none is still being armed.
