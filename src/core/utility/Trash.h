@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Moving a file to the desktop's trash, from where the user can bring it back: the freedesktop
-// Trash specification on Linux, the recycle bin on Windows. A file is only ever moved, never
-// deleted: where no trash can take it, nothing happens and the result says why.
+// trash layout (Trash/files and Trash/info) on Linux, the recycle bin on Windows. A file is only
+// ever moved, never deleted: where no trash can take it, nothing happens and the result says why.
 
 #include <string>
 
