@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -28,15 +27,11 @@ namespace mv {
 
 namespace {
 
-// Large enough for the whole default queue (16,384 events) of short names in a few reads.
-constexpr std::size_t kBufferSize = 256 * 1024;
-constexpr std::size_t kMaxEventSize = sizeof(inotify_event) + NAME_MAX + 1;
 // How long a move's old-name event waits for its partner at the end of a read.
 constexpr int kMovePartnerWaitMs = 2;
 constexpr int kMaxReadsPerWake = 16;
 // How often a watched directory that does not exist is looked for.
 constexpr int kMissingRootRetryMs = 250;
-constexpr std::size_t kMaxDepth = 4096;
 // Marks a scanned name whose listing was given up (its directory moved meanwhile).
 constexpr std::uint64_t kNotReported = std::uint64_t{1} << 63;
 
@@ -124,11 +119,8 @@ bool LstatLong(const std::string& path, struct stat& st) {
   if (path.size() < PATH_MAX) return lstat(path.c_str(), &st) == 0;
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos || slash == 0) return false;
-  const int parent = OpenLongPath(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (parent < 0) return false;
-  const bool ok = fstatat(parent, path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0;
-  close(parent);
-  return ok;
+  const TUniqueFd parent(OpenLongPath(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  return parent && fstatat(parent.get(), path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // The path without its trailing "/" (except for "/" itself), as the mount table writes it.
@@ -178,7 +170,7 @@ std::uint32_t TInotifyChangeSource::InotifyMask(std::uint32_t notifyFilter, bool
 void TInotifyChangeSource::Wake() {
   const std::uint64_t one = 1;
   // A full counter already means "wake up"; nothing else can go wrong here.
-  [[maybe_unused]] ssize_t n = write(wakeFd_.get(), &one, sizeof one);
+  RetryOnEintr("write", [&] { return write(wakeFd_.get(), &one, sizeof one); });
 }
 
 bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink) {
@@ -221,7 +213,7 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
     Close();
     return false;
   }
-  if (rootWd_ >= 0) {
+  if (tree_.Root() >= 0) {
     if (rootMissing_) sink.Notice(TNoticeKind::nkResumed, DirectoryResumedNotice(root_));
     rootMissing_ = false;
     if (!incomplete_) sink.Live();
@@ -243,8 +235,7 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
 // the old one.
 void TInotifyChangeSource::RootGone(IChangeSink& sink) {
   fd_.reset();
-  rootWd_ = -1;
-  std::unordered_map<int, TNode>().swap(nodes_);
+  tree_.Clear();
   scanned_.clear();
   vanished_.clear();
   recovery_.Reset();
@@ -266,13 +257,12 @@ void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
   if (errno == EMFILE) {
     // The same error for the instance limit and for a full descriptor table: a plain open
     // tells which one it is.
-    const int probe = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (probe < 0 && errno == EMFILE) {
+    const TUniqueFd probe(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!probe && errno == EMFILE) {
       sink.Notice(TNoticeKind::nkLimit,
                   "已达到本进程的打开文件数上限 (" + OpenFileLimit() + ")，无法监视该目录。");
       return;
     }
-    if (probe >= 0) close(probe);
     sink.Notice(TNoticeKind::nkLimit,
                 "已达到系统的监视实例数量上限 (" +
                     InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") +
@@ -290,15 +280,14 @@ void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
 void TInotifyChangeSource::Close() {
   fd_.reset();  // the kernel drops every watch with it
   mountFd_.reset();
-  rootWd_ = -1;
+  tree_.Clear();
   rootMissing_ = false;
-  std::unordered_map<int, TNode>().swap(nodes_);
   std::unordered_map<std::string, std::uint64_t>().swap(scanned_);
   std::unordered_map<std::string, std::uint64_t>().swap(vanished_);
   std::unordered_set<int>().swap(walkVisited_);
   std::unordered_set<std::string>().swap(pseudoMounts_);
   std::map<std::string, std::string>().swap(mountsBelow_);
-  std::vector<char>().swap(buffer_);
+  reader_.Release();
   recovery_.Reset();
   lastReadDrained_ = true;
 }
@@ -365,7 +354,7 @@ void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
   const std::string base = MountForm(realRoot_);
   const std::size_t skip = base == "/" ? 1 : base.size() + 1;
   for (const std::string& point : changed) {
-    if (sink.Interrupted() || rootWd_ < 0) return;
+    if (sink.Interrupted() || tree_.Root() < 0) return;
     Rewatch(point.substr(skip), sink);
   }
   if (!incomplete_ && !recovery_.Pending()) sink.Live();
@@ -373,23 +362,13 @@ void TInotifyChangeSource::MountsChanged(IChangeSink& sink) {
 
 void TInotifyChangeSource::Rewatch(const std::string& rel, IChangeSink& sink) {
   const std::size_t slash = rel.rfind('/');
-  const int parentWd = FindDir(slash == std::string::npos ? std::string() : rel.substr(0, slash));
+  const int parentWd =
+      tree_.Find(slash == std::string::npos ? std::string() : rel.substr(0, slash));
   if (parentWd < 0) return;  // not watched itself (a pseudo file system, or beyond the limit)
   const std::string name = slash == std::string::npos ? rel : rel.substr(slash + 1);
-  const int child = FindChild(parentWd, name);
+  const int child = tree_.FindChild(parentWd, name);
   if (child >= 0) RemoveSubtree(child, true);
   Walk(TPending{parentWd, name, rel}, TWalk::Report, sink);
-}
-
-int TInotifyChangeSource::FindDir(const std::string& rel) const {
-  int wd = rootWd_;
-  for (std::size_t pos = 0; wd >= 0 && pos < rel.size();) {
-    std::size_t end = rel.find('/', pos);
-    if (end == std::string::npos) end = rel.size();
-    wd = FindChild(wd, rel.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return wd;
 }
 
 // Beyond PATH_MAX the directory is named by its open descriptor; that name is a link to follow.
@@ -428,18 +407,7 @@ void TInotifyChangeSource::Arm(IChangeSink& sink) {
   tree.subtree = subtree_;
   TArmOutcome armed = ArmTree(tree, {TArmStart{-1, {}, {}}});
   rootError_ = armed.rootError;
-  nodes_.reserve(armed.dirs.size());
-  for (TArmedDir& d : armed.dirs) {
-    TNode& node = nodes_[d.wd];
-    node.parent = d.parentWd;
-    node.name = std::move(d.name);
-    if (d.parentWd < 0) rootWd_ = d.wd;
-  }
-  for (const auto& [wd, node] : nodes_) {
-    if (node.parent < 0) continue;
-    const auto p = nodes_.find(node.parent);
-    if (p != nodes_.end()) p->second.children.push_back(wd);
-  }
+  tree_.Adopt(armed.dirs);
   if (armed.watchError == ENOSPC) {
     WatchLimitReached(sink);
   } else if (armed.watchError != 0) {
@@ -448,70 +416,10 @@ void TInotifyChangeSource::Arm(IChangeSink& sink) {
   if (armed.openError != 0) OpenFailed(armed.openErrorPath, armed.openError, sink);
 }
 
-bool TInotifyChangeSource::RelDir(int wd, std::string& out) const {
-  out.clear();
-  chain_.clear();
-  for (int w = wd; w != rootWd_;) {
-    const auto it = nodes_.find(w);
-    // A broken chain (or, after lost events, a cycle) names no place in the tree.
-    if (it == nodes_.end() || chain_.size() == kMaxDepth) return false;
-    chain_.push_back(&it->second);
-    w = it->second.parent;
-  }
-  for (auto it = chain_.rbegin(); it != chain_.rend(); ++it) {
-    out += (*it)->name;
-    out += '/';
-  }
-  return true;
-}
-
-void TInotifyChangeSource::Link(int wd, int parentWd, const std::string& name) {
-  auto [it, inserted] = nodes_.try_emplace(wd);
-  TNode& node = it->second;
-  if (!inserted) {
-    if (node.parent == parentWd && node.name == name) return;
-    Unlink(wd);
-  }
-  node.parent = parentWd;
-  node.name = name;
-  if (parentWd >= 0 && parentWd != wd) {
-    const auto p = nodes_.find(parentWd);
-    if (p != nodes_.end()) p->second.children.push_back(wd);
-  }
-}
-
-void TInotifyChangeSource::Unlink(int wd) {
-  const auto it = nodes_.find(wd);
-  if (it == nodes_.end() || it->second.parent < 0) return;
-  const auto p = nodes_.find(it->second.parent);
-  if (p == nodes_.end()) return;
-  auto& c = p->second.children;
-  c.erase(std::remove(c.begin(), c.end(), wd), c.end());
-}
-
-int TInotifyChangeSource::FindChild(int parentWd, const std::string& name) const {
-  const auto p = nodes_.find(parentWd);
-  if (p == nodes_.end()) return -1;
-  for (int c : p->second.children) {
-    const auto it = nodes_.find(c);
-    if (it != nodes_.end() && it->second.name == name) return c;
-  }
-  return -1;
-}
-
 void TInotifyChangeSource::RemoveSubtree(int wd, bool removeOwnWatch) {
-  Unlink(wd);
-  std::vector<int> todo{wd};
-  while (!todo.empty()) {
-    const int w = todo.back();
-    todo.pop_back();
-    const auto it = nodes_.find(w);
-    if (it == nodes_.end()) continue;
-    todo.insert(todo.end(), it->second.children.begin(), it->second.children.end());
+  for (int w : tree_.RemoveSubtree(wd)) {
     if (w != wd || removeOwnWatch) inotify_rm_watch(fd_.get(), w);
-    nodes_.erase(it);
   }
-  if (wd == rootWd_) rootWd_ = -1;
 }
 
 std::string TInotifyChangeSource::ScanKey(int wd, const std::string& name) {
@@ -591,9 +499,9 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
     const bool isRoot = dir.rel.empty();
     const std::string path = isRoot ? root_ : root_ + dir.rel;
     if (IsPseudoFs(dir.rel)) continue;
-    const int dfd = OpenLongPath(
-        path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW));
-    if (dfd < 0) {
+    TUniqueFd dfd(OpenLongPath(
+        path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW)));
+    if (!dfd) {
       const int error = errno;
       if (isRoot) rootError_ = error;
       // A new directory renamed before it could be listed: its rename, still queued, must
@@ -606,33 +514,23 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
     }
     int wd = -1;
     if (isRoot || dir.parentWd >= 0) {
-      wd = AddWatch(path, dfd, isRoot);
+      wd = AddWatch(path, dfd.get(), isRoot);
       if (wd >= 0) {
-        if (!walkVisited_.insert(wd).second) {  // reached twice: a bind mount loop
-          close(dfd);
-          continue;
-        }
-        Link(wd, isRoot ? -1 : dir.parentWd, dir.name);
-        if (isRoot) rootWd_ = wd;
+        if (!walkVisited_.insert(wd).second) continue;  // reached twice: a bind mount loop
+        tree_.Link(wd, isRoot ? -1 : dir.parentWd, dir.name);
       } else if (errno == ENOSPC) {
         WatchLimitReached(sink);
       } else if (errno == ENOENT && reporting && dir.parentWd >= 0) {
         // Renamed between the open and the watch: listing it here would name its files by a
         // path that is gone. Its rename, still queued, lists it at the new place.
         vanished_.emplace(ScanKey(dir.parentWd, dir.name), readIndex_);
-        close(dfd);
         continue;
       }
     }
-    if (wd < 0 && (isRoot || mode == TWalk::Arm)) {
-      close(dfd);
-      continue;
-    }
-    DIR* d = fdopendir(dfd);
-    if (d == nullptr) {
-      close(dfd);
-      continue;
-    }
+    if (wd < 0 && (isRoot || mode == TWalk::Arm)) continue;
+    DIR* d = fdopendir(dfd.get());
+    if (d == nullptr) continue;
+    const int listedFd = dfd.release();  // closed with d
     struct TEntry {
       std::string name;
       bool isDir;
@@ -647,14 +545,14 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
       struct stat st {};
       bool statOk = false;
       if (e->d_type == DT_UNKNOWN || mode == TWalk::Rescan) {
-        statOk = fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        statOk = fstatat(listedFd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (statOk && e->d_type == DT_UNKNOWN) isDir = S_ISDIR(st.st_mode);
       }
       if (isDir && !subtree_ && mode == TWalk::Arm) continue;
       entries.push_back(TEntry{n, isDir, statOk, statOk ? ChangeTimeNs(st) : 0});
     }
     struct stat listedStat {};
-    const bool listedOk = !reporting || isRoot || fstat(dfd, &listedStat) == 0;
+    const bool listedOk = !reporting || isRoot || fstat(listedFd, &listedStat) == 0;
     closedir(d);
     if (reporting && !isRoot) {
       // Moved while it was being listed: the names would carry a path that is gone. Its rename,
@@ -709,37 +607,16 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
   }
 }
 
-bool TInotifyChangeSource::ReadOnce(std::vector<TEvent>& events, bool& drained, bool& overflow) {
+bool TInotifyChangeSource::ReadOnce(std::vector<TInotifyEvent>& events, bool& drained) {
   const std::int64_t start = NowRealNs();
-  if (buffer_.empty()) buffer_.resize(kBufferSize);  // not before the first change
-  const ssize_t n =
-      RetryOnEintr("read", [&] { return read(fd_.get(), buffer_.data(), buffer_.size()); });
-  if (n <= 0) {
-    drained = n < 0 && errno == EAGAIN;
-    return false;
-  }
-  const char* p = buffer_.data();
-  const char* end = p + n;
-  while (end - p >= static_cast<std::ptrdiff_t>(sizeof(inotify_event))) {
-    inotify_event ev;
-    std::memcpy(&ev, p, sizeof ev);
-    const char* name = p + sizeof ev;
-    if (ev.len > static_cast<std::size_t>(end - name)) break;
-    p = name + ev.len;
-    if (ev.mask & IN_Q_OVERFLOW) {
-      overflow = true;
-      continue;
-    }
-    events.push_back(TEvent{ev.wd, ev.mask, ev.cookie, std::string(name, strnlen(name, ev.len))});
-  }
-  // The kernel stops filling when the queue is empty or the next event does not fit.
-  drained = buffer_.size() - static_cast<std::size_t>(n) >= kMaxEventSize;
-  if (overflow) {
+  const TInotifyReader::TRead read = reader_.Read(fd_.get(), events);
+  drained = read.drained;
+  if (read.overflow) {
     NoteOverflow();
-  } else if (drained) {
+  } else if (read.got && drained) {
     recovery_.ReadComplete(start);
   }
-  return true;
+  return read.got;
 }
 
 void TInotifyChangeSource::NoteOverflow() {
@@ -750,23 +627,22 @@ void TInotifyChangeSource::NoteOverflow() {
   recovery_.Overflowed(SteadyNs());
 }
 
-bool TInotifyChangeSource::HasUnpairedMoveFrom(const std::vector<TEvent>& events) {
+bool TInotifyChangeSource::HasUnpairedMoveFrom(const std::vector<TInotifyEvent>& events) {
   std::unordered_set<std::uint32_t> to;
   for (const auto& e : events) {
-    if ((e.mask & IN_MOVED_TO) && e.cookie != 0) to.insert(e.cookie);
+    if (e.kind == TInotifyKind::ikMovedTo && e.cookie != 0) to.insert(e.cookie);
   }
   for (const auto& e : events) {
-    if ((e.mask & IN_MOVED_FROM) && to.count(e.cookie) == 0) return true;
+    if (e.kind == TInotifyKind::ikMovedFrom && to.count(e.cookie) == 0) return true;
   }
   return false;
 }
 
 void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
   for (int round = 0; round < kMaxReadsPerWake; ++round) {
-    std::vector<TEvent> events;
+    std::vector<TInotifyEvent> events;
     bool drained = false;
-    bool overflow = false;
-    if (!ReadOnce(events, drained, overflow)) {
+    if (!ReadOnce(events, drained)) {
       lastReadDrained_ = drained;
       // The queue is empty: every event about a name listed by a scan has been seen.
       if (drained) {
@@ -782,16 +658,14 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
       sink.MayHaveRemoved({}, true);  // until the rescan has made up for what was dropped
     }
     // A rename's two events are queued one after the other, but a read may fall between them.
-    if (HasUnpairedMoveFrom(events)) {
-      pollfd pfd{fd_.get(), POLLIN, 0};
-      if (!drained || poll(&pfd, 1, kMovePartnerWaitMs) > 0) {
-        bool moreDrained = false;
-        if (ReadOnce(events, moreDrained, overflow)) drained = moreDrained;
-      }
+    if (HasUnpairedMoveFrom(events) &&
+        (!drained || TInotifyReader::Readable(fd_.get(), kMovePartnerWaitMs))) {
+      bool moreDrained = false;
+      if (ReadOnce(events, moreDrained)) drained = moreDrained;
     }
     lastReadDrained_ = drained;
     Process(events, sink);
-    if (rootWd_ < 0) return;
+    if (tree_.Root() < 0) return;
     if (drained) {
       for (auto* names : {&scanned_, &vanished_}) {
         for (auto it = names->begin(); it != names->end();) {
@@ -804,10 +678,10 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
   }
 }
 
-void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sink) {
+void TInotifyChangeSource::Process(std::vector<TInotifyEvent>& events, IChangeSink& sink) {
   std::unordered_map<std::uint32_t, std::size_t> movedTo;
   for (std::size_t i = 0; i < events.size(); ++i) {
-    if ((events[i].mask & IN_MOVED_TO) && events[i].cookie != 0) {
+    if (events[i].kind == TInotifyKind::ikMovedTo && events[i].cookie != 0) {
       movedTo.emplace(events[i].cookie, i);
     }
   }
@@ -816,15 +690,15 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
   std::string dirRel;
   for (std::size_t i = 0; i < events.size(); ++i) {
     if (consumed[i]) continue;
-    const TEvent& e = events[i];
-    if (e.wd == rootWd_ && (e.mask & (IN_IGNORED | IN_MOVE_SELF))) {
-      rootWd_ = -1;  // the rest of the batch names places that are gone; see RootGone
+    const TInotifyEvent& e = events[i];
+    if (e.wd == tree_.Root() &&
+        (e.kind == TInotifyKind::ikWatchGone || e.kind == TInotifyKind::ikMovedSelf)) {
+      tree_.Clear();  // the rest of the batch names places that are gone; see RootGone
       return;
     }
-    if (e.mask & IN_IGNORED) {
-      // The directory is gone (deleted, or its file system unmounted).
-      if (nodes_.count(e.wd) != 0) {
-        if (RelDir(e.wd, dirRel) && !dirRel.empty()) {
+    if (e.kind == TInotifyKind::ikWatchGone) {
+      if (tree_.Contains(e.wd)) {
+        if (tree_.RelDir(e.wd, dirRel) && !dirRel.empty()) {
           dirRel.pop_back();
           sink.MayHaveRemoved(dirRel, true);
         }
@@ -832,27 +706,26 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
       }
       continue;
     }
-    if (e.name.empty()) continue;  // about a watched directory itself; its parent tells
-    if (!RelDir(e.wd, dirRel)) continue;
+    if (e.kind == TInotifyKind::ikMovedSelf || !tree_.RelDir(e.wd, dirRel)) continue;
     std::string rel = dirRel + e.name;
-    const bool isDir = (e.mask & IN_ISDIR) != 0;
-    if (e.mask & (IN_CREATE | IN_MOVED_TO)) {
-      // IN_MOVED_TO here has no partner: moved in from outside the tree.
+    const bool isDir = e.isDir;
+    if (e.kind == TInotifyKind::ikCreated || e.kind == TInotifyKind::ikMovedTo) {
+      // A new half here has no partner: moved in from outside the tree.
       if (isDir && subtree_) {
         NewDirectory(e.wd, e.name, std::move(rel), sink);
       } else if (!WasScanned(e.wd, e.name)) {
         Added(sink, std::move(rel), isDir, false);
       }
-    } else if (e.mask & IN_DELETE) {
+    } else if (e.kind == TInotifyKind::ikDeleted) {
       if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
       Removed(sink, std::move(rel), isDir);
-    } else if (e.mask & IN_MOVED_FROM) {
+    } else if (e.kind == TInotifyKind::ikMovedFrom) {
       if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
       const auto to = e.cookie != 0 ? movedTo.find(e.cookie) : movedTo.end();
       std::string toDir;
       if (to != movedTo.end() && to->second > i && !consumed[to->second] &&
-          RelDir(events[to->second].wd, toDir)) {
-        const TEvent& t = events[to->second];
+          tree_.RelDir(events[to->second].wd, toDir)) {
+        const TInotifyEvent& t = events[to->second];
         consumed[to->second] = true;
         recovery_.Forget(rel);
         recovery_.RecordAdded(toDir + t.name, NowRealNs());  // a rescan need not find it again
@@ -864,8 +737,8 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
           sink.MayHaveRemoved(std::move(rel), isDir);
         }
         if (isDir && subtree_) {
-          const int child = FindChild(e.wd, e.name);
-          if (child >= 0) Link(child, t.wd, t.name);  // the whole subtree follows
+          const int child = tree_.FindChild(e.wd, e.name);
+          if (child >= 0) tree_.Link(child, t.wd, t.name);  // the whole subtree follows
           // Download clients finish a folder by renaming it: every file below is named at its
           // new place, the way a folder moved in from outside is. The walk also watches what
           // was not watched yet (new and renamed before it was listed, or beyond the limit).
@@ -876,11 +749,11 @@ void TInotifyChangeSource::Process(std::vector<TEvent>& events, IChangeSink& sin
         // Moved out of the tree (or to a directory that is not watched).
         Removed(sink, std::move(rel), isDir);
         if (isDir) {
-          const int child = FindChild(e.wd, e.name);
+          const int child = tree_.FindChild(e.wd, e.name);
           if (child >= 0) RemoveSubtree(child, true);
         }
       }
-    } else if (e.mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_ACCESS)) {
+    } else if (e.kind == TInotifyKind::ikModified) {
       if (isDir && !(filter_ & kDirName)) continue;
       Emit(sink, TChangeKind::ckModified, std::move(rel), isDir);
     }
@@ -903,17 +776,13 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
   Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
   if (!sink.Interrupted()) {
     // Directories that were not met again went away while events were lost.
-    std::vector<int> gone;
-    for (const auto& [wd, node] : nodes_) {
-      if (walkVisited_.count(wd) == 0) gone.push_back(wd);
-    }
-    for (int wd : gone) {
-      if (nodes_.count(wd) != 0) RemoveSubtree(wd, true);
+    for (int wd : tree_.Except(walkVisited_)) {
+      if (tree_.Contains(wd)) RemoveSubtree(wd, true);
     }
   }
   std::unordered_set<int>().swap(walkVisited_);
   const std::uint64_t recovered = recovery_.EndRescan(SteadyNs());
-  if (sink.Interrupted() || rootWd_ < 0) return;
+  if (sink.Interrupted() || tree_.Root() < 0) return;
   sink.Notice(TNoticeKind::nkRecovered, OverflowRecoveredNotice(recovered));
   if (!incomplete_ && !recovery_.Pending()) sink.Live();
 }
@@ -935,10 +804,10 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
       if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
     }
   }
-  if (poll(fds, count, timeout) < 0 && errno != EINTR) return;
+  if (RetryOnEintr("poll", [&] { return poll(fds, count, timeout); }) < 0) return;
   if (fds[0].revents & POLLIN) {
     std::uint64_t value;
-    [[maybe_unused]] ssize_t n = read(wakeFd_.get(), &value, sizeof value);
+    RetryOnEintr("read", [&] { return read(wakeFd_.get(), &value, sizeof value); });
   }
   if (!fd_ || sink.Interrupted()) return;
   if (rootMissing_) {
@@ -946,10 +815,10 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
     return;
   }
   if (count == 3 && (fds[2].revents & (POLLPRI | POLLERR))) MountsChanged(sink);
-  if (rootWd_ >= 0 && ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty())) {
+  if (tree_.Root() >= 0 && ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty())) {
     ReadEvents(sink);
   }
-  if (rootWd_ < 0) {
+  if (tree_.Root() < 0) {
     if (!sink.Interrupted()) RootGone(sink);
     return;
   }

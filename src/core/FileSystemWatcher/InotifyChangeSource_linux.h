@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "FileSystemWatcher/ChangeSource.h"
+#include "FileSystemWatcher/InotifyEvents_linux.h"
+#include "FileSystemWatcher/InotifyTreeMap_linux.h"
 #include "FileSystemWatcher/OverflowRecovery.h"
 #include "utility/UniqueFd.h"
 
@@ -42,23 +44,12 @@ class TInotifyChangeSource final : public IChangeSource {
   static std::uint32_t InotifyMask(std::uint32_t notifyFilter, bool watchSubTree);
 
   // For tests and benchmarks: watches placed now, and overflow rescans done so far.
-  std::size_t WatchCount() const { return nodes_.size(); }
+  std::size_t WatchCount() const { return tree_.Size(); }
   std::uint64_t RescanCount() const { return rescans_.load(); }
 
  private:
   using TClock = std::chrono::steady_clock;
 
-  struct TNode {
-    int parent = -1;  // wd of the parent; -1 for the root
-    std::string name;
-    std::vector<int> children;
-  };
-  struct TEvent {
-    int wd;
-    std::uint32_t mask;
-    std::uint32_t cookie;
-    std::string name;
-  };
   // A directory still to be listed during a walk.
   struct TPending {
     int parentWd;      // -1: the parent is not watched
@@ -72,27 +63,20 @@ class TInotifyChangeSource final : public IChangeSource {
     Rescan,  // after an overflow: re-place watches, report what changed since the threshold
   };
 
-  // The relative path of a watched directory with its trailing "/" ("" for the root); false
-  // when the directory is no longer known.
-  bool RelDir(int wd, std::string& out) const;
   bool IsPseudoFs(const std::string& rel) const;
   bool ArmRoot(TWalk mode, IChangeSink& sink);
   void Arm(IChangeSink& sink);
   void RootGone(IChangeSink& sink);
   void MountsChanged(IChangeSink& sink);
   void Rewatch(const std::string& rel, IChangeSink& sink);
-  int FindDir(const std::string& rel) const;
   int AddWatch(const std::string& path, int dirFd, bool isRoot);
   void OpenFailed(const std::string& path, int error, IChangeSink& sink);
-  void Link(int wd, int parentWd, const std::string& name);
-  void Unlink(int wd);
-  int FindChild(int parentWd, const std::string& name) const;
   void RemoveSubtree(int wd, bool removeOwnWatch);
   void Walk(TPending start, TWalk mode, IChangeSink& sink);
   void ReadEvents(IChangeSink& sink);
-  bool ReadOnce(std::vector<TEvent>& events, bool& drained, bool& overflow);
-  static bool HasUnpairedMoveFrom(const std::vector<TEvent>& events);
-  void Process(std::vector<TEvent>& events, IChangeSink& sink);
+  bool ReadOnce(std::vector<TInotifyEvent>& events, bool& drained);
+  static bool HasUnpairedMoveFrom(const std::vector<TInotifyEvent>& events);
+  void Process(std::vector<TInotifyEvent>& events, IChangeSink& sink);
   void NewDirectory(int parentWd, const std::string& name, std::string rel, IChangeSink& sink);
   void NoteOverflow();
   void Rescan(IChangeSink& sink);
@@ -115,9 +99,8 @@ class TInotifyChangeSource final : public IChangeSource {
   std::uint32_t filter_ = 0;
   bool subtree_ = true;
   std::uint32_t mask_ = 0;
-  int rootWd_ = -1;
-  std::unordered_map<int, TNode> nodes_;
-  std::vector<char> buffer_;
+  TInotifyTreeMap tree_;
+  TInotifyReader reader_;
   std::unordered_set<std::string> pseudoMounts_;    // mount points of pseudo file systems
   std::map<std::string, std::string> mountsBelow_;  // mount point below the root -> mount id
   int rootError_ = 0;                               // why the last walk could not open the root
@@ -128,7 +111,6 @@ class TInotifyChangeSource final : public IChangeSource {
   bool fdLimitNoticed_ = false;
   bool pathNoticed_ = false;
   std::unordered_set<int> walkVisited_;
-  mutable std::vector<const TNode*> chain_;
   bool lastWasModified_ = false;  // the last record emitted was a modification of lastModified_
   std::string lastModified_;
 
