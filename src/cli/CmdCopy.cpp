@@ -11,42 +11,38 @@
 #include <cstdio>
 #include <string>
 
-#include "Unit_main/MainForm.h"
 #include "cli/Cli.h"
-#include "commands/SaveCommands.h"
-#include "utility/SysUtils.h"
+#include "cli/CliUi.h"
 
 namespace mv::cli {
 
 namespace {
 
 int Copy(const TCliCommand& /*self*/, const TParsedArgs& args) {
-  const std::string mask = args.Value("mask", kDefaultMask);
   const std::string dir = args.Value("to");
-  const Args& files = args.Operands();
   struct stat st;
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     std::fprintf(stderr, "melvigil-cli: not a directory: %s\n", EscapeName(dir).c_str());
     return 1;
   }
 
+  TCliProgram cli(TCliProgram::TMode::OneShot, args);
+  for (const std::string& file : args.Operands()) {
+    cli.List().SetSelected(cli.List().Add(file), true);
+  }
   bool failed = false;
-  TDirectProgress progress;
-  const int count = CopyEntriesToDirectory(
-      files, dir, mask, &progress,
-      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome,
-                const std::string& reason) {
-        const std::string line = EscapeName(from) + "\t" + EscapeName(to) + "\n";
-        if (outcome == TFileOutcome::Done) {
-          PrintLine("copied\t" + line);
-          return;
-        }
-        std::fprintf(stderr, "melvigil-cli: cannot copy %s to %s: %s\n", EscapeName(from).c_str(),
-                     EscapeName(to).c_str(), reason.c_str());
-        PrintLine("failed\t" + line);
-        failed = true;
-      });
-  PrintLine(FormatD(kCopiedCount, count) + "\n");
+  cli.Program().SaveSelectedInto(dir, [&failed](const std::string& from, const std::string& to,
+                                                TFileOutcome outcome, const std::string& reason) {
+    const std::string line = EscapeName(from) + "\t" + EscapeName(to) + "\n";
+    if (outcome == TFileOutcome::Done) {
+      PrintLine("copied\t" + line);
+      return;
+    }
+    std::fprintf(stderr, "melvigil-cli: cannot copy %s to %s: %s\n", EscapeName(from).c_str(),
+                 EscapeName(to).c_str(), reason.c_str());
+    PrintLine("failed\t" + line);
+    failed = true;
+  });
   return failed ? 1 : 0;
 }
 
@@ -58,7 +54,7 @@ const TCliCommand kCopy{
     .summary = "copy files into a directory, adding the detected extension (\"另存为\")",
     .options =
         {{.name = "to", .valueName = "DIR", .help = "the directory to copy into", .required = true},
-         {.name = "mask", .valueName = "M", .help = "the music mask (default *.wav;*.mp3;*.wma)"}},
+         MaskOption()},
     .minOperands = 1,
     .maxOperands = TCliCommand::kAny,
     .run = Copy};

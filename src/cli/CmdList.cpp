@@ -9,14 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "Unit_main/Program.h"
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
-#include "cli/StopSignal.h"
-#include "utility/Dispatcher.h"
-#include "utility/MemoryListItems.h"
 
 namespace mv::cli {
 
@@ -28,8 +23,6 @@ void PrintEntry(char sign, const std::string& entry) {
 
 int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
   const std::string dir = args.Operands().front();
-  const std::string mask = args.Value("mask", kDefaultMask);
-  const bool all = args.Has("all");
   if (dir.empty()) {
     std::fprintf(stderr, "melvigil-cli: cannot watch an empty directory name\n");
     return 1;
@@ -46,39 +39,17 @@ int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
     return 1;
   }
 
-  // The stop request is taken by the helper thread alone: caught before any thread starts.
-  CatchStopSignals();
-
-  TQueueDispatcher dispatcher;
-  TMemoryListItems list;
-  TCliUi ui;
-  TProgram program(dispatcher, list,
-                   {.maskText = [&mask] { return mask; },
-                    .directoryText = [&dir] { return dir; },
-                    .listAllFiles = [all] { return all; }},
-                   ui);
+  TCliProgram cli(TCliProgram::TMode::UntilStopped, args, dir);
+  TProgram& program = cli.Program();
   program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
   program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
-  // Every notice, also the one line that says what a rescan recovered after an overflow,
-  // which the window does not show.
-  program.FileSystemWatcher1().SetOnNoticeOfKind([](TNoticeKind, const std::string& notice) {
-    std::fprintf(stderr, "melvigil-cli: %s\n", notice.c_str());
-  });
-  program.FileSystemWatcher1().SetOnArmed([&dir](bool watching) {
-    if (!watching) {
+  program.FileSystemWatcher1().SetOnArmed([&cli, &dir](bool watching) {
+    if (!watching && !cli.Stopping()) {
       std::fprintf(stderr, "melvigil-cli: cannot watch %s\n", EscapeName(dir).c_str());
     }
   });
-  std::thread stopWaiter([&dispatcher] {
-    WaitForStop(-1);
-    dispatcher.Quit();
-  });
-
   program.StartOrStopWatching();  // start, as the window's button does
-  dispatcher.Run();
-  stopWaiter.join();
-  program.StartOrStopWatching();  // stop
-  std::fflush(stdout);
+  cli.RunUntilStopped();
   return 0;
 }
 
@@ -88,9 +59,7 @@ const TCliCommand kList{
     .name = "list",
     .operands = "DIR",
     .summary = "list new music files below DIR as the window does, until stopped",
-    .options = {{.name = "mask",
-                 .valueName = "M",
-                 .help = "the music mask (default *.wav;*.mp3;*.wma)"},
+    .options = {MaskOption(),
                 {.name = "all", .valueName = nullptr, .help = "list every new file, music or not"}},
     .minOperands = 1,
     .maxOperands = 1,

@@ -11,59 +11,52 @@
 #include <cstdio>
 #include <string>
 
-#include "Unit_main/MainForm.h"
 #include "cli/Cli.h"
-#include "commands/SaveCommands.h"
+#include "cli/CliUi.h"
 #include "utility/FileRules.h"
-#include "utility/MemoryListItems.h"
 
 namespace mv::cli {
 
 namespace {
 
 int Rename(const TCliCommand& /*self*/, const TParsedArgs& args) {
-  const std::string mask = args.Value("mask", kDefaultMask);
-  const Args& files = args.Operands();
-
+  TCliProgram cli(TCliProgram::TMode::OneShot, args);
   bool failed = false;
-  TMemoryListItems list;
-  for (const std::string& file : files) {
+  for (const std::string& file : args.Operands()) {
     if (FileIsPresent(file)) {
-      list.Add(file);
+      cli.List().Add(file);
     } else {
       std::fprintf(stderr, "melvigil-cli: no such file: %s\n", EscapeName(file).c_str());
       PrintLine("failed\t" + EscapeName(file) + "\n");
       failed = true;
     }
   }
-  RenameAll(
-      list, [&mask] { return mask; },
-      [&failed](const std::string& from, const std::string& to, TFileOutcome outcome,
-                const std::string& reason) {
-        const std::string f = EscapeName(from);
-        switch (outcome) {
-          case TFileOutcome::Done:
-            PrintLine("renamed\t" + f + "\t" + EscapeName(to) + "\n");
-            break;
-          case TFileOutcome::SkippedInMask:
-            PrintLine("kept\t" + f + "\tin-mask\n");
-            break;
-          case TFileOutcome::SkippedUnknownType:
-            PrintLine("kept\t" + f + "\tunknown-type\n");
-            break;
-          case TFileOutcome::SkippedOpenForWriting:
-            PrintLine("skipped\t" + f + "\topen-for-writing\n");
-            failed = true;
-            break;
-          case TFileOutcome::Failed: {
-            std::fprintf(stderr, "melvigil-cli: cannot rename %s to %s: %s\n", f.c_str(),
-                         EscapeName(to).c_str(), reason.c_str());
-            PrintLine("failed\t" + f + "\t" + EscapeName(to) + "\n");
-            failed = true;
-            break;
-          }
-        }
-      });
+  cli.Program().RenameAll([&failed](const std::string& from, const std::string& to,
+                                    TFileOutcome outcome, const std::string& reason) {
+    const std::string f = EscapeName(from);
+    switch (outcome) {
+      case TFileOutcome::Done:
+        PrintLine("renamed\t" + f + "\t" + EscapeName(to) + "\n");
+        break;
+      case TFileOutcome::SkippedInMask:
+        PrintLine("kept\t" + f + "\tin-mask\n");
+        break;
+      case TFileOutcome::SkippedUnknownType:
+        PrintLine("kept\t" + f + "\tunknown-type\n");
+        break;
+      case TFileOutcome::SkippedOpenForWriting:
+        PrintLine("skipped\t" + f + "\topen-for-writing\n");
+        failed = true;
+        break;
+      case TFileOutcome::Failed: {
+        std::fprintf(stderr, "melvigil-cli: cannot rename %s to %s: %s\n", f.c_str(),
+                     EscapeName(to).c_str(), reason.c_str());
+        PrintLine("failed\t" + f + "\t" + EscapeName(to) + "\n");
+        failed = true;
+        break;
+      }
+    }
+  });
   return failed ? 1 : 0;
 }
 
@@ -73,9 +66,7 @@ const TCliCommand kRename{
     .name = "rename",
     .operands = "FILE...",
     .summary = "rename files in place by adding the detected extension (\"自动更名\")",
-    .options = {{.name = "mask",
-                 .valueName = "M",
-                 .help = "the music mask (default *.wav;*.mp3;*.wma)"}},
+    .options = {MaskOption()},
     .minOperands = 1,
     .maxOperands = TCliCommand::kAny,
     .run = Rename};

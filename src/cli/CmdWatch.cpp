@@ -8,13 +8,9 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <utility>
 
-#include "FileSystemWatcher/FileSystemWatcher.h"
 #include "cli/Cli.h"
-#include "cli/StopSignal.h"
-#include "utility/Dispatcher.h"
+#include "cli/CliUi.h"
 
 namespace mv::cli {
 
@@ -67,22 +63,6 @@ bool ParseKinds(std::string_view text, TNotifyFilters& out, std::string& error) 
   return true;
 }
 
-// Runs every task of the main loop, then flushes what it printed: a batch's lines leave
-// together.
-class TFlushingDispatcher final : public IMainThreadDispatcher {
- public:
-  explicit TFlushingDispatcher(TQueueDispatcher& loop) : loop_(loop) {}
-  void Post(std::function<void()> task) override {
-    loop_.Post([task = std::move(task)] {
-      task();
-      std::fflush(stdout);
-    });
-  }
-
- private:
-  TQueueDispatcher& loop_;
-};
-
 int Watch(const TCliCommand& self, const TParsedArgs& args) {
   const std::string dir = args.Operands().front();
   if (dir.empty()) return self.UsageError("no DIR given");
@@ -93,44 +73,26 @@ int Watch(const TCliCommand& self, const TParsedArgs& args) {
     if (!ParseKinds(args.Value("filter"), filters, error)) return self.UsageError(error);
   }
 
-  // The stop request goes to one thread that waits for it; the watcher's workers never see it.
-  CatchStopSignals();
-
-  TQueueDispatcher loop;
-  TFlushingDispatcher mainThread(loop);
-  std::thread signalWaiter([&loop] {
-    WaitForStop(-1);
-    loop.Quit();
+  TCliProgram cli(TCliProgram::TMode::UntilStopped, args, dir);
+  TFileSystemWatcher& watcher = cli.Program().FileSystemWatcher1();
+  watcher.SetWatchSubTree(subtree);
+  watcher.SetNotifyFilters(filters);
+  watcher.SetOnChange([](TFileOperation op, const std::string& name1, const std::string& name2) {
+    std::printf("%s\t%s\t%s\n", FileOperationName(op), EscapeName(name1).c_str(),
+                EscapeName(name2).c_str());
   });
-
-  {
-    TFileSystemWatcher watcher(mainThread);
-    bool readyTold = false;
-    watcher.SetWatchedDir(dir);
-    watcher.SetWatchSubTree(subtree);
-    watcher.SetNotifyFilters(filters);
-    // Every notice, also the one that says what a rescan recovered after an overflow.
-    watcher.SetOnNoticeOfKind([](TNoticeKind, const std::string& text) {
-      std::fprintf(stderr, "melvigil-cli: %s\n", text.c_str());
-    });
-    watcher.SetOnArmed([&readyTold, &dir](bool watching) {
-      if (readyTold) return;
-      readyTold = true;
-      if (watching) {
-        std::fputs("ready\n", stderr);
-      } else {
-        std::fprintf(stderr, "ready (not watching: cannot open %s)\n", EscapeName(dir).c_str());
-      }
-    });
-    watcher.SetOnChange([](TFileOperation op, const std::string& name1, const std::string& name2) {
-      std::printf("%s\t%s\t%s\n", FileOperationName(op), EscapeName(name1).c_str(),
-                  EscapeName(name2).c_str());
-    });
-    watcher.SetActived(true);
-    loop.Run();
-  }
-  signalWaiter.join();
-  std::fflush(stdout);
+  bool readyTold = false;
+  watcher.SetOnArmed([&cli, &readyTold, &dir](bool watching) {
+    if (readyTold || cli.Stopping()) return;
+    readyTold = true;
+    if (watching) {
+      std::fputs("ready\n", stderr);
+    } else {
+      std::fprintf(stderr, "ready (not watching: cannot open %s)\n", EscapeName(dir).c_str());
+    }
+  });
+  cli.Program().StartOrStopWatching();
+  cli.RunUntilStopped();
   return 0;
 }
 

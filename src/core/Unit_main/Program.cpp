@@ -7,10 +7,25 @@
 
 namespace mv {
 
+namespace {
+
+TProgramControls WithDefaults(TProgramControls controls) {
+  const TFormDesc& form = Form_mainDesc().form;
+  auto text = [&form](const char* name) {
+    return [caption = form.Control(name).caption] { return caption; };
+  };
+  if (!controls.maskText) controls.maskText = text("Edit1");
+  if (!controls.directoryText) controls.directoryText = text("Edit2");
+  if (!controls.listAllFiles) controls.listAllFiles = [] { return false; };
+  return controls;
+}
+
+}  // namespace
+
 TProgram::TProgram(IMainThreadDispatcher& dispatcher, TListBoxStrings& list,
                    TProgramControls controls, IProgramUi& ui, std::unique_ptr<IMediaDevice> device)
     : list_(list),
-      controls_(std::move(controls)),
+      controls_(WithDefaults(std::move(controls))),
       ui_(ui),
       dispatcher_(dispatcher),
       downloads_(list, dispatcher, controls_.maskText, controls_.listAllFiles),
@@ -64,6 +79,10 @@ void TProgram::PlayCurrent() { mv::PlayCurrent(list_, MediaPlayer1()); }
 void TProgram::StopPlaying() { mv::StopPlaying(MediaPlayer1()); }
 
 void TProgram::SaveSelected() { mv::SaveSelected(list_, controls_.maskText(), ui_); }
+
+void TProgram::SaveSelectedInto(const std::string& dir, const TFileReport& report) {
+  mv::SaveSelectedInto(list_, dir, controls_.maskText(), ui_, report);
+}
 
 void TProgram::RenameAll(const TFileReport& report) {
   mv::RenameAll(list_, controls_.maskText, report);

@@ -25,7 +25,9 @@
 
 namespace mv {
 
-// The controls the program reads, each read afresh when needed.
+// The controls the program reads, each read afresh when needed. A reader left empty stands for
+// the control as the stored description creates it (the default mask, the platform's default
+// directory, the switch off).
 struct TProgramControls {
   std::function<std::string()> maskText;       // Edit1, the music mask as typed
   std::function<std::string()> directoryText;  // Edit2, the directory to watch
@@ -71,6 +73,8 @@ class TProgram {
   void PlayCurrent();
   void StopPlaying();
   void SaveSelected();
+  // The save command's copy of the selected entries into dir, without the chooser.
+  void SaveSelectedInto(const std::string& dir, const TFileReport& report = {});
   void RenameAll(const TFileReport& report = {});
   void OpenHomePage();
   // Runs the command a control's click or double click names in the stored description.

@@ -78,18 +78,22 @@ void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& u
     return;
   }
   std::string dir;
-  int count = 0;
-  if (ui.ChooseDirectory(dir) && !dir.empty()) {
-    // The work runs off the window thread: it gets its own copy of the selected entries.
-    std::vector<std::string> selected;
-    for (int i = 0, n = list.Count(); i < n; ++i) {
-      if (list.Selected(i)) selected.push_back(list.Get(i));
-    }
-    ui.RunWithProgress(static_cast<int>(selected.size()),
-                       [&selected, &dir, &mask, &count](TProgress& progress) {
-                         count = CopyEntriesToDirectory(selected, dir, mask, &progress);
-                       });
+  if (ui.ChooseDirectory(dir) && !dir.empty()) return SaveSelectedInto(list, dir, mask, ui);
+  ui.ShowInfoMessage(FormatD(kCopiedCount, 0));
+}
+
+void SaveSelectedInto(TListBoxStrings& list, const std::string& dir, const std::string& maskText,
+                      ISaveUi& ui, const TFileReport& report) {
+  const std::string mask = AsciiLower(maskText);
+  // The work runs off the window thread: it gets its own copy of the selected entries.
+  std::vector<std::string> selected;
+  for (int i = 0, n = list.Count(); i < n; ++i) {
+    if (list.Selected(i)) selected.push_back(list.Get(i));
   }
+  int count = 0;
+  ui.RunWithProgress(static_cast<int>(selected.size()), [&](TProgress& progress) {
+    count = CopyEntriesToDirectory(selected, dir, mask, &progress, report);
+  });
   ui.ShowInfoMessage(FormatD(kCopiedCount, count));
 }
 

@@ -94,10 +94,13 @@ class TDirectProgress final : public TProgress {
 // EStringListError, nothing is copied); the save dialog proposes the source's name part; on
 // confirm the source is copied over the chosen path (inside ui.RunWithProgress with total 1)
 // and "复制完成" is shown only when the copy succeeded.
-// Two or more selected: ui.ChooseDirectory with an empty dir; when one is chosen every
-// selected entry, first to last, is copied into it (CopyEntriesToDirectory inside
-// ui.RunWithProgress); then "成功复制%d个文件" with the count, also after a cancelled choice.
+// Two or more selected: ui.ChooseDirectory with an empty dir; when one is chosen,
+// SaveSelectedInto it; after a cancelled choice "成功复制0个文件".
 void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui);
+// Every selected entry, however many, first to last, is copied into dir
+// (CopyEntriesToDirectory inside ui.RunWithProgress); then "成功复制%d个文件" with the count.
+void SaveSelectedInto(TListBoxStrings& list, const std::string& dir, const std::string& maskText,
+                      ISaveUi& ui, const TFileReport& report = {});
 
 // RenameAll: every entry, last to first, whose extension is not in the mask (read afresh
 // for each entry) is renamed to entry + GuessFileExt(entry). An empty detected extension means

@@ -223,5 +223,21 @@ TEST_F(ProgramTest, ControlsRunTheCommandsTheirDescriptionNames) {
   EXPECT_TRUE(test::Exists(wav));
 }
 
+TEST_F(ProgramTest, ControlsLeftOutReadAsTheStoredDescriptionCreatesThem) {
+  TMemoryListItems own;
+  TProgram bare(mainThread, own, {}, ui);
+  const std::string tagged = dir / "tagged";
+  const std::string wav = dir / "b.WAV";
+  WriteFile(tagged, test::Id3Mp3());
+  WriteFile(wav, test::SilentWav());
+  own.Add(tagged);
+  own.Add(wav);
+  std::vector<std::pair<std::string, TFileOutcome>> outcomes;
+  bare.RenameAll([&](const std::string& from, const std::string&, TFileOutcome outcome,
+                     const std::string&) { outcomes.emplace_back(from, outcome); });
+  EXPECT_EQ(outcomes, (std::vector<std::pair<std::string, TFileOutcome>>{
+                          {wav, TFileOutcome::SkippedInMask}, {tagged, TFileOutcome::Done}}));
+}
+
 }  // namespace
 }  // namespace mv
