@@ -1,35 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// ListBox1 as the commands see it: index and selection rules, the exact error texts, byte-exact
-// entries, and batch removal that leaves the same list, selection and caret as single removals.
+// What ListBox1 has of its own: rows, scrolling, mouse and keys, the caret's signal, the display
+// of its entries and screen readers. The rules it shares with every list store are in
+// ListBoxContractTest.cpp.
 
 #include <QAccessible>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "GuiTestSupport.h"
 #include "Unit_main/ListBox.h"
-#include "utility/SysUtils.h"
 
 using mv::TListBox;
 
 namespace {
-
-template <class E>
-std::string MessageOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const E& e) {
-    return e.what();
-  } catch (const std::exception& e) {
-    return std::string("wrong class: ") + e.what();
-  }
-  return "nothing raised";
-}
 
 void Fill(TListBox& list, int count) {
   for (int i = 0; i < count; ++i) list.Add("/music/file" + std::to_string(i) + ".mp3");
@@ -88,71 +75,6 @@ class ListBoxTest : public QObject {
     QCOMPARE(iface->childCount(), 0);
   }
 
-  void addAppendsUnsortedAndReturnsIndex() {
-    TListBox list;
-    QCOMPARE(list.Count(), 0);
-    QCOMPARE(list.Add("/b/zz.mp3"), 0);
-    QCOMPARE(list.Add("/a/aa.mp3"), 1);
-    QCOMPARE(list.Add("/b/zz.mp3"), 2);  // the list itself takes duplicates
-    QCOMPARE(list.Count(), 3);
-    QCOMPARE(list.Get(0), std::string("/b/zz.mp3"));
-    QCOMPARE(list.Get(1), std::string("/a/aa.mp3"));
-    QCOMPARE(list.Get(2), std::string("/b/zz.mp3"));
-  }
-
-  void getOutOfRangeRaisesStringListError() {
-    TListBox list;
-    QCOMPARE(MessageOf<mv::EStringListError>([&] { list.Get(0); }),
-             std::string("列表索引越界 (0)"));
-    list.Add("x");
-    QCOMPARE(MessageOf<mv::EStringListError>([&] { list.Get(-1); }),
-             std::string("列表索引越界 (-1)"));
-    QCOMPARE(MessageOf<mv::EStringListError>([&] { list.Get(1); }),
-             std::string("列表索引越界 (1)"));
-  }
-
-  void selectedOutOfRangeRaisesListError() {
-    TListBox list;
-    Fill(list, 2);
-    QCOMPARE(MessageOf<mv::EListError>([&] { list.Selected(2); }), std::string("列表索引越界 (2)"));
-    QCOMPARE(MessageOf<mv::EListError>([&] { list.Selected(-5); }),
-             std::string("列表索引越界 (-5)"));
-  }
-
-  void deleteOutsideTheListDoesNothing() {
-    TListBox list;
-    Fill(list, 3);
-    list.Delete(-1);
-    list.Delete(3);
-    QCOMPARE(list.Count(), 3);
-    list.Delete(1);
-    QCOMPARE(list.Count(), 2);
-    QCOMPARE(list.Get(1), std::string("/music/file2.mp3"));
-  }
-
-  void caretIsIndependentOfSelection() {
-    TListBox list;
-    QCOMPARE(list.ItemIndex(), -1);
-    Fill(list, 5);
-    list.SetItemIndex(3);
-    QCOMPARE(list.ItemIndex(), 3);
-    // Moving the caret selects nothing.
-    QCOMPARE(list.SelCount(), 0);
-    QVERIFY(!list.Selected(3));
-    SelectRow(list, 0);
-    SelectRow(list, 4);
-    QCOMPARE(list.SelCount(), 2);
-    QCOMPARE(list.ItemIndex(), 3);
-    // Caret -1 leaves the selection alone.
-    list.SetItemIndex(-1);
-    QCOMPARE(list.ItemIndex(), -1);
-    QCOMPARE(list.SelCount(), 2);
-    // Indices the list does not have are refused.
-    list.SetItemIndex(2);
-    list.SetItemIndex(5);
-    QCOMPARE(list.ItemIndex(), 2);
-  }
-
   void setItemIndexOnlyActsOnChange() {
     TListBox list;
     Fill(list, 3);
@@ -164,41 +86,12 @@ class ListBoxTest : public QObject {
     QCOMPARE(spy.count(), 1);
   }
 
-  void containsIgnoresAsciiCaseOnly() {
+  // The entries are bytes; only the display decodes them.
+  void theDisplayDecodesTheEntries() {
     TListBox list;
-    list.Add("/Music/Song.MP3");
-    list.Add("/x/\xC3\x89t\xC3\xA9.mp3");  // "Été"
-    QVERIFY(list.ContainsNoCase("/music/song.mp3"));
-    QVERIFY(list.ContainsNoCase("/MUSIC/SONG.MP3"));
-    QVERIFY(!list.ContainsNoCase("/music/song.mp"));
-    QVERIFY(list.ContainsNoCase("/X/\xC3\x89T\xC3\xA9.MP3"));
-    // Bytes from 0x80 up are not folded: É and é differ.
-    QVERIFY(!list.ContainsNoCase("/x/\xC3\xA9t\xC3\xA9.mp3"));
-  }
-
-  void containsFollowsRemovals() {
-    TListBox list;
-    list.Add("/a/X.mp3");
-    list.Add("/b/y.mp3");
-    list.Add("/A/x.MP3");
-    list.Delete(0);
-    QVERIFY(list.ContainsNoCase("/a/x.mp3"));  // the second spelling is still there
-    list.DeleteMany({1});
-    QVERIFY(!list.ContainsNoCase("/a/x.mp3"));
-    QVERIFY(list.ContainsNoCase("/B/Y.MP3"));
-  }
-
-  void entriesAreKeptByteExact() {
-    TListBox list;
-    const std::string odd = std::string("/tmp/n\xFFme\x80.mp3");
-    const std::string chinese = "/tmp/下载/歌.mp3";
-    list.Add(odd);
-    list.Add(chinese);
-    QCOMPARE(list.Get(0), odd);
-    QVERIFY(list.ContainsNoCase("/TMP/N\xFFME\x80.MP3"));
-    // Only the display is decoded.
-    const QString shown = list.model()->index(1, 0).data().toString();
-    QCOMPARE(shown, QStringLiteral("/tmp/下载/歌.mp3"));
+    list.Add("/tmp/n\xFFme\x80.mp3");
+    list.Add("/tmp/下载/歌.mp3");
+    QCOMPARE(list.model()->index(1, 0).data().toString(), QStringLiteral("/tmp/下载/歌.mp3"));
     const QString oddShown = list.model()->index(0, 0).data().toString();
     QVERIFY(oddShown.startsWith(QStringLiteral("/tmp/n")));
     QVERIFY(oddShown.endsWith(QStringLiteral(".mp3")));
@@ -307,59 +200,6 @@ class ListBoxTest : public QObject {
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(clicks, 1);
     QCOMPARE(list.ItemIndex(), 2);
-  }
-
-  void deleteManyMatchesSingleDeletes_data() {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<int>("step");  // every step-th row of [first, last] goes
-    QTest::addColumn<int>("caret");
-    QTest::newRow("one run, caret inside") << 20 << 5 << 12 << 1 << 7;
-    QTest::newRow("one run from the top") << 20 << 0 << 12 << 1 << 3;
-    QTest::newRow("few runs") << 40 << 0 << 39 << 5 << 10;
-    QTest::newRow("many scattered runs") << 400 << 0 << 399 << 3 << 99;
-    QTest::newRow("many runs, caret on first removed") << 400 << 0 << 399 << 2 << 0;
-    QTest::newRow("everything") << 100 << 0 << 99 << 1 << 50;
-  }
-  void deleteManyMatchesSingleDeletes() {
-    QFETCH(int, count);
-    QFETCH(int, first);
-    QFETCH(int, last);
-    QFETCH(int, step);
-    QFETCH(int, caret);
-    TListBox batch;
-    TListBox single;
-    std::mt19937 random;
-    for (TListBox* list : {&batch, &single}) {
-      Fill(*list, count);
-      random.seed(42);
-      for (int row = 0; row < count; ++row) {
-        if (random() % 3 == 0) SelectRow(*list, row);
-      }
-      list->SetItemIndex(caret);
-    }
-    std::vector<int> gone;
-    for (int row = last; row >= first; --row) {
-      if ((row - first) % step == 0) gone.push_back(row);
-    }
-    batch.DeleteMany(gone);
-    for (int row : gone) single.Delete(row);
-
-    QCOMPARE(batch.Items(), single.Items());
-    QCOMPARE(SelectedRows(batch), SelectedRows(single));
-    QCOMPARE(batch.SelCount(), single.SelCount());
-    QCOMPARE(batch.ItemIndex(), single.ItemIndex());
-    for (int row : gone) {
-      QVERIFY(!batch.ContainsNoCase("/music/file" + std::to_string(row) + ".mp3"));
-    }
-  }
-
-  void deleteManyToleratesRepeatsAndStrays() {
-    TListBox list;
-    Fill(list, 5);
-    list.DeleteMany({4, 9, 4, -1, 0, 2});
-    QCOMPARE(list.Items(), (std::vector<std::string>{"/music/file1.mp3", "/music/file3.mp3"}));
   }
 };
 
