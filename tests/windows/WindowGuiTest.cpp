@@ -26,6 +26,7 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/SelectDirDlg.h"
+#include "forms/FormControls.h"
 #include "media/MPlayer.h"
 #include "utility/ErrorText.h"
 #include "utility/NameRules.h"
@@ -137,6 +138,22 @@ class Window : public ::testing::Test {
 };
 
 std::string A(const char* utf8) { return AnsiText(utf8); }
+
+// The dots per inch the layout is scaled to; MV_EXPECT_DPI makes a run fail whose prefix did not
+// take the setting.
+int TestDpi() {
+  const int dpi = ScreenDpi();
+  if (const char* expect = std::getenv("MV_EXPECT_DPI")) {
+    EXPECT_EQ(dpi, std::atoi(expect));
+  }
+  return dpi;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return AsciiLower(name);
+}
 
 TEST_F(Window, StartsAsTheStoredDescriptionSays) {
   EXPECT_EQ(Text(form->Handle()), "Melvigil");
@@ -427,56 +444,103 @@ TEST(ErrorBoxTitle, IsTheExecutableNameFirstLetterKept) {
   for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path;
 }
 
-// The chooser as the user sees it: help context 0 hides Help and moves OK and Cancel into its
-// and Cancel's places; with options 4 the path label, not the edit, shows, and OK returns the
-// folder it shows.
-TEST(DirectoryChooser, LayoutAndResult) {
+// The live chooser against its description at the screen's dots per inch, as the program
+// opens it (options 4, help context 0): every control at its bounds with its caption and
+// visibility, the tab stops in order; Help hidden and OK and Cancel in its and Cancel's places;
+// the path label on the edit's bounds showing the folder, the edit hidden. OK returns that folder.
+TEST(DirectoryChooser, IsBuiltFromItsDescription) {
+  const int dpi = TestDpi();
+  const TFormDesc& desc = SelectDirDlgDesc();
+  const HMODULE mpr = LoadLibraryA("mpr.dll");
+  const bool network = mpr != nullptr && GetProcAddress(mpr, "WNetConnectionDialog") != nullptr;
   test::TTempDir dir;
-  struct TSeen {
-    std::string caption;
-    RECT ok{}, cancel{}, client{};
-    bool help = true, edit = true, label = false, net = false;
-    std::string shown;
-  } seen;
+  std::string shown;
+  bool looked = false;
   testing::SetLiveDirDialogHook([&](HWND dialog) {
-    seen.caption = Text(dialog);
-    auto place = [&](int id) {
-      RECT r{};
-      GetWindowRect(GetDlgItem(dialog, id), &r);
-      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-      return r;
-    };
-    seen.ok = place(IDOK);
-    seen.cancel = place(IDCANCEL);
-    GetClientRect(dialog, &seen.client);
-    // Its own visibility: the dialog itself may not be on screen yet.
-    auto shown = [&](int id) {
-      return (GetWindowLongPtrA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
-    };
-    seen.help = shown(idHelpButton);
-    seen.edit = shown(idDirEdit);
-    seen.label = shown(idDirLabel);
-    seen.net = shown(idNetButton);
-    seen.shown = Text(GetDlgItem(dialog, idDirLabel));
+    looked = true;
+    EXPECT_EQ(Text(dialog), A("选择目录"));
+    RECT client{}, outer{};
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &outer);
+    EXPECT_EQ(client.right, Scaled(424, dpi));
+    EXPECT_EQ(client.bottom, Scaled(255, dpi));
+    EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXSCREEN) / 2 - (outer.right - outer.left) / 2);
+    EXPECT_EQ(outer.top, GetSystemMetrics(SM_CYSCREEN) / 2 - (outer.bottom - outer.top) / 2);
+    // Where each control is; the path label and the two buttons are moved from their rows.
+    const std::pair<const char*, const char*> movedTo[] = {
+        {"DirLabel", "DirEdit"}, {"OKButton", "CancelButton"}, {"CancelButton", "HelpButton"}};
+    for (const TControlDesc& row : desc.controls) {
+      const HWND control = GetDlgItem(dialog, SelectDirControlId(row.name));
+      ASSERT_NE(control, nullptr) << row.name;
+      std::string boundsOf = row.name;
+      for (const auto& [name, to] : movedTo)
+        if (row.name == name) boundsOf = to;
+      const TBounds want = Scaled(desc.Control(boundsOf).bounds, dpi);
+      const TBounds got = PlacedBounds(control);
+      const bool visible = (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+      switch (row.role) {
+        case TControlRole::Label:
+          EXPECT_EQ(ClassOf(control), "static") << row.name;
+          EXPECT_EQ(Text(control), A(row.caption.c_str())) << row.name;
+          EXPECT_EQ(got.left, want.left) << row.name;
+          EXPECT_EQ(got.top, want.top) << row.name;
+          break;
+        case TControlRole::DirectoryListBox: {
+          // Whole rows only: the height is trimmed to them.
+          EXPECT_EQ(ClassOf(control), "listbox");
+          const int item = static_cast<int>(SendMessageA(control, LB_GETITEMHEIGHT, 0, 0));
+          RECT inner{};
+          GetClientRect(control, &inner);
+          EXPECT_EQ(item, Scaled(row.itemHeight, dpi));
+          EXPECT_EQ(inner.bottom % item, 0) << inner.bottom;
+          EXPECT_EQ((TBounds{got.left, got.top, got.width}),
+                    (TBounds{want.left, want.top, want.width}));
+          EXPECT_LE(got.height, want.height);
+          EXPECT_GT(got.height, want.height - item);
+          break;
+        }
+        case TControlRole::DriveComboBox:
+          // Closed, a drop-down list is as high as its font needs.
+          EXPECT_EQ(ClassOf(control), "combobox");
+          EXPECT_EQ((TBounds{got.left, got.top, got.width}),
+                    (TBounds{want.left, want.top, want.width}));
+          EXPECT_GE(got.height, want.height);
+          break;
+        case TControlRole::FileListBox:
+          EXPECT_EQ(ClassOf(control), "listbox");
+          EXPECT_EQ(SendMessageA(control, LB_GETITEMHEIGHT, 0, 0), Scaled(row.itemHeight, dpi));
+          EXPECT_EQ(got, want) << row.name;
+          break;
+        default:
+          EXPECT_EQ(got, want) << row.name;
+          if (row.role == TControlRole::Button) {
+            EXPECT_EQ(Text(control), A(row.caption.c_str())) << row.name;
+          }
+          break;
+      }
+      bool shows = row.visible;
+      if (row.name == "NetButton") shows = network;
+      if (row.name == "HelpButton") shows = false;
+      EXPECT_EQ(visible, shows) << row.name;
+    }
+    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    std::vector<int> tabs, chain;
+    for (HWND w = GetWindow(dialog, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT))
+      if (GetWindowLongPtrA(w, GWL_STYLE) & WS_TABSTOP) tabs.push_back(GetDlgCtrlID(w));
+    for (const TControlDesc* stop : desc.TabChain())
+      chain.push_back(SelectDirControlId(stop->name));
+    EXPECT_EQ(tabs, chain);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, idDirList));
+    shown = Text(GetDlgItem(dialog, idDirLabel));
     SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   std::string chosen = dir.Dir();
   const bool ok = SelectDirectory(chosen, sdPrompt, 0, nullptr);
   testing::SetLiveDirDialogHook({});
+  EXPECT_TRUE(looked);
   EXPECT_TRUE(ok);
-  EXPECT_EQ(seen.caption, A("选择目录"));
-  EXPECT_EQ(seen.client.right, 424);
-  EXPECT_EQ(seen.client.bottom, 255);
-  EXPECT_EQ(seen.ok.left, 256);
-  EXPECT_EQ(seen.cancel.left, 340);
-  EXPECT_EQ(seen.ok.top, 224);
-  EXPECT_FALSE(seen.help);
-  EXPECT_FALSE(seen.edit);
-  EXPECT_TRUE(seen.label);
-  const HMODULE mpr = LoadLibraryA("mpr.dll");
-  EXPECT_EQ(seen.net, mpr != nullptr && GetProcAddress(mpr, "WNetConnectionDialog") != nullptr);
   EXPECT_EQ(AsciiLower(chosen), AsciiLower(dir.Dir().substr(0, dir.Dir().size() - 1)));
-  EXPECT_EQ(chosen, seen.shown);
+  EXPECT_EQ(chosen, shown);
 
   // Cancel leaves dir as it was.
   testing::SetLiveDirDialogHook(

@@ -13,6 +13,7 @@
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
+#include "forms/FormControls.h"
 #include "media/MPlayer.h"
 #include "utility/ShellOpen.h"
 #include "utility/SysUtils.h"
@@ -36,67 +37,12 @@ HFONT MakeFont(const std::string& family, int pixels, bool underline) {
   return CreateFontIndirectW(&font);
 }
 
-COLORREF ColorRef(const TColor& color, COLORREF fallback) {
-  switch (color.kind) {
-    case TColor::TKind::Rgb:
-      return RGB(color.red, color.green, color.blue);
-    case TColor::TKind::ButtonFace:
-      return GetSysColor(COLOR_BTNFACE);
-    case TColor::TKind::WindowText:
-      return GetSysColor(COLOR_WINDOWTEXT);
-    case TColor::TKind::GrayText:
-      return GetSysColor(COLOR_GRAYTEXT);
-    default:
-      return fallback;
-  }
-}
-
-// The z-order of each parent's children is its tab order: the tab stops by their numbers,
-// each preceded by the labels whose mnemonic moves to it, then the rest.
-void ArrangeTabOrder(const TFormDesc& form, const std::map<std::string, HWND>& windows) {
-  std::vector<HWND> order;
-  auto add = [&](const std::string& name) {
-    const auto it = windows.find(name);
-    if (it != windows.end() && std::find(order.begin(), order.end(), it->second) == order.end())
-      order.push_back(it->second);
-  };
-  for (const TControlDesc* stop : form.TabChain()) {
-    for (const TControlDesc& label : form.controls)
-      if (label.focusControl == stop->name) add(label.name);
-    add(stop->name);
-  }
-  for (const TControlDesc& control : form.controls) add(control.name);
-  HWND after = HWND_TOP;
-  for (HWND window : order) {
-    SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    after = window;
-  }
-}
-
 std::string WindowText(HWND control) {
   const int length = GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
   const int got = GetWindowTextA(control, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(std::max(got, 0)));
   return text;
-}
-
-void FitToText(HWND label) {
-  const std::string caption = WindowText(label);
-  const HDC dc = GetDC(label);
-  const HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  const BOOL measured =
-      GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  if (!measured) return;
-  RECT r{};
-  GetWindowRect(label, &r);
-  const int height = r.bottom - r.top;
-  SetWindowPos(label, nullptr, 0, 0, std::max<int>(size.cx, r.right - r.left),
-               std::max<int>(size.cy, height), SWP_NOMOVE | SWP_NOZORDER);
 }
 
 }  // namespace
@@ -174,80 +120,20 @@ HFONT TForm_main::FontFor(const TFontDesc& font) {
 void TForm_main::CreateControls() {
   const TMainFormDesc& desc = Form_mainDesc();
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  std::map<std::string, HWND> windows{{desc.form.name, handle_}};
+  TControlFactory factory;
+  factory.fontFor = [this](const TControlDesc& control) { return FontFor(control.font); };
+  factory.panelClass = kPanelClass;
+  const std::map<std::string, HWND> windows = CreateFormControls(desc.form, handle_, factory);
   for (const TControlDesc& control : desc.form.controls) {
-    // The media player has no window of its own here: it plays through its device.
-    if (control.role == TControlRole::MediaPlayer) continue;
-    const auto parent = windows.find(control.parent);
-    if (parent == windows.end()) throw Exception("no parent " + control.parent);
-    DWORD style =
-        WS_CHILD | (control.visible ? WS_VISIBLE : 0) | (control.tabOrder >= 0 ? WS_TABSTOP : 0);
-    DWORD exStyle = 0;
-    const char* cls = "STATIC";
-    switch (control.role) {
-      case TControlRole::CoolBar:
-        cls = REBARCLASSNAMEA;
-        exStyle = WS_EX_CONTROLPARENT;
-        style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS | CCS_NODIVIDER | CCS_NORESIZE | RBS_VARHEIGHT |
-                 RBS_BANDBORDERS;
-        break;
-      case TControlRole::Panel:
-        cls = kPanelClass;
-        exStyle = WS_EX_CONTROLPARENT;
-        style |= WS_CLIPSIBLINGS;
-        break;
-      case TControlRole::Edit:
-        cls = "EDIT";
-        exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_AUTOHSCROLL;
-        break;
-      case TControlRole::CheckBox:
-        cls = "BUTTON";
-        style |= BS_AUTOCHECKBOX;
-        break;
-      case TControlRole::Button:
-        cls = "BUTTON";
-        style |= BS_PUSHBUTTON;
-        break;
-      case TControlRole::ListBox:
-        cls = "LISTBOX";
-        style |= TListBox::kStyle;
-        if (!control.multiSelect) style &= ~DWORD(LBS_EXTENDEDSEL);
-        break;
-      default:
-        // Labels; a click needs SS_NOTIFY.
-        style |=
-            SS_NOPREFIX | SS_LEFTNOWORDWRAP | (control.onClick != TCommand::None ? SS_NOTIFY : 0);
-        break;
-    }
-    const TBounds& r = control.bounds;
-    const HWND window =
-        CreateWindowExA(exStyle, cls, AnsiText(control.caption).c_str(), style, r.left, r.top,
-                        r.width, r.height, parent->second, nullptr, instance, nullptr);
-    if (window == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
-    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font)), FALSE);
-    windows[control.name] = window;
-    look_[window] = {control.color, control.cursor, control.onClick, control.onDblClick};
+    const auto it = windows.find(control.name);
+    if (it == windows.end()) continue;
+    look_[it->second] = {control.color, control.cursor, control.onClick, control.onDblClick};
     if (control.role == TControlRole::Panel) {
       // Panels hand their children's notifications to the form.
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-      if (control.bevelOuter == TBevel::Lowered) SetWindowLongPtrA(window, 0, kBevelLowered);
-    }
-    if (control.role == TControlRole::ListBox && control.itemHeight > 0)
-      SendMessageA(window, LB_SETITEMHEIGHT, 0, control.itemHeight);
-    if (control.role == TControlRole::Label) FitToText(window);
-    if (control.bandMinHeight > 0) {
-      REBARBANDINFOA band{};
-      band.cbSize = REBARBANDINFOA_V6_SIZE;
-      band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_STYLE;
-      band.fStyle = RBBS_CHILDEDGE;
-      band.hwndChild = window;
-      band.cyMinChild = static_cast<UINT>(control.bandMinHeight);
-      band.cx = static_cast<UINT>(control.bandWidth);
-      SendMessageA(parent->second, RB_INSERTBANDA, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
+      SetWindowLongPtrA(it->second, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      if (control.bevelOuter == TBevel::Lowered) SetWindowLongPtrA(it->second, 0, kBevelLowered);
     }
   }
-  ArrangeTabOrder(desc.form, windows);
 
   auto named = [&](const char* name) {
     const auto it = windows.find(name);

@@ -7,6 +7,7 @@
 
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
+#include "forms/FormControls.h"
 
 namespace mv {
 namespace {
@@ -89,41 +90,22 @@ class TSelectDirDlg {
     return result;
   }
 
-  int S(int v) const { return MulDiv(v, dpi_, 96); }
-
-  HWND Make(const char* cls, const char* text, DWORD style, int id, int x, int y, int w, int h,
-            DWORD exStyle = 0) {
-    const HWND control = CreateWindowExA(exStyle, cls, AnsiText(text).c_str(),
-                                         WS_CHILD | WS_VISIBLE | style, S(x), S(y), S(w), S(h),
-                                         dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                         GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return control;
+  void Build() {
+    TControlFactory factory;
+    factory.dpi = dpi_;
+    factory.fontFor = [this](const TControlDesc&) { return font_; };
+    factory.idFor = [](const TControlDesc& control) { return SelectDirControlId(control.name); };
+    CreateFormControls(SelectDirDlgDesc(), dialog_, factory);
+    // The path label lies on the edit's bounds; one of the two shows.
+    const TBounds edit = Scaled(SelectDirDlgDesc().Control("DirEdit").bounds, dpi_);
+    SetWindowPos(GetDlgItem(dialog_, idDirLabel), nullptr, edit.left, edit.top, edit.width,
+                 edit.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
-  void Build() {
-    // Creation order is the tab order (0 folder list, 1 edit, 2 drives, 3 network, 4 OK,
-    // 5 Cancel, 6 files, 7 Help); each caption comes just before the control its mnemonic
-    // moves to.
-    Make("STATIC", "目录[&D]:", 0, idDirCaption, 8, 56, 66, 16);
-    Make("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY, idDirList, 8, 72, 213,
-         138);
-    SendDlgItemMessageA(dialog_, idDirList, LB_SETITEMHEIGHT, 0, S(17));
-    Make("STATIC", "目录名[&N]:", 0, idDirNameCaption, 8, 8, 92, 16);
-    Make("EDIT", "", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, idDirEdit, 8, 24, 313, 20);
-    Make("STATIC", "磁盘驱动器[D&]:", 0, idDriveCaption, 232, 176, 41, 16);
-    Make("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, idDriveList, 232, 192, 185,
-         200);
-    Make("BUTTON", "网络[&t]...", WS_TABSTOP | BS_PUSHBUTTON, idNetButton, 8, 224, 77, 27);
-    Make("BUTTON", "确定", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 172, 224, 77, 27);
-    Make("BUTTON", "取消", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 256, 224, 77, 27);
-    Make("STATIC", "文件[&F]: (*.*)", 0, idFileCaption, 232, 56, 57, 16);
-    Make("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, idFileList, 232,
-         72, 185, 93);
-    SendDlgItemMessageA(dialog_, idFileList, LB_SETITEMHEIGHT, 0, S(13));
-    Make("BUTTON", "帮助[&H]", WS_TABSTOP | BS_PUSHBUTTON, idHelpButton, 340, 224, 77, 27);
-    // The path label lies on the edit's bounds; one of the two shows.
-    Make("STATIC", "", SS_PATHELLIPSIS | SS_NOPREFIX, idDirLabel, 8, 24, 313, 20);
+  void Place(int id, const char* boundsOf) {
+    const TBounds r = Scaled(SelectDirDlgDesc().Control(boundsOf).bounds, dpi_);
+    SetWindowPos(GetDlgItem(dialog_, id), nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   void Show(int id, bool visible) {
@@ -188,13 +170,13 @@ class TSelectDirDlg {
     SetAllowCreate((options_ & sdAllowCreate) != 0);
     prompt_ = (options_ & sdPrompt) != 0;
     if (helpContext_ == 0) {
+      // Without help the button goes and OK and Cancel move into the places on its side.
       Show(idHelpButton, false);
-      SetWindowPos(GetDlgItem(dialog_, IDOK), nullptr, S(256), S(224), 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER);
-      SetWindowPos(GetDlgItem(dialog_, IDCANCEL), nullptr, S(340), S(224), 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER);
+      Place(IDOK, "CancelButton");
+      Place(IDCANCEL, "HelpButton");
     }
-    RECT r{0, 0, S(424), S(255)};
+    const TBounds client = Scaled(SelectDirDlgDesc().bounds, dpi_);
+    RECT r{0, 0, client.width, client.height};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE));
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
@@ -223,14 +205,12 @@ class TSelectDirDlg {
     return true;
   }
 
-  INT_PTR Handle(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+  INT_PTR Handle(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
       case WM_INITDIALOG: {
         dialog_ = dialog;
-        HDC screen = GetDC(nullptr);
-        dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        if (dpi_ <= 0) dpi_ = 96;
+        dpi_ = ScreenDpi();
+        // The system's dialog font, which already follows the screen's dots per inch.
         font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         SetWindowTextA(dialog, AnsiText(kSelectDirCaption).c_str());
         connectionDialog_ = FindConnectionDialog();
@@ -241,6 +221,15 @@ class TSelectDirDlg {
         if (LiveHook()) PostMessageA(dialog, kRunLiveHook, 0, 0);
         return FALSE;  // the focus is set
       }
+      case WM_CTLCOLORLISTBOX:
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, idFileList)) {
+          const HDC dc = reinterpret_cast<HDC>(wParam);
+          SetTextColor(dc, ColorRef(SelectDirDlgDesc().Control("FileList").color,
+                                    GetSysColor(COLOR_WINDOWTEXT)));
+          SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+          return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        return FALSE;
       case kRunLiveHook:
         if (LiveHook()) LiveHook()(dialog);
         return TRUE;
@@ -295,6 +284,21 @@ class TKeepCurrentDirectory {
 };
 
 }  // namespace
+
+int SelectDirControlId(const std::string& name) {
+  static const std::pair<const char*, int> ids[] = {
+      {"DirEdit", idDirEdit},           {"DirLabel", idDirLabel},
+      {"DriveList", idDriveList},       {"DirList", idDirList},
+      {"FileList", idFileList},         {"NetButton", idNetButton},
+      {"HelpButton", idHelpButton},     {"DirNameCaption", idDirNameCaption},
+      {"DirCaption", idDirCaption},     {"FileCaption", idFileCaption},
+      {"DriveCaption", idDriveCaption}, {"OKButton", IDOK},
+      {"CancelButton", IDCANCEL},
+  };
+  for (const auto& [control, id] : ids)
+    if (name == control) return id;
+  return 0;
+}
 
 bool SelectDirectory(std::string& dir, unsigned options, int helpContext, HWND owner) {
   if (!Answers().empty()) {

@@ -34,6 +34,8 @@ enum TSelectDirControl : int {
   idDriveCaption = 111,
   // OK and Cancel are IDOK and IDCANCEL.
 };
+// The identifier of the chooser's control of that name in its description; 0 for none.
+int SelectDirControlId(const std::string& name);
 
 // The chooser entry: shows the dialog modally (owned by owner) with dir as the starting folder
 // and writes the chosen folder back into dir only on OK. True exactly when it closed with OK.
