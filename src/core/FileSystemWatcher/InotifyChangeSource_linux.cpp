@@ -236,6 +236,7 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
 void TInotifyChangeSource::RootGone(IChangeSink& sink) {
   fd_.reset();
   tree_.Clear();
+  pairs_.TakeWaiting();
   scanned_.clear();
   vanished_.clear();
   recovery_.Reset();
@@ -281,6 +282,7 @@ void TInotifyChangeSource::Close() {
   fd_.reset();  // the kernel drops every watch with it
   mountFd_.reset();
   tree_.Clear();
+  pairs_.TakeWaiting();
   rootMissing_ = false;
   std::unordered_map<std::string, std::uint64_t>().swap(scanned_);
   std::unordered_map<std::string, std::uint64_t>().swap(vanished_);
@@ -627,17 +629,6 @@ void TInotifyChangeSource::NoteOverflow() {
   recovery_.Overflowed(SteadyNs());
 }
 
-bool TInotifyChangeSource::HasUnpairedMoveFrom(const std::vector<TInotifyEvent>& events) {
-  std::unordered_set<std::uint32_t> to;
-  for (const auto& e : events) {
-    if (e.kind == TInotifyKind::ikMovedTo && e.cookie != 0) to.insert(e.cookie);
-  }
-  for (const auto& e : events) {
-    if (e.kind == TInotifyKind::ikMovedFrom && to.count(e.cookie) == 0) return true;
-  }
-  return false;
-}
-
 void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
   for (int round = 0; round < kMaxReadsPerWake; ++round) {
     std::vector<TInotifyEvent> events;
@@ -657,15 +648,14 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
       pendingBreak_ = false;
       sink.MayHaveRemoved({}, true);  // until the rescan has made up for what was dropped
     }
-    // A rename's two events are queued one after the other, but a read may fall between them.
-    if (HasUnpairedMoveFrom(events) &&
-        (!drained || TInotifyReader::Readable(fd_.get(), kMovePartnerWaitMs))) {
-      bool moreDrained = false;
-      if (ReadOnce(events, moreDrained)) drained = moreDrained;
-    }
     lastReadDrained_ = drained;
     Process(events, sink);
     if (tree_.Root() < 0) return;
+    // A rename's two events are queued one after the other, but a read may fall between them.
+    if (pairs_.Waiting() && (!drained || TInotifyReader::Readable(fd_.get(), kMovePartnerWaitMs))) {
+      continue;
+    }
+    MovedOut(sink);
     if (drained) {
       for (auto* names : {&scanned_, &vanished_}) {
         for (auto it = names->begin(); it != names->end();) {
@@ -678,19 +668,11 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
   }
 }
 
-void TInotifyChangeSource::Process(std::vector<TInotifyEvent>& events, IChangeSink& sink) {
-  std::unordered_map<std::uint32_t, std::size_t> movedTo;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (events[i].kind == TInotifyKind::ikMovedTo && events[i].cookie != 0) {
-      movedTo.emplace(events[i].cookie, i);
-    }
-  }
-  std::vector<bool> consumed(events.size());
+void TInotifyChangeSource::Process(const std::vector<TInotifyEvent>& events, IChangeSink& sink) {
   lastWasModified_ = false;
   std::string dirRel;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (consumed[i]) continue;
-    const TInotifyEvent& e = events[i];
+  for (const TInotifyEvent& e : events) {
+    if (e.kind != TInotifyKind::ikMovedTo) MovedOut(sink);
     if (e.wd == tree_.Root() &&
         (e.kind == TInotifyKind::ikWatchGone || e.kind == TInotifyKind::ikMovedSelf)) {
       tree_.Clear();  // the rest of the batch names places that are gone; see RootGone
@@ -708,56 +690,74 @@ void TInotifyChangeSource::Process(std::vector<TInotifyEvent>& events, IChangeSi
     }
     if (e.kind == TInotifyKind::ikMovedSelf || !tree_.RelDir(e.wd, dirRel)) continue;
     std::string rel = dirRel + e.name;
-    const bool isDir = e.isDir;
-    if (e.kind == TInotifyKind::ikCreated || e.kind == TInotifyKind::ikMovedTo) {
-      // A new half here has no partner: moved in from outside the tree.
-      if (isDir && subtree_) {
-        NewDirectory(e.wd, e.name, std::move(rel), sink);
-      } else if (!WasScanned(e.wd, e.name)) {
-        Added(sink, std::move(rel), isDir, false);
-      }
-    } else if (e.kind == TInotifyKind::ikDeleted) {
-      if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
-      Removed(sink, std::move(rel), isDir);
-    } else if (e.kind == TInotifyKind::ikMovedFrom) {
-      if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
-      const auto to = e.cookie != 0 ? movedTo.find(e.cookie) : movedTo.end();
-      std::string toDir;
-      if (to != movedTo.end() && to->second > i && !consumed[to->second] &&
-          tree_.RelDir(events[to->second].wd, toDir)) {
-        const TInotifyEvent& t = events[to->second];
-        consumed[to->second] = true;
+    const TEntryKind entry = e.isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile;
+    switch (e.kind) {
+      case TInotifyKind::ikMovedTo:
+        if (auto renamed = pairs_.To(e.cookie, rel, entry)) {
+          Renamed(std::move(*renamed), e, sink);
+          break;
+        }
+        MovedOut(sink);
+        [[fallthrough]];  // moved in from outside the tree
+      case TInotifyKind::ikCreated:
+        if (e.isDir && subtree_) {
+          NewDirectory(e.wd, e.name, std::move(rel), sink);
+        } else if (!WasScanned(e.wd, e.name)) {
+          Added(sink, std::move(rel), e.isDir, false);
+        }
+        break;
+      case TInotifyKind::ikDeleted:
+        if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
+        Removed(sink, std::move(rel), e.isDir);
+        break;
+      case TInotifyKind::ikMovedFrom:
+        if (!scanned_.empty()) scanned_.erase(ScanKey(e.wd, e.name));
+        if (e.isDir) vanished_.erase(ScanKey(e.wd, e.name));
         recovery_.Forget(rel);
-        recovery_.RecordAdded(toDir + t.name, NowRealNs());  // a rescan need not find it again
-        if (filter_ & (isDir ? kDirName : kFileName)) {
-          lastWasModified_ = false;
-          sink.Report(TChange{TChangeKind::ckRenamed, std::move(rel), toDir + t.name,
-                              isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile});
-        } else {
-          sink.MayHaveRemoved(std::move(rel), isDir);
+        pairs_.From(e.cookie, std::move(rel), entry);
+        break;
+      case TInotifyKind::ikModified:
+        if (!e.isDir || (filter_ & kDirName)) {
+          Emit(sink, TChangeKind::ckModified, std::move(rel), e.isDir);
         }
-        if (isDir && subtree_) {
-          const int child = tree_.FindChild(e.wd, e.name);
-          if (child >= 0) tree_.Link(child, t.wd, t.name);  // the whole subtree follows
-          // Download clients finish a folder by renaming it: every file below is named at its
-          // new place, the way a folder moved in from outside is. The walk also watches what
-          // was not watched yet (new and renamed before it was listed, or beyond the limit).
-          vanished_.erase(ScanKey(e.wd, e.name));
-          Walk(TPending{t.wd, t.name, toDir + t.name}, TWalk::Moved, sink);
-        }
-      } else {
-        // Moved out of the tree (or to a directory that is not watched).
-        Removed(sink, std::move(rel), isDir);
-        if (isDir) {
-          const int child = tree_.FindChild(e.wd, e.name);
-          if (child >= 0) RemoveSubtree(child, true);
-        }
-      }
-    } else if (e.kind == TInotifyKind::ikModified) {
-      if (isDir && !(filter_ & kDirName)) continue;
-      Emit(sink, TChangeKind::ckModified, std::move(rel), isDir);
+        break;
+      default:
+        break;
     }
     if (sink.Interrupted()) return;
+  }
+}
+
+// Within the tree: a directory's watches follow it, and every file below it is named at its new
+// place, as download clients finish a folder by renaming it. The walk also watches what was not
+// watched yet (new and renamed before it was listed, or beyond the limit).
+void TInotifyChangeSource::Renamed(TChange renamed, const TInotifyEvent& to, IChangeSink& sink) {
+  const bool isDir = renamed.entry == TEntryKind::ekDirectory;
+  const int moved = isDir && subtree_ ? tree_.Find(renamed.name) : -1;
+  recovery_.RecordAdded(renamed.newName, NowRealNs());  // a rescan need not find it again
+  std::string newRel = isDir && subtree_ ? renamed.newName : std::string();
+  if (filter_ & (isDir ? kDirName : kFileName)) {
+    lastWasModified_ = false;
+    sink.Report(std::move(renamed));
+  } else {
+    sink.MayHaveRemoved(std::move(renamed.name), isDir);
+  }
+  if (!isDir || !subtree_) return;
+  if (moved >= 0) tree_.Link(moved, to.wd, to.name);
+  Walk(TPending{to.wd, to.name, std::move(newRel)}, TWalk::Moved, sink);
+}
+
+// Old names whose new name did not follow: moved out of the tree, or to a directory that is not
+// watched.
+void TInotifyChangeSource::MovedOut(IChangeSink& sink) {
+  if (!pairs_.Waiting()) return;
+  TChanges gone = pairs_.TakeWaiting();
+  if (tree_.Root() < 0) return;  // the queued names are of places that are gone
+  for (TChange& c : gone) {
+    const bool isDir = c.entry == TEntryKind::ekDirectory;
+    const int wd = isDir ? tree_.Find(c.name) : -1;
+    Removed(sink, std::move(c.name), isDir);
+    if (wd >= 0) RemoveSubtree(wd, true);
   }
 }
 
@@ -817,6 +817,7 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
   if (count == 3 && (fds[2].revents & (POLLPRI | POLLERR))) MountsChanged(sink);
   if (tree_.Root() >= 0 && ((fds[1].revents & POLLIN) || !scanned_.empty() || !vanished_.empty())) {
     ReadEvents(sink);
+    MovedOut(sink);
   }
   if (tree_.Root() < 0) {
     if (!sink.Interrupted()) RootGone(sink);

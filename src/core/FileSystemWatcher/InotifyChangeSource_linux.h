@@ -75,8 +75,9 @@ class TInotifyChangeSource final : public IChangeSource {
   void Walk(TPending start, TWalk mode, IChangeSink& sink);
   void ReadEvents(IChangeSink& sink);
   bool ReadOnce(std::vector<TInotifyEvent>& events, bool& drained);
-  static bool HasUnpairedMoveFrom(const std::vector<TInotifyEvent>& events);
-  void Process(std::vector<TInotifyEvent>& events, IChangeSink& sink);
+  void Process(const std::vector<TInotifyEvent>& events, IChangeSink& sink);
+  void Renamed(TChange renamed, const TInotifyEvent& to, IChangeSink& sink);
+  void MovedOut(IChangeSink& sink);
   void NewDirectory(int parentWd, const std::string& name, std::string rel, IChangeSink& sink);
   void NoteOverflow();
   void Rescan(IChangeSink& sink);
@@ -101,6 +102,7 @@ class TInotifyChangeSource final : public IChangeSource {
   std::uint32_t mask_ = 0;
   TInotifyTreeMap tree_;
   TInotifyReader reader_;
+  TRenamePairer pairs_;  // old names of renames; none waits once WaitAndCollect returns
   std::unordered_set<std::string> pseudoMounts_;    // mount points of pseudo file systems
   std::map<std::string, std::string> mountsBelow_;  // mount point below the root -> mount id
   int rootError_ = 0;                               // why the last walk could not open the root
