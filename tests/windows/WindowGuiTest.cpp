@@ -156,11 +156,38 @@ std::string ClassOf(HWND window) {
 }
 
 TEST_F(Window, StartsAsTheStoredDescriptionSays) {
+  const int dpi = TestDpi();
+  EXPECT_EQ(form->Dpi(), dpi);
   EXPECT_EQ(Text(form->Handle()), "Melvigil");
   RECT client{};
   GetClientRect(form->Handle(), &client);
-  EXPECT_EQ(client.right, 688);
-  EXPECT_EQ(client.bottom, 446);
+  EXPECT_EQ(client.right, Scaled(688, dpi));
+  EXPECT_EQ(client.bottom, Scaled(446, dpi));
+  // The controls in the bar at the description's bounds, grown with the screen's dots per
+  // inch; labels fix only their place, as they fit their captions.
+  const std::pair<HWND, const char*> placed[] = {
+      {form->Label3, "Label3"},       {form->Label4, "Label4"},   {form->Label1, "Label1"},
+      {form->Edit1, "Edit1"},         {form->Label2, "Label2"},   {form->Edit2, "Edit2"},
+      {form->CheckBox1, "CheckBox1"}, {form->BitBtn1, "BitBtn1"}, {form->BitBtn2, "BitBtn2"},
+      {form->BitBtn5, "BitBtn5"},     {form->BitBtn4, "BitBtn4"}, {form->BitBtn3, "BitBtn3"},
+  };
+  for (const auto& [control, name] : placed) {
+    const TControlDesc& row = Form_mainDesc().form.Control(name);
+    const TBounds want = Scaled(row.bounds, dpi);
+    const TBounds got = PlacedBounds(control);
+    if (row.role == TControlRole::Label) {
+      EXPECT_EQ(got.left, want.left) << name;
+      EXPECT_EQ(got.top, want.top) << name;
+      EXPECT_GE(got.width, want.width) << name;
+    } else {
+      EXPECT_EQ(got, want) << name;
+    }
+  }
+  EXPECT_EQ(PlacedBounds(form->CoolBar1), (TBounds{0, 0, client.right, Scaled(139, dpi)}));
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(form->BitBtn1, WM_GETFONT, 0, 0)), sizeof font,
+             &font);
+  EXPECT_EQ(font.lfHeight, -Scaled(16, dpi));
   const std::pair<HWND, const char*> captions[] = {
       {form->BitBtn1, "开始监视"},
       {form->BitBtn2, "播放音乐"},
@@ -177,7 +204,7 @@ TEST_F(Window, StartsAsTheStoredDescriptionSays) {
   };
   for (const auto& [control, caption] : captions) EXPECT_EQ(Text(control), A(caption));
   EXPECT_EQ(SendMessageA(form->CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), 16);
+  EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), Scaled(16, dpi));
   EXPECT_TRUE(GetWindowLongPtrA(List(), GWL_STYLE) & LBS_EXTENDEDSEL);
   EXPECT_EQ(SendMessageA(form->Hints, TTM_GETTOOLCOUNT, 0, 0), 5);
   EXPECT_EQ(SendMessageA(form->CoolBar1, RB_GETBANDCOUNT, 0, 0), 1);
@@ -198,7 +225,7 @@ TEST_F(Window, StartsAsTheStoredDescriptionSays) {
   RECT list{};
   GetWindowRect(List(), &list);
   EXPECT_EQ(list.right - list.left, client.right - 2);
-  EXPECT_EQ(list.bottom - list.top, client.bottom - 139 - 2);
+  EXPECT_EQ(list.bottom - list.top, client.bottom - Scaled(139, dpi) - 2);
 }
 
 TEST_F(Window, Label4OpensThePage) {

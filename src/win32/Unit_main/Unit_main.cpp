@@ -75,7 +75,10 @@ void InitWindowClasses() {
 TForm_main::TForm_main() {
   InitWindowClasses();
   const TFormDesc& form = Form_mainDesc().form;
-  RECT outer{0, 0, form.bounds.width, form.bounds.height};
+  // The layout is in pixels of a 96-dpi screen; fonts follow the screen's dots per inch, so the
+  // layout grows with them (the position on the screen stays).
+  dpi_ = ScreenDpi();
+  RECT outer{0, 0, Scaled(form.bounds.width, dpi_), Scaled(form.bounds.height, dpi_)};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRectEx(&outer, style, FALSE, WS_EX_CONTROLPARENT);
   handle_ =
@@ -84,7 +87,7 @@ TForm_main::TForm_main() {
                       outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), this);
   if (handle_ == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
   OpenPage = [](const std::string& page) { ShellOpen(page, ""); };
-  font_ = MakeFont(form.font.family, form.font.pixelHeight, form.font.underline);
+  font_ = MakeFont(form.font.family, Scaled(form.font.pixelHeight, dpi_), form.font.underline);
   fonts_.push_back(font_);
   CreateControls();
   CreateComponents();
@@ -110,9 +113,9 @@ TForm_main::~TForm_main() {
 HFONT TForm_main::FontFor(const TFontDesc& font) {
   if (font.family.empty() && font.pixelHeight == 0 && !font.underline) return font_;
   const TFontDesc& base = Form_mainDesc().form.font;
-  const HFONT made =
-      MakeFont(font.family.empty() ? base.family : font.family,
-               font.pixelHeight == 0 ? base.pixelHeight : font.pixelHeight, font.underline);
+  const HFONT made = MakeFont(
+      font.family.empty() ? base.family : font.family,
+      Scaled(font.pixelHeight == 0 ? base.pixelHeight : font.pixelHeight, dpi_), font.underline);
   fonts_.push_back(made);
   return made;
 }
@@ -121,6 +124,7 @@ void TForm_main::CreateControls() {
   const TMainFormDesc& desc = Form_mainDesc();
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   TControlFactory factory;
+  factory.dpi = dpi_;
   factory.fontFor = [this](const TControlDesc& control) { return FontFor(control.font); };
   factory.panelClass = kPanelClass;
   const std::map<std::string, HWND> windows = CreateFormControls(desc.form, handle_, factory);
@@ -212,7 +216,7 @@ void TForm_main::AlignControls() {
   RECT client{};
   GetClientRect(handle_, &client);
   const int w = client.right;
-  const int barHeight = Form_mainDesc().form.Control("CoolBar1").bounds.height;
+  const int barHeight = Scaled(Form_mainDesc().form.Control("CoolBar1").bounds.height, dpi_);
   const int below = std::max(0, static_cast<int>(client.bottom) - barHeight);
   MoveWindow(CoolBar1, 0, 0, w, barHeight, TRUE);
   MoveWindow(Panel1, 0, barHeight, w, below, TRUE);

@@ -38,6 +38,7 @@ class TForm_main {
   TForm_main& operator=(const TForm_main&) = delete;
 
   HWND Handle() const { return handle_; }
+  int Dpi() const { return dpi_; }
   // The window's destruction ends the thread's message loop (the program's window).
   bool QuitOnDestroy = false;
 
@@ -111,6 +112,8 @@ class TForm_main {
   // Declared first: destroyed after everything that posts to it.
   TWin32Dispatcher dispatcher_;
   HWND handle_ = nullptr;
+  // The screen's dots per inch, which the 96-dpi layout is scaled to.
+  int dpi_ = 96;
   HFONT font_ = nullptr;
   std::vector<HFONT> fonts_;
   std::map<HWND, TLook> look_;

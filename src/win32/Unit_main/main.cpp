@@ -9,6 +9,9 @@
 #include "utility/NameRules.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
+  // The window scales its layout to the screen's dots per inch itself; without this Windows
+  // would report 96 and stretch the finished bitmap instead, blurring the text.
+  SetProcessDPIAware();
   mv::InitLeadBytesFromLocale();
   std::unique_ptr<mv::TForm_main> window;
   mv::RunGuarded([&] { window = std::make_unique<mv::TForm_main>(); });
