@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/ListBox.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
@@ -47,7 +50,12 @@ int TListBox::Add(const std::string& text) {
   DeferRedraw();
   const LRESULT index = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(text::kCannotInsertLine);
-  ++folded_[AsciiLower(text)];
+  // The list box keeps its texts in UTF-16 through the ANSI code page, where bytes from 0x80 up
+  // that form no character there (a lone lead byte in a double-byte code page) do not come
+  // back as given: the duplicate test then knows the entry by the text the list box keeps.
+  const bool mayChange =
+      std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+  ++folded_[AsciiLower(mayChange ? Get(static_cast<int>(index)) : text)];
   return static_cast<int>(index);
 }
 
@@ -62,17 +70,23 @@ void TListBox::Delete(int index) {
   Send(LB_DELETESTRING, static_cast<WPARAM>(index));
 }
 
-void TListBox::DeleteMany(const std::vector<int>& indicesDescending) {
-  if (indicesDescending.size() < 2) {
-    for (int index : indicesDescending) Delete(index);
-    return;
+void TListBox::DeleteMany(const std::vector<int>& indices) {
+  // From the highest index down, each once, so that no deletion moves an entry still to go,
+  // whatever order and repeats the caller gives.
+  const int count = Count();
+  std::vector<int> order;
+  order.reserve(indices.size());
+  for (int index : indices) {
+    if (index >= 0 && index < count) order.push_back(index);
   }
-  if (redrawDeferred_) {
-    for (int index : indicesDescending) Delete(index);
+  std::sort(order.begin(), order.end(), std::greater<>());
+  order.erase(std::unique(order.begin(), order.end()), order.end());
+  if (order.size() < 2 || redrawDeferred_) {
+    for (int index : order) Delete(index);
     return;
   }
   Send(WM_SETREDRAW, FALSE);
-  for (int index : indicesDescending) Delete(index);
+  for (int index : order) Delete(index);
   Send(WM_SETREDRAW, TRUE);
   InvalidateRect(handle_, nullptr, TRUE);
 }

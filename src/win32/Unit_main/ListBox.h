@@ -35,8 +35,9 @@ class TListBox final : public TListBoxStrings {
   std::string Get(int index) const override;
   int Add(const std::string& text) override;
   void Delete(int index) override;
-  // With redrawing off around the batch, so that the list box repaints once.
-  void DeleteMany(const std::vector<int>& indicesDescending) override;
+  // Any order; repeats and indices outside the list are ignored. With redrawing off around
+  // the batch, so that the list box repaints once.
+  void DeleteMany(const std::vector<int>& indices) override;
   int ItemIndex() const override;
   void SetItemIndex(int index) override;
   int SelCount() const override;
