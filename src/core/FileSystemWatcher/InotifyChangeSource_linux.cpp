@@ -20,6 +20,7 @@
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "FileSystemWatcher/TreeArm_linux.h"
+#include "utility/LongPath_linux.h"
 #include "utility/SysCall.h"
 #include "utility/SysUtils.h"
 
@@ -116,11 +117,8 @@ std::string UnwatchablePathNotice(const std::string& path, const char* why) {
 }
 
 bool LstatLong(const std::string& path, struct stat& st) {
-  if (path.size() < PATH_MAX) return lstat(path.c_str(), &st) == 0;
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash == 0) return false;
-  const TUniqueFd parent(OpenLongPath(path.substr(0, slash), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  return parent && fstatat(parent.get(), path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  const TPathAt at(path);
+  return at && fstatat(at.Dir(), at.Name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // The path without its trailing "/" (except for "/" itself), as the mount table writes it.

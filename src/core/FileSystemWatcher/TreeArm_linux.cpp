@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -19,6 +18,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "utility/LongPath_linux.h"
 #include "utility/SysCall.h"
 #include "utility/UniqueFd.h"
 
@@ -149,29 +149,6 @@ void Work(TShared& s, std::vector<TArmStart> local, std::vector<TArmedDir>& out,
 }
 
 }  // namespace
-
-int OpenLongPath(const std::string& path, int flags) {
-  auto openAt = [](int dirFd, const char* p, int f) {
-    return RetryOnEintr("open", [&] { return openat(dirFd, p, f); });
-  };
-  if (path.size() < PATH_MAX) return openAt(AT_FDCWD, path.c_str(), flags);
-  TUniqueFd dir;
-  std::size_t pos = 0;
-  while (path.size() - pos >= PATH_MAX) {
-    const std::size_t cut = path.rfind('/', pos + PATH_MAX - 2);
-    if (cut == std::string::npos || cut < pos) {
-      errno = ENAMETOOLONG;
-      return -1;
-    }
-    const std::string piece = cut == 0 ? std::string("/") : path.substr(pos, cut - pos);
-    TUniqueFd next(
-        openAt(dir ? dir.get() : AT_FDCWD, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!next) return -1;
-    dir = std::move(next);
-    pos = cut + 1;
-  }
-  return openAt(dir.get(), path.c_str() + pos, flags);
-}
 
 TArmOutcome ArmTree(const TArmTree& tree, std::vector<TArmStart> start) {
   TShared s(tree);

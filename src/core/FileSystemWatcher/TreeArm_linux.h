@@ -46,7 +46,4 @@ struct TArmTree {
 
 TArmOutcome ArmTree(const TArmTree& tree, std::vector<TArmStart> start);
 
-// Opens a path of any length: beyond PATH_MAX, one directory-relative open per piece that fits.
-int OpenLongPath(const std::string& path, int flags);
-
 }  // namespace mv

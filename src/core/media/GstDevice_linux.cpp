@@ -19,7 +19,7 @@
 
 #include "media/MediaDevice.h"
 #include "utility/HandOver.h"
-#include "utility/SysCall.h"
+#include "utility/LongPath_linux.h"
 #include "utility/UniqueFd.h"
 
 namespace mv {
@@ -209,9 +209,7 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   // is a regular file: a terminal or device node behind a music name would otherwise block
   // GStreamer's reading thread for good, and the close with it. GStreamer then reads this very
   // descriptor, so nothing can be put in the file's place between the check and the reading.
-  TUniqueFd file(RetryOnEintr("open", [&] {
-    return ::open(request.element.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  }));
+  TUniqueFd file(OpenLongPath(request.element, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (!file) {
     openError_ =
         ResourceErrorText(errno == ENOENT || errno == ENOTDIR ? GST_RESOURCE_ERROR_NOT_FOUND

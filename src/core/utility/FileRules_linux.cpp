@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "utility/FileRules.h"
+#include "utility/LongPath_linux.h"
 #include "utility/SysCall.h"
 #include "utility/SysUtils.h"
 #include "utility/UniqueFd.h"
@@ -65,8 +66,10 @@ bool FirstMatchIsFile(const std::string& name) {
   const std::string pattern = WildcardToFnmatch(BaseOf(name));
   if (pattern.empty()) return false;
   if (dir.empty()) dir = ".";
-  DIR* d = ::opendir(dir.c_str());
+  TUniqueFd fd(OpenLongPath(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  DIR* d = fd ? ::fdopendir(fd.get()) : nullptr;
   if (d == nullptr) return false;
+  fd.release();
   bool result = false;
   while (const dirent* e = ::readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
@@ -110,14 +113,13 @@ TFileResult CopyData(int in, int out, std::uint64_t& copied, std::uint64_t total
 }
 
 void SyncDirectory(const std::string& dir) {
-  TUniqueFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  TUniqueFd d(OpenLongPath(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (d) ::fsync(d.get());
 }
 
 // Opens name for reading without waiting on a FIFO's writer or on another holder's lease.
 TUniqueFd OpenNonBlocking(const std::string& name) {
-  return TUniqueFd(RetryOnEintr(
-      "open", [&] { return ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK); }));
+  return TUniqueFd(OpenLongPath(name, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
 }
 
 bool ClearNonBlocking(int fd) {
@@ -368,7 +370,9 @@ std::string SystemErrorText(int error) { return std::strerror(error); }
 bool FileIsPresent(const std::string& name) {
   if (name.empty()) return false;
   struct stat st {};
-  if (::stat(name.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+  if (const TPathAt at(name); at && ::fstatat(at.Dir(), at.Name(), &st, 0) == 0) {
+    return !S_ISDIR(st.st_mode);
+  }
   if (!HasWildcard(BaseOf(name))) return false;
   return FirstMatchIsFile(name);
 }
@@ -381,15 +385,17 @@ TFileResult RenameFileTo(const std::string& oldName, const std::string& newName)
   TUniqueFd fd = OpenNonBlocking(oldName);
   if (fd && !TakeReadLease(fd.get(), &leased)) return TFileFault::OpenForWriting;
 
-  if (::renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0) {
-    return {};
-  }
+  const TPathAt from(oldName);
+  if (!from) return Failed();
+  const TPathAt to(newName);
+  if (!to) return Failed();
+  if (::renameat2(from.Dir(), from.Name(), to.Dir(), to.Name(), RENAME_NOREPLACE) == 0) return {};
   if (errno != EINVAL && errno != ENOSYS) return Failed();
   // A file system that cannot rename without replacing: a hard link never replaces either.
-  if (::link(oldName.c_str(), newName.c_str()) != 0) return Failed();
-  if (::unlink(oldName.c_str()) != 0) {
+  if (::linkat(from.Dir(), from.Name(), to.Dir(), to.Name(), 0) != 0) return Failed();
+  if (::unlinkat(from.Dir(), from.Name(), 0) != 0) {
     const TFileResult r = Failed();
-    ::unlink(newName.c_str());
+    ::unlinkat(to.Dir(), to.Name(), 0);
     return r;
   }
   return {};
@@ -409,7 +415,7 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
   // The same file under another name (hard link, symbolic link, "a/../a") must not be copied
   // onto itself: the rename below would then just drop a name, or the data would be lost.
   struct stat dst {};
-  if (::stat(target.c_str(), &dst) == 0) {
+  if (const TPathAt at(target); at && ::fstatat(at.Dir(), at.Name(), &dst, 0) == 0) {
     if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) return TFileFault::SameFile;
     if (S_ISDIR(dst.st_mode)) return TFileFault::NotAFile;
   }
@@ -417,8 +423,7 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
   const std::string dir = DirectoryOf(target).empty() ? std::string(".") : DirectoryOf(target);
   const std::string base = BaseOf(target);
   if (base.empty()) return TFileResult::SystemError(EISDIR);
-  TUniqueFd dirFd(
-      RetryOnEintr("open", [&] { return ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+  TUniqueFd dirFd(OpenLongPath(dir, O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!dirFd) return Failed();
 
   TUniqueFd out(RetryOnEintr("openat(O_TMPFILE)", [&] {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -118,6 +119,82 @@ TEST(FileIsPresent, Wildcards) {
   const bool relative = FileIsPresent("*.wav");
   std::filesystem::current_path(cwd);
   EXPECT_TRUE(relative);
+}
+
+// A tree deeper than the 4,096 bytes the system takes in one path, made level by level with
+// directory-relative calls; file names below it are whole paths, as the list holds them.
+class TDeepTree {
+ public:
+  explicit TDeepTree(const std::string& root) : path_(root) {
+    levels_.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; path_.size() <= PATH_MAX; ++i) {
+      const std::string name = std::string(200, 'd') + std::to_string(i);
+      if (::mkdirat(levels_.back().get(), name.c_str(), 0755) != 0) break;
+      levels_.emplace_back(
+          ::openat(levels_.back().get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      names_.push_back(name);
+      path_ += "/" + name;
+    }
+  }
+  TDeepTree(const TDeepTree&) = delete;
+  TDeepTree& operator=(const TDeepTree&) = delete;
+  // Path-based removal stops at the limit, so the levels go one by one from the bottom.
+  ~TDeepTree() {
+    for (const std::string& name : Entries("/proc/self/fd/" + std::to_string(Fd()))) {
+      ::unlinkat(Fd(), name.c_str(), 0);
+    }
+    for (std::size_t i = names_.size(); i > 0; --i) {
+      ::unlinkat(levels_[i - 1].get(), names_[i - 1].c_str(), AT_REMOVEDIR);
+    }
+  }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  int Fd() const { return levels_.back().get(); }
+  std::string Read(const std::string& name) const {
+    TUniqueFd fd(::openat(Fd(), name.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string data(64, '\0');
+    const ssize_t n = fd ? ::read(fd.get(), data.data(), data.size()) : -1;
+    return n < 0 ? "<missing>" : data.substr(0, static_cast<std::size_t>(n));
+  }
+
+ private:
+  std::string path_;
+  std::vector<TUniqueFd> levels_;
+  std::vector<std::string> names_;
+};
+
+TEST(FileRules, PathsLongerThanTheSystemTakesInOnePiece) {
+  TTempDir t;
+  const TDeepTree deep(t.Dir());
+  ASSERT_GT((deep / "song.mp3").size(), std::size_t{PATH_MAX});
+  {
+    TUniqueFd fd(::openat(deep.Fd(), "song.mp3", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_TRUE(fd);
+    ASSERT_EQ(::write(fd.get(), "ID3data", 7), 7);
+  }
+  EXPECT_TRUE(FileIsPresent(deep / "song.mp3"));
+  EXPECT_TRUE(FileIsPresent(deep / "s*.mp?"));
+  EXPECT_FALSE(FileIsPresent(deep / "gone.mp3"));
+  EXPECT_FALSE(FileIsPresent(deep / ""));  // the directory itself
+
+  char head[8] = {};
+  EXPECT_EQ(OpenForReading(deep / "song.mp3")->Read(head, sizeof head), 7u);
+  EXPECT_STREQ(head, "ID3data");
+
+  const TFileResult copied = CopyFileOverwrite(deep / "song.mp3", deep / "copy.mp3");
+  EXPECT_TRUE(copied) << copied.Reason();
+  EXPECT_EQ(deep.Read("copy.mp3"), "ID3data");
+  EXPECT_EQ(CopyFileOverwrite(deep / "song.mp3", deep / "song.mp3").Fault(), TFileFault::SameFile);
+
+  const TFileResult renamed = RenameFileTo(deep / "copy.mp3", deep / "renamed.mp3");
+  EXPECT_TRUE(renamed) << renamed.Reason();
+  EXPECT_EQ(deep.Read("renamed.mp3"), "ID3data");
+  EXPECT_EQ(deep.Read("copy.mp3"), "<missing>");
+  EXPECT_EQ(RenameFileTo(deep / "renamed.mp3", deep / "song.mp3").Error(), EEXIST);
+
+  // A name longer than one directory entry may be is refused with the system's reason.
+  const std::string tooLong = deep / std::string(300, 'x');
+  EXPECT_FALSE(FileIsPresent(tooLong));
+  EXPECT_EQ(CopyFileOverwrite(deep / "song.mp3", tooLong).Error(), ENAMETOOLONG);
 }
 
 TEST(RenameFileTo, NeverReplaces) {
