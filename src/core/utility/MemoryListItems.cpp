@@ -2,6 +2,8 @@
 #include "utility/MemoryListItems.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <new>
 
 #include "utility/NameRules.h"
@@ -9,25 +11,42 @@
 
 namespace mv {
 
-int TMemoryListItems::Count() const { return static_cast<int>(entries_.size()); }
+std::string_view TMemoryListItems::Text(std::size_t index) const {
+  const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(texts_).substr(begin, ends_[index] - begin);
+}
+
+int TMemoryListItems::Count() const { return static_cast<int>(ends_.size()); }
 
 std::string TMemoryListItems::Get(int index) const {
   if (index < 0 || index >= Count()) throw EStringListError(FormatD(text::kListIndexError, index));
-  return entries_[static_cast<std::size_t>(index)].text;
+  return std::string(Text(static_cast<std::size_t>(index)));
 }
 
 int TMemoryListItems::Add(const std::string& text) {
+  const std::size_t size = texts_.size();
+  // The offsets are 32 bits: 4 GiB of texts in all make a full list.
+  if (text.size() > std::numeric_limits<std::uint32_t>::max() - size) {
+    throw EOutOfResources(text::kCannotInsertLine);
+  }
+  int done = 0;
   try {
-    entries_.push_back(TEntry{text, false});
-    try {
-      index_.Append(text);
-    } catch (...) {
-      entries_.pop_back();
+    texts_ += text;
+    ++done;
+    ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    ++done;
+    selected_.push_back(false);
+    ++done;
+    index_.Append(text);
+  } catch (const std::exception& e) {
+    // What was added before the failure goes again, so the store stays as it was.
+    if (done >= 3) selected_.pop_back();
+    if (done >= 2) ends_.pop_back();
+    texts_.resize(size);
+    if (dynamic_cast<const std::bad_alloc*>(&e) == nullptr &&
+        dynamic_cast<const std::length_error*>(&e) == nullptr) {
       throw;
     }
-  } catch (const std::bad_alloc&) {
-    throw EOutOfResources(text::kCannotInsertLine);
-  } catch (const std::length_error&) {
     throw EOutOfResources(text::kCannotInsertLine);
   }
   return Count() - 1;
@@ -35,9 +54,15 @@ int TMemoryListItems::Add(const std::string& text) {
 
 void TMemoryListItems::Delete(int index) {
   if (index < 0 || index >= Count()) return;
-  if (entries_[static_cast<std::size_t>(index)].selected) --selCount_;
-  entries_.erase(entries_.begin() + index);
-  index_.Erase(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1);
+  const auto i = static_cast<std::size_t>(index);
+  if (selected_[i]) --selCount_;
+  const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
+  const std::uint32_t length = ends_[i] - begin;
+  texts_.erase(begin, length);
+  for (std::size_t j = i + 1; j < ends_.size(); ++j) ends_[j] -= length;
+  ends_.erase(ends_.begin() + index);
+  selected_.erase(selected_.begin() + index);
+  index_.Erase(i, i + 1);
   if (index < caret_) --caret_;
   if (caret_ >= Count()) caret_ = Count() - 1;
 }
@@ -56,18 +81,31 @@ void TMemoryListItems::DeleteMany(const std::vector<int>& indicesDescending) {
   const int before =
       static_cast<int>(std::lower_bound(indices.begin(), indices.end(), caret_) - indices.begin());
 
-  std::vector<bool> keep(entries_.size(), true);
+  std::vector<bool> keep(ends_.size(), true);
   for (int i : indices) keep[static_cast<std::size_t>(i)] = false;
-  std::size_t write = 0;
-  for (std::size_t read = 0; read < entries_.size(); ++read) {
-    if (!keep[read]) {
-      if (entries_[read].selected) --selCount_;
-      continue;
+  // One pass from the first entry that goes: the texts behind it close up in place.
+  const auto first = static_cast<std::size_t>(indices.front());
+  std::size_t write = first;
+  std::uint32_t end = first == 0 ? 0 : ends_[first - 1];
+  std::uint32_t begin = end;  // of the entry read
+  for (std::size_t read = first; read < ends_.size(); ++read) {
+    const std::uint32_t length = ends_[read] - begin;
+    if (keep[read]) {
+      if (end != begin) std::memmove(texts_.data() + end, texts_.data() + begin, length);
+      end += length;
+      ends_[write] = end;
+      selected_[write] = selected_[read];
+      ++write;
+    } else if (selected_[read]) {
+      --selCount_;
     }
-    if (write != read) entries_[write] = std::move(entries_[read]);
-    ++write;
+    begin += length;
   }
-  entries_.resize(write);
+  texts_.resize(end);
+  // A list that shrank a lot gives its memory back.
+  if (texts_.capacity() / 4 > texts_.size()) texts_.shrink_to_fit();
+  ends_.resize(write);
+  selected_.resize(write);
   index_.KeepWhere(keep);
 
   if (caret_ >= 0) {
@@ -90,19 +128,19 @@ int TMemoryListItems::SelCount() const { return selCount_; }
 
 bool TMemoryListItems::Selected(int index) const {
   if (index < 0 || index >= Count()) throw EListError(FormatD(text::kListIndexError, index));
-  return entries_[static_cast<std::size_t>(index)].selected;
+  return selected_[static_cast<std::size_t>(index)];
 }
 
 void TMemoryListItems::SetSelected(int index, bool selected) {
   if (index < 0 || index >= Count()) throw EListError(FormatD(text::kListIndexError, index));
-  auto& entry = entries_[static_cast<std::size_t>(index)];
-  if (entry.selected == selected) return;
-  entry.selected = selected;
+  const auto i = static_cast<std::size_t>(index);
+  if (selected_[i] == selected) return;
+  selected_[i] = selected;
   selCount_ += selected ? 1 : -1;
 }
 
 void TMemoryListItems::ClearSelection() {
-  for (auto& entry : entries_) entry.selected = false;
+  selected_.assign(selected_.size(), false);
   selCount_ = 0;
 }
 
@@ -111,8 +149,7 @@ bool TMemoryListItems::ContainsNoCase(std::string_view text) const {
 }
 
 int TMemoryListItems::IndexOfNoCase(std::string_view text) const {
-  return index_.FindLast(text,
-                         [this](std::size_t i) -> const std::string& { return entries_[i].text; });
+  return index_.FindLast(text, [this](std::size_t i) { return Text(i); });
 }
 
 }  // namespace mv

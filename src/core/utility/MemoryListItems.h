@@ -2,7 +2,11 @@
 #pragma once
 // The list without a window, for the command-line tool and tests: entries in arrival order,
 // a caret index and one selection flag per entry.
+// A long list is mostly its texts: they lie end to end in one buffer with one end offset
+// each, so an entry costs its bytes and 4 more, not a string object and a heap block of its
+// own (about 100 bytes for a typical path), and a selection flag costs one bit.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,12 +41,11 @@ class TMemoryListItems final : public TListBoxStrings {
   int IndexOfNoCase(std::string_view text) const override;
 
  private:
-  struct TEntry {
-    std::string text;
-    bool selected = false;
-  };
+  std::string_view Text(std::size_t index) const;
 
-  std::vector<TEntry> entries_;
+  std::string texts_;                // every entry's text, one after the other
+  std::vector<std::uint32_t> ends_;  // where each entry's text ends in texts_
+  std::vector<bool> selected_;
   TFoldedIndex index_;
   int caret_ = -1;
   int selCount_ = 0;
