@@ -177,6 +177,7 @@ void TForm_main::ConnectHandlers() {
   ListBox1->OnDblClick = [this] { ListBox1DblClick(); };
   // Enter plays the current entry, as a double click does.
   ListBox1->OnEnter = [this] { ListBox1DblClick(); };
+  listDetails_ = std::make_unique<TListDetails>(*ListBox1, dispatcher_);
 }
 
 void TForm_main::AlignControls() {

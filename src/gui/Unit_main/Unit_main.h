@@ -10,6 +10,7 @@
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/Controls.h"
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListDetails.h"
 #include "Unit_main/MainForm.h"
 #include "Unit_main/QtDispatcher.h"
 #include "Unit_main/SaveUi.h"
@@ -105,6 +106,8 @@ class TForm_main : public QWidget {
   TSaveDialog saveDialog1_;
   std::unique_ptr<TWindowSaveUi> saveUi_;
   std::unique_ptr<TProgram> program_;
+  // Reads only what the pointer hovers; gone before the dispatcher it posts to.
+  std::unique_ptr<TListDetails> listDetails_;
   // A close asked for while a copy runs waits for the copy to end.
   bool closePending_ = false;
   bool askingToClose_ = false;
