@@ -19,6 +19,7 @@
 
 #include "Unit_main/ListBox.h"
 #include "Unit_main/MainForm.h"
+#include "Unit_main/SaveUi.h"
 #include "Unit_main/Unit_main.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
@@ -386,6 +387,132 @@ TEST_F(Window, SaveManyCopiesTheSelectedEntriesWithDetectedExtensions) {
   Click(form->BitBtn3);
   ASSERT_EQ(infos.size(), 2u);
   EXPECT_EQ(infos[1].text, A("成功复制0个文件"));
+}
+
+// A copy runs on a worker while the window thread goes on: the progress window says in Chinese
+// how many files of all are done, the window answers another thread's messages (a window busy
+// copying on its own thread would not), takes no input, and a click sent to it starts no second
+// copy. Cancelling before the first file copies nothing and leaves an old target as it was; the
+// results come back to the window thread as without a display. Closing the window meanwhile
+// cancels the copy and closes it once the copy has ended.
+TEST_F(Window, CopiesRunOnAWorkerBehindAProgressWindow) {
+  struct TCase {
+    const char* name;
+    bool many;
+    bool cancel;
+    bool close;
+    int copied;        // files in the target folder afterwards (many)
+    const char* info;  // the box afterwards; empty: none
+    const char* text;  // the progress window's text while the copy is held
+  };
+  const TCase cases[] = {
+      {"many", true, false, false, 3, "成功复制3个文件", "已复制 0 / 3 个文件"},
+      {"many cancelled", true, true, false, 0, "成功复制0个文件", "正在取消……"},
+      {"one cancelled over an old file", false, true, false, 0, "", "正在取消……"},
+      // Last: the window goes.
+      {"many, the window closed", true, false, true, 0, "成功复制0个文件", "正在取消……"},
+  };
+  TWin32SaveUi& ui = form->SaveUi();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TTempDir dir;
+    test::TTempDir out;
+    while (form->ListBox1().Count() > 0) form->ListBox1().Delete(0);
+    const std::string big(256 << 10, 'x');
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+      test::WriteFile(dir / name, big);
+      form->ListBox1().Add(dir / name);
+    }
+    const std::string oldTarget = out / "kept.mp3";
+    test::WriteFile(oldTarget, "old");
+    if (c.many) {
+      for (int i = 0; i < 3; ++i) Select(i);
+      testing::QueueSelectDirAnswer({true, out.Dir()});
+      // Taken only if the click sent during the copy started a second one.
+      testing::QueueSelectDirAnswer({false, {}});
+    } else {
+      Caret(1);
+      testing::QueueSaveDialogAnswer({true, oldTarget});
+    }
+    infos.clear();
+
+    const HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ui.BeforeWork = [go] { WaitForSingleObject(go, 20000); };
+    struct TSeen {
+      bool shown = false, answered = false, ownerEnabled = true;
+      LRESULT count = -1, range = -1;
+      std::string text, caption;
+    } seen;
+    const HWND owner = form->Handle();
+    const HWND list = List();
+    const HWND saveButton = form->BitBtn3;
+    std::thread checker([&] {
+      const auto deadline = Clock::now() + std::chrono::seconds(10);
+      HWND progress = nullptr;
+      while ((progress = ui.ProgressWindow()) == nullptr && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      seen.shown = progress != nullptr;
+      if (seen.shown) {
+        DWORD_PTR count = 0;
+        seen.answered = SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_BLOCK, 5000, &count) != 0;
+        seen.count = static_cast<LRESULT>(count);
+        seen.ownerEnabled = IsWindowEnabled(owner) != FALSE;
+        DWORD_PTR ignored = 0;
+        if (c.many) SendMessageTimeoutA(saveButton, BM_CLICK, 0, 0, SMTO_BLOCK, 5000, &ignored);
+        if (c.cancel)
+          SendMessageTimeoutA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0, SMTO_BLOCK, 5000,
+                              &ignored);
+        if (c.close) PostMessageA(owner, WM_CLOSE, 0, 0);
+        // The display reads the worker's progress every tenth of a second.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        seen.caption = Text(progress);
+        seen.text = Text(GetDlgItem(progress, 101));
+        DWORD_PTR range = 0;
+        SendMessageTimeoutA(GetDlgItem(progress, 102), PBM_GETRANGE, FALSE, 0, SMTO_BLOCK, 5000,
+                            &range);
+        seen.range = static_cast<LRESULT>(range);
+      }
+      SetEvent(go);
+    });
+    Click(form->BitBtn3);
+    checker.join();
+    CloseHandle(go);
+    ui.BeforeWork = nullptr;
+
+    EXPECT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.answered);
+    EXPECT_EQ(seen.count, 3);
+    EXPECT_FALSE(seen.ownerEnabled);
+    EXPECT_EQ(seen.caption, A("另存为"));
+    EXPECT_EQ(seen.text, A(c.text));
+    if (!c.cancel) {
+      EXPECT_EQ(seen.range, 3);
+    }
+    EXPECT_EQ(ui.ProgressWindow(), nullptr);
+    EXPECT_FALSE(ui.Busy());
+    if (c.close) {
+      EXPECT_TRUE(Pump([&] { return !IsWindow(owner); }, 5000)) << "the window stayed";
+    } else {
+      EXPECT_TRUE(IsWindowEnabled(owner));
+    }
+    if (c.many) {
+      EXPECT_EQ(testing::TakeSelectDirOffers().size(), 1u) << "a second copy started";
+      EXPECT_EQ(test::CountEntries(out.Dir()), c.copied + 1);
+      testing::ClearSelectDirAnswers();
+    }
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+      EXPECT_EQ(Exists(out / name), c.copied > 0) << name;
+      EXPECT_EQ(test::ReadFile(dir / name).size(), big.size()) << name;
+    }
+    EXPECT_EQ(test::ReadFile(oldTarget), "old");
+    if (*c.info != '\0') {
+      ASSERT_EQ(infos.size(), 1u);
+      EXPECT_EQ(infos[0].text, A(c.info));
+    } else {
+      EXPECT_TRUE(infos.empty());
+    }
+    EXPECT_TRUE(errors.empty());
+  }
 }
 
 TEST_F(Window, AutoRenameAddsTheDetectedExtensionAndTheSweepDropsTheOldName) {

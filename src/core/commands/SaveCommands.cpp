@@ -31,7 +31,11 @@ void TDirectProgress::Step(int done) {
   if (OnStep) OnStep(done);
 }
 
-void TDirectProgress::Bytes(std::uint64_t copied, std::uint64_t /*total*/) { bytes_ = copied; }
+void TDirectProgress::Bytes(std::uint64_t copied, std::uint64_t total) {
+  // The total first: a reader that sees the new count then never sees a smaller file's total.
+  totalBytes_ = total;
+  bytes_ = copied;
+}
 
 std::string BulkCopyTarget(const std::string& dir, const std::string& entry,
                            std::string_view mask) {

@@ -80,10 +80,13 @@ class TDirectProgress final : public TProgress {
   void Cancel() { cancelled_ = true; }
   int LastDone() const { return done_; }
   std::uint64_t LastBytes() const { return bytes_; }
+  // The size of the file whose bytes LastBytes counts.
+  std::uint64_t LastTotalBytes() const { return totalBytes_; }
 
  private:
   std::atomic<int> done_ = 0;
   std::atomic<std::uint64_t> bytes_ = 0;
+  std::atomic<std::uint64_t> totalBytes_ = 0;
   std::atomic<bool> cancelled_ = false;
 };
 

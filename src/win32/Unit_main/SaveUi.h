@@ -2,18 +2,30 @@
 #pragma once
 // The program's dialogs and boxes on Windows: SaveDialog1, the directory chooser, the
 // information box for results and the watcher's notices, and the error box, all owned by the
-// main window. Copies run on the window thread, as the commands wrote them.
+// main window. Copies run on a worker thread while the window thread goes on with its messages
+// (painting, the timer, the watcher's events) behind a small progress window; the user's input
+// to the main window is held back meanwhile.
 
 #include <windows.h>
+
+#include <atomic>
+#include <functional>
 
 #include "Unit_main/Program.h"
 #include "dialogs/SaveDialog.h"
 
 namespace mv {
 
+inline constexpr const char* kProgressCaption = "另存为";
+// "%d of %d files copied"
+inline constexpr const char* kProgressText = "已复制 %d / %d 个文件";
+inline constexpr const char* kProgressCancel = "取消";
+inline constexpr const char* kProgressCancelling = "正在取消……";
+
 class TWin32SaveUi final : public IProgramUi {
  public:
-  TWin32SaveUi(HWND owner, TSaveDialog& saveDialog) : owner_(owner), saveDialog_(saveDialog) {}
+  // dpi and font: the main window's, which the progress window follows.
+  TWin32SaveUi(HWND owner, TSaveDialog& saveDialog, int dpi = 96, HFONT font = nullptr);
 
   bool ExecuteSaveDialog(std::string& fileName) override;
   bool ChooseDirectory(std::string& dir) override;
@@ -22,9 +34,28 @@ class TWin32SaveUi final : public IProgramUi {
   void ShowError(const std::exception& error) override;
   void ShowNotice(const std::string& text) override;
 
+  // True while RunWithProgress waits for its work (window thread).
+  bool Busy() const { return busy_; }
+  // Asks the running work to stop after the current file, as the cancel button does.
+  void CancelRunning();
+  // The progress window while it is up, else null; readable from any thread.
+  HWND ProgressWindow() const { return progressWindow_.load(); }
+
+  // How long a copy runs before the progress window appears (ms).
+  int ShowDelayMs = 500;
+  // Runs on the worker before the work (tests hold the copy there).
+  std::function<void()> BeforeWork;
+  // Called on the window thread after every RunWithProgress, however it ended.
+  std::function<void()> OnFinished;
+
  private:
   HWND owner_;
   TSaveDialog& saveDialog_;
+  int dpi_;
+  HFONT font_;
+  bool busy_ = false;
+  std::function<void()> cancelRunning_;
+  std::atomic<HWND> progressWindow_{nullptr};
 };
 
 }  // namespace mv

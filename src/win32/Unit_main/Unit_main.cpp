@@ -182,7 +182,14 @@ void TForm_main::CreateControls() {
 void TForm_main::CreateComponents() {
   const TMainFormDesc& desc = Form_mainDesc();
   saveDialog1_.Filter = desc.SaveDialog1.filter;
-  ui_ = std::make_unique<TWin32SaveUi>(handle_, saveDialog1_);
+  ui_ = std::make_unique<TWin32SaveUi>(handle_, saveDialog1_, dpi_, font_);
+  // A close asked for while a copy runs stops the copy after its current file; the window
+  // closes once the copy has ended, so no copy is cut off half-written.
+  ui_->OnFinished = [this] {
+    if (!closeAfterCopy_) return;
+    closeAfterCopy_ = false;
+    PostMessageA(handle_, WM_CLOSE, 0, 0);
+  };
   TProgramControls controls;
   controls.maskText = [this] { return MaskText(); };
   controls.directoryText = [this] { return DirectoryText(); };
@@ -231,6 +238,8 @@ std::string TForm_main::DirectoryText() const { return WindowText(Edit2); }
 bool TForm_main::Command(HWND control, int code) {
   const auto look = look_.find(control);
   if (look == look_.end()) return false;
+  // While a copy runs the window takes no input; clicks sent as messages start nothing either.
+  if (ui_ && ui_->Busy()) return true;
   // STN_CLICKED and BN_CLICKED share their code.
   if (code == BN_CLICKED) {
     switch (look->second.onClick) {
@@ -290,6 +299,11 @@ LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (hwnd == handle_) AlignControls();
       break;
     case WM_CLOSE:
+      if (hwnd == handle_ && ui_ && ui_->Busy()) {
+        closeAfterCopy_ = true;
+        ui_->CancelRunning();
+        return 0;
+      }
       if (hwnd == handle_) {
         DestroyWindow(hwnd);
         return 0;

@@ -66,6 +66,8 @@ class TForm_main {
   TFileSystemWatcher& FileSystemWatcher1();
   TTimer& Timer1() { return *timer1_; }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }
+  // The dialogs, boxes and progress window of the commands.
+  TWin32SaveUi& SaveUi() { return *ui_; }
   TMediaPlayer& MediaPlayer1();
   TDownloadList& Downloads();
   TWin32Dispatcher& Dispatcher() { return dispatcher_; }
@@ -120,6 +122,7 @@ class TForm_main {
   std::unique_ptr<TListBox> listBox1_;
   TSaveDialog saveDialog1_;
   std::unique_ptr<TWin32SaveUi> ui_;
+  bool closeAfterCopy_ = false;
   std::unique_ptr<TProgram> program_;
   std::unique_ptr<TTimer> timer1_;
 };

@@ -194,6 +194,7 @@ TEST_F(SaveCommandsTest, CancelledSingleCopyLeavesTheOldTarget) {
   TDirectProgress running;
   EXPECT_TRUE(CopySingle(big, out / "t.mp3", &running));
   EXPECT_EQ(running.LastBytes(), 8u << 20);
+  EXPECT_EQ(running.LastTotalBytes(), 8u << 20);
 }
 
 class AutoRenameTest : public SaveCommandsTest {};
