@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/Timer.h"
 
-#include "dialogs/ErrorBox.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -15,26 +14,12 @@ bool failNextSetTimer = false;
 
 void testing::FailNextSetTimer() { failNextSetTimer = true; }
 
-TTimer::TTimer() {
-  static const ATOM atom = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kClassName;
-    return RegisterClassA(&wc);
-  }();
-  (void)atom;
-  window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-  if (window_ == nullptr) throw EOutOfResources(text::kNoTimers);
-  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+// A failing handler is shown by the error box; the timer keeps ticking.
+TTimer::TTimer() : window_(kClassName, WM_TIMER, [this] { Tick(); }) {
+  if (window_.Handle() == nullptr) throw EOutOfResources(text::kNoTimers);
 }
 
-TTimer::~TTimer() {
-  KillTimer(window_, kTimerId);
-  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-  DestroyWindow(window_);
-}
+TTimer::~TTimer() { KillTimer(Window(), kTimerId); }
 
 void TTimer::SetEnabled(bool value) {
   if (value == enabled_) return;
@@ -54,12 +39,12 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
 }
 
 void TTimer::UpdateTimer() {
-  KillTimer(window_, kTimerId);
+  KillTimer(Window(), kTimerId);
   running_ = false;
   if (interval_ == 0 || !enabled_ || !onTimer_) return;
   const bool fail = failNextSetTimer;
   failNextSetTimer = false;
-  if (fail || SetTimer(window_, kTimerId, interval_, nullptr) == 0)
+  if (fail || SetTimer(Window(), kTimerId, interval_, nullptr) == 0)
     throw EOutOfResources(text::kNoTimers);
   running_ = true;
 }
@@ -68,18 +53,6 @@ void TTimer::Tick() {
   // The handler may replace itself while it runs: keep this copy alive meanwhile.
   TNotifyEvent handler = onTimer_;
   if (handler) handler(*this);
-}
-
-LRESULT CALLBACK TTimer::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_TIMER) {
-    // A failing handler is shown by the error box; the timer keeps ticking.
-    RunGuarded([&] {
-      if (auto* self = reinterpret_cast<TTimer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-        self->Tick();
-    });
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace mv

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "Unit_main/HiddenWindow.h"
+
 namespace mv {
 
 class TTimer {
@@ -30,19 +32,18 @@ class TTimer {
   void SetOnTimer(TNotifyEvent handler);
 
   // The hidden window that receives WM_TIMER (tests send it ticks).
-  HWND Window() const { return window_; }
+  HWND Window() const { return window_.Handle(); }
   bool Running() const { return running_; }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void UpdateTimer();
   void Tick();
 
-  HWND window_ = nullptr;
   bool enabled_ = true;
   std::uint32_t interval_ = 1000;
   bool running_ = false;
   TNotifyEvent onTimer_;
+  THiddenWindow window_;
 };
 
 namespace testing {

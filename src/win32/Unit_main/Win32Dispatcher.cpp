@@ -12,31 +12,17 @@ constexpr UINT kRunTasks = WM_APP + 1;
 
 }  // namespace
 
-TWin32Dispatcher::TWin32Dispatcher() {
-  static const ATOM atom = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kClassName;
-    return RegisterClassA(&wc);
-  }();
-  (void)atom;
-  window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-  if (window_ == nullptr) throw EOutOfResources("CreateWindowEx");
-  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+TWin32Dispatcher::TWin32Dispatcher() : window_(kClassName, kRunTasks, [this] { RunPending(); }) {
+  if (window_.Handle() == nullptr) throw EOutOfResources("CreateWindowEx");
 }
 
-TWin32Dispatcher::~TWin32Dispatcher() {
-  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-  DestroyWindow(window_);
-}
+TWin32Dispatcher::~TWin32Dispatcher() = default;
 
 void TWin32Dispatcher::Post(std::function<void()> task) {
   std::lock_guard lock(mutex_);
   queue_.push_back(std::move(task));
   // One wake-up message at a time: a burst of posts costs one message.
-  if (!wakePosted_) wakePosted_ = PostMessageA(window_, kRunTasks, 0, 0) != 0;
+  if (!wakePosted_) wakePosted_ = PostMessageA(window_.Handle(), kRunTasks, 0, 0) != 0;
 }
 
 int TWin32Dispatcher::RunPending() {
@@ -53,17 +39,6 @@ int TWin32Dispatcher::RunPending() {
     ++count;
   }
   return count;
-}
-
-LRESULT CALLBACK TWin32Dispatcher::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kRunTasks) {
-    RunGuarded([&] {
-      if (auto* self = reinterpret_cast<TWin32Dispatcher*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-        self->RunPending();
-    });
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace mv

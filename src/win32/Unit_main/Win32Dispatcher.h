@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 
+#include "Unit_main/HiddenWindow.h"
 #include "utility/Dispatcher.h"
 
 namespace mv {
@@ -26,12 +27,11 @@ class TWin32Dispatcher final : public IMainThreadDispatcher {
   int RunPending();
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-  HWND window_ = nullptr;
   std::mutex mutex_;
   std::deque<std::function<void()>> queue_;
   bool wakePosted_ = false;
+  // Last: its messages find the queue still there until it is gone.
+  THiddenWindow window_;
 };
 
 }  // namespace mv
