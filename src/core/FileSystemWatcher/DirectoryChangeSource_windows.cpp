@@ -2,7 +2,6 @@
 #include "FileSystemWatcher/DirectoryChangeSource_windows.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "FileSystemWatcher/ChangeRecords.h"
 #include "utility/SysUtils.h"
@@ -40,12 +39,6 @@ std::int64_t FileNow() {
   FILETIME ft{};
   GetSystemTimeAsFileTime(&ft);
   return FileTimeNs(ft);
-}
-
-std::int64_t SteadyNow() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
 }
 
 bool IsDots(const char* n) {

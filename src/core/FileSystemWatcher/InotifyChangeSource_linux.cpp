@@ -77,12 +77,6 @@ std::int64_t NowRealNs() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-std::int64_t SteadyNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 std::int64_t ChangeTimeNs(const struct stat& st) {
   return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
 }
@@ -106,10 +100,16 @@ std::string InotifyLimit(const std::string& procSys, const char* userKey, const 
   return "fs.inotify." + std::string(fsKey);
 }
 
-std::string OpenFileLimit() {
+// What ran out when no descriptor could be had (EMFILE or ENFILE), with the value that applies.
+std::string FileLimit(int error, const std::string& procSys) {
+  if (error == ENFILE) {
+    return "系统的打开文件总数上限 (fs.file-max = " +
+           std::to_string(ReadNumber(procSys + "/fs/file-max")) + ")";
+  }
   rlimit rl{};
-  if (getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return "RLIMIT_NOFILE";
-  return "RLIMIT_NOFILE = " + std::to_string(rl.rlim_cur);
+  const bool known = getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY;
+  return "本进程的打开文件数上限 (RLIMIT_NOFILE" +
+         (known ? " = " + std::to_string(rl.rlim_cur) : std::string()) + ")";
 }
 
 std::string UnwatchablePathNotice(const std::string& path, const char* why) {
@@ -178,14 +178,9 @@ bool TInotifyChangeSource::Open(const TWatchOptions& options, IChangeSink& sink)
   filter_ = options.notifyFilter;
   subtree_ = options.watchSubTree;
   mask_ = InotifyMask(filter_, subtree_);
-  fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-  if (!fd_) {
-    InstanceLimitReached(sink);
-    return false;
-  }
+  if (!NewInstance(sink)) return false;
   mountFd_.reset(
       RetryOnEintr("open", [] { return open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC); }));
-  recovery_.ReadComplete(NowRealNs());
   return ArmRoot(TWalk::Arm, sink);
 }
 
@@ -239,41 +234,42 @@ void TInotifyChangeSource::RootGone(IChangeSink& sink) {
   vanished_.clear();
   recovery_.Reset();
   lastReadDrained_ = true;
-  fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-  if (!fd_) {
-    InstanceLimitReached(sink);
+  if (!NewInstance(sink)) {
     Close();
     return;
   }
   sink.MayHaveRemoved({}, true);
   sink.Notice(TNoticeKind::nkGone, DirectoryGoneNotice(root_));
   rootMissing_ = true;
-  recovery_.ReadComplete(NowRealNs());
   ArmRoot(TWalk::Report, sink);  // it may be back already
 }
 
+bool TInotifyChangeSource::NewInstance(IChangeSink& sink) {
+  fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd_) {
+    InstanceLimitReached(sink);
+    return false;
+  }
+  recovery_.ReadComplete(NowRealNs());
+  return true;
+}
+
 void TInotifyChangeSource::InstanceLimitReached(IChangeSink& sink) {
-  if (errno == EMFILE) {
+  const int error = errno;
+  if (error == ENOMEM) sink.Notice(TNoticeKind::nkLimit, "内存不足，无法监视该目录。");
+  if (error != EMFILE && error != ENFILE) return;
+  std::string limit = FileLimit(error, system_.procSys);
+  if (error == EMFILE) {
     // The same error for the instance limit and for a full descriptor table: a plain open
     // tells which one it is.
-    const TUniqueFd probe(open("/dev/null", O_RDONLY | O_CLOEXEC));
-    if (!probe && errno == EMFILE) {
-      sink.Notice(TNoticeKind::nkLimit,
-                  "已达到本进程的打开文件数上限 (" + OpenFileLimit() + ")，无法监视该目录。");
-      return;
+    const TUniqueFd probe(
+        RetryOnEintr("open", [] { return open("/dev/null", O_RDONLY | O_CLOEXEC); }));
+    if (probe || errno != EMFILE) {
+      limit = "系统的监视实例数量上限 (" +
+              InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") + ")";
     }
-    sink.Notice(TNoticeKind::nkLimit,
-                "已达到系统的监视实例数量上限 (" +
-                    InotifyLimit(system_.procSys, "max_inotify_instances", "max_user_instances") +
-                    ")，无法监视该目录。");
-  } else if (errno == ENFILE) {
-    sink.Notice(TNoticeKind::nkLimit,
-                "已达到系统的打开文件总数上限 (fs.file-max = " +
-                    std::to_string(ReadNumber(system_.procSys + "/fs/file-max")) +
-                    ")，无法监视该目录。");
-  } else if (errno == ENOMEM) {
-    sink.Notice(TNoticeKind::nkLimit, "内存不足，无法监视该目录。");
   }
+  sink.Notice(TNoticeKind::nkLimit, "已达到" + limit + "，无法监视该目录。");
 }
 
 void TInotifyChangeSource::Close() {
@@ -384,10 +380,7 @@ void TInotifyChangeSource::OpenFailed(const std::string& path, int error, IChang
   if ((error == EMFILE || error == ENFILE) && !fdLimitNoticed_) {
     fdLimitNoticed_ = true;
     sink.Notice(TNoticeKind::nkLimit,
-                "已达到" +
-                    (error == EMFILE ? "本进程的打开文件数上限 (" + OpenFileLimit() + ")"
-                                     : std::string("系统的打开文件总数上限")) +
-                    "，部分子目录未被监视。");
+                "已达到" + FileLimit(error, system_.procSys) + "，部分子目录未被监视。");
   } else if (error == ENAMETOOLONG && !pathNoticed_) {
     pathNoticed_ = true;
     sink.Notice(TNoticeKind::nkLimit, UnwatchablePathNotice(path, "路径过长"));
@@ -527,7 +520,7 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
         continue;
       }
     }
-    if (wd < 0 && (isRoot || mode == TWalk::Arm)) continue;
+    if (wd < 0 && isRoot) continue;
     DIR* d = fdopendir(dfd.get());
     if (d == nullptr) continue;
     const int listedFd = dfd.release();  // closed with d
@@ -548,7 +541,6 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
         statOk = fstatat(listedFd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (statOk && e->d_type == DT_UNKNOWN) isDir = S_ISDIR(st.st_mode);
       }
-      if (isDir && !subtree_ && mode == TWalk::Arm) continue;
       entries.push_back(TEntry{n, isDir, statOk, statOk ? ChangeTimeNs(st) : 0});
     }
     struct stat listedStat {};
@@ -607,31 +599,26 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
   }
 }
 
-bool TInotifyChangeSource::ReadOnce(std::vector<TInotifyEvent>& events, bool& drained) {
-  const std::int64_t start = NowRealNs();
-  const TInotifyReader::TRead read = reader_.Read(fd_.get(), events);
-  drained = read.drained;
-  if (read.overflow) {
-    NoteOverflow();
-  } else if (read.got && drained) {
-    recovery_.ReadComplete(start);
-  }
-  return read.got;
-}
-
 void TInotifyChangeSource::NoteOverflow() {
   if (!recovery_.Pending()) {
     pendingBreak_ = true;
-    overflowSeen_ = TClock::now();
+    overflowSeen_ = SteadyNow();
   }
-  recovery_.Overflowed(SteadyNs());
+  recovery_.Overflowed(SteadyNow());
 }
 
 void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
   for (int round = 0; round < kMaxReadsPerWake; ++round) {
     std::vector<TInotifyEvent> events;
-    bool drained = false;
-    if (!ReadOnce(events, drained)) {
+    const std::int64_t start = NowRealNs();
+    const TInotifyReader::TRead read = reader_.Read(fd_.get(), events);
+    const bool drained = read.drained;
+    if (read.overflow) {
+      NoteOverflow();
+    } else if (read.got && drained) {
+      recovery_.ReadComplete(start);
+    }
+    if (!read.got) {
       lastReadDrained_ = drained;
       // The queue is empty: every event about a name listed by a scan has been seen.
       if (drained) {
@@ -768,7 +755,7 @@ void TInotifyChangeSource::NewDirectory(int parentWd, const std::string& name, s
 
 void TInotifyChangeSource::Rescan(IChangeSink& sink) {
   ++rescans_;
-  rescanThreshold_ = recovery_.BeginRescan(SteadyNs());
+  rescanThreshold_ = recovery_.BeginRescan(SteadyNow());
   lastWasModified_ = false;
   incomplete_ = false;
   Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
@@ -779,7 +766,7 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
     }
   }
   std::unordered_set<int>().swap(walkVisited_);
-  const std::uint64_t recovered = recovery_.EndRescan(SteadyNs());
+  const std::uint64_t recovered = recovery_.EndRescan(SteadyNow());
   if (sink.Interrupted() || tree_.Root() < 0) return;
   sink.Notice(TNoticeKind::nkRecovered, OverflowRecoveredNotice(recovered));
   if (!incomplete_ && !recovery_.Pending()) sink.Live();
@@ -796,7 +783,7 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
       timeout = kMissingRootRetryMs;
     } else {
       if (recovery_.Pending()) {
-        const std::int64_t wait = std::max<std::int64_t>(0, recovery_.Due() - SteadyNs());
+        const std::int64_t wait = std::max<std::int64_t>(0, recovery_.Due() - SteadyNow());
         timeout = static_cast<int>(wait / 1'000'000 + 1);
       }
       if (!scanned_.empty() || !vanished_.empty()) timeout = 0;  // look for the empty queue
@@ -824,8 +811,8 @@ void TInotifyChangeSource::WaitAndCollect(IChangeSink& sink) {
   if (recovery_.Pending() && !sink.Interrupted()) {
     // Rescan once the queue has been emptied, so that the rescan follows what it missed; a
     // queue that never empties gets its rescan after a second anyway.
-    if (SteadyNs() >= recovery_.Due() &&
-        (lastReadDrained_ || TClock::now() - overflowSeen_ >= std::chrono::seconds(1))) {
+    if (SteadyNow() >= recovery_.Due() &&
+        (lastReadDrained_ || SteadyNow() - overflowSeen_ >= 1'000'000'000)) {
       Rescan(sink);
     }
   }

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -48,8 +47,6 @@ class TInotifyChangeSource final : public IChangeSource {
   std::uint64_t RescanCount() const { return rescans_.load(); }
 
  private:
-  using TClock = std::chrono::steady_clock;
-
   // A directory still to be listed during a walk.
   struct TPending {
     int parentWd;      // -1: the parent is not watched
@@ -74,7 +71,6 @@ class TInotifyChangeSource final : public IChangeSource {
   void RemoveSubtree(int wd, bool removeOwnWatch);
   void Walk(TPending start, TWalk mode, IChangeSink& sink);
   void ReadEvents(IChangeSink& sink);
-  bool ReadOnce(std::vector<TInotifyEvent>& events, bool& drained);
   void Process(const std::vector<TInotifyEvent>& events, IChangeSink& sink);
   void Renamed(TChange renamed, const TInotifyEvent& to, IChangeSink& sink);
   void MovedOut(IChangeSink& sink);
@@ -87,6 +83,7 @@ class TInotifyChangeSource final : public IChangeSource {
   void Incomplete(IChangeSink& sink);
   void WatchLimitReached(IChangeSink& sink);
   void ReadMountTable();
+  bool NewInstance(IChangeSink& sink);
   void InstanceLimitReached(IChangeSink& sink);
   static std::string ScanKey(int wd, const std::string& name);
   bool WasScanned(int wd, const std::string& name) const;
@@ -127,7 +124,7 @@ class TInotifyChangeSource final : public IChangeSource {
   TOverflowRecovery recovery_;
   std::int64_t rescanThreshold_ = 0;  // file time: the rescan reports what changed since
   bool lastReadDrained_ = true;
-  TClock::time_point overflowSeen_{};
+  std::int64_t overflowSeen_ = 0;  // steady
   std::atomic<std::uint64_t> rescans_{0};
 };
 

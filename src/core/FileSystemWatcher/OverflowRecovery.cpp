@@ -2,8 +2,15 @@
 #include "FileSystemWatcher/OverflowRecovery.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace mv {
+
+std::int64_t SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 void TOverflowRecovery::ReadComplete(std::int64_t fileTime) {
   lastComplete_ = fileTime;

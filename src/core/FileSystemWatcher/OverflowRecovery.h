@@ -11,6 +11,9 @@
 
 namespace mv {
 
+// The steady clock the recovery runs on, in nanoseconds.
+std::int64_t SteadyNow();
+
 class TOverflowRecovery {
  public:
   // Times in nanoseconds. "File time" is the clock of the file system's change times; "steady"
