@@ -63,9 +63,10 @@ TProgramControls Controls(const TParsedArgs& args, const std::string& dir) {
 
 }  // namespace
 
-TCliProgram::TCliProgram(TMode mode, const TParsedArgs& args, const std::string& dir)
+TCliProgram::TCliProgram(TMode mode, const TParsedArgs& args, const std::string& dir,
+                         std::unique_ptr<IMediaDevice> device)
     : catchesStop_(CatchStopIf(mode == TMode::UntilStopped)),
-      program_(mainThread_, list_, Controls(args, dir), ui_) {
+      program_(mainThread_, list_, Controls(args, dir), ui_, std::move(device)) {
   if (mode == TMode::OneShot) program_.Timer1().SetEnabled(false);
   // Every notice, also the one line that says what a rescan recovered after an overflow,
   // which the window does not show.

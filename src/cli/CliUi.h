@@ -35,6 +35,9 @@ class TFlushingDispatcher final : public IMainThreadDispatcher {
  public:
   void Post(std::function<void()> task) override;
   void Run() { loop_.Run(); }
+  bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
+    return loop_.RunUntil(pred, timeoutMs);
+  }
   void Quit() { loop_.Quit(); }
 
  private:
@@ -50,13 +53,16 @@ TCliOption MaskOption();
 class TCliProgram {
  public:
   enum class TMode {
-    OneShot,       // runs one command and ends: no main loop, no tick, Ctrl+C ends it at once
+    OneShot,       // runs its commands and ends: no tick, Ctrl+C ends it at once
     UntilStopped,  // runs the main loop until SIGINT or SIGTERM
   };
-  TCliProgram(TMode mode, const TParsedArgs& args, const std::string& dir = {});
+  // device: the player's (null: the platform's own).
+  TCliProgram(TMode mode, const TParsedArgs& args, const std::string& dir = {},
+              std::unique_ptr<IMediaDevice> device = nullptr);
 
   TProgram& Program() { return program_; }
   TMemoryListItems& List() { return list_; }
+  TFlushingDispatcher& MainThread() { return mainThread_; }
   // Runs the main loop until a stop is requested.
   void RunUntilStopped();
   // True once a stop was requested: the watcher's news after that is not told.

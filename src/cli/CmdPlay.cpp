@@ -7,8 +7,7 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "media/MPlayer.h"
-#include "utility/Dispatcher.h"
+#include "cli/CliUi.h"
 #include "utility/ErrorText.h"
 #include "utility/SysUtils.h"
 
@@ -25,7 +24,7 @@ void ReportFailure(const std::string& file, const std::string& message) {
 }
 
 // Plays one file to its end; false when it could not be played.
-bool PlayToEnd(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::string& file) {
+bool PlayToEnd(TMediaPlayer& player, TFlushingDispatcher& dispatcher, const std::string& file) {
   bool ended = false;
   TMPNotifyValues value = nvSuccessful;
   player.OnNotify = [&](TMediaPlayer& p) {
@@ -68,7 +67,7 @@ bool PlayToEnd(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::st
   return true;
 }
 
-bool PlayOne(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::string& file) {
+bool PlayOne(TMediaPlayer& player, TFlushingDispatcher& dispatcher, const std::string& file) {
   const bool played = PlayToEnd(player, dispatcher, file);
   player.OnNotify = nullptr;  // it refers to that call's locals
   return played;
@@ -76,11 +75,12 @@ bool PlayOne(TMediaPlayer& player, TQueueDispatcher& dispatcher, const std::stri
 
 int Play(const TCliCommand& /*self*/, const TParsedArgs& args) {
   const std::string sink = args.Value("sink");
-  const Args& files = args.Operands();
-  TQueueDispatcher dispatcher;
-  TMediaPlayer player(dispatcher, CreateMediaDevice({sink, {}}));
+  TCliProgram cli(TCliProgram::TMode::OneShot, args, {}, CreateMediaDevice({sink, {}}));
+  TMediaPlayer& player = cli.Program().MediaPlayer1();
   bool allPlayed = true;
-  for (const std::string& file : files) allPlayed = PlayOne(player, dispatcher, file) && allPlayed;
+  for (const std::string& file : args.Operands()) {
+    allPlayed = PlayOne(player, cli.MainThread(), file) && allPlayed;
+  }
   player.Close();
   return allPlayed ? 0 : 1;
 }

@@ -75,6 +75,16 @@ struct TBusState {
   bool eos = false;             // playback reached the end of the current segment
   IMediaDevice::TNotifyFn openNotify;
   IMediaDevice::TNotifyFn playNotify;
+
+  // Ends the wait of the running play command: it hears value, outside the lock.
+  void EndPlayNotify(TMPNotifyValues value) {
+    IMediaDevice::TNotifyFn notify;
+    {
+      std::lock_guard lock(mutex);
+      notify = std::move(playNotify);
+    }
+    if (notify) notify(value);
+  }
 };
 
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
@@ -357,12 +367,7 @@ std::uint32_t TGstDevice::SeekToStart() {
 
 std::uint32_t TGstDevice::Play(bool wait, TNotifyFn notify) {
   if (pipeline_ == nullptr) return kDevErrNotOpen;
-  TNotifyFn superseded;
-  {
-    std::lock_guard lock(bus_->mutex);
-    superseded = std::move(bus_->playNotify);
-  }
-  if (superseded) superseded(nvSuperseded);
+  bus_->EndPlayNotify(nvSuperseded);
 
   bool atEnd = false;
   {
@@ -397,12 +402,7 @@ std::uint32_t TGstDevice::Play(bool wait, TNotifyFn notify) {
 
 std::uint32_t TGstDevice::Stop(bool wait, TNotifyFn notify) {
   if (pipeline_ == nullptr) return kDevErrNotOpen;
-  TNotifyFn aborted;
-  {
-    std::lock_guard lock(bus_->mutex);
-    aborted = std::move(bus_->playNotify);
-  }
-  if (aborted) aborted(nvAborted);
+  bus_->EndPlayNotify(nvAborted);
   lastPosition_ = Position();
   std::uint32_t result = kDevOk;
   const GstStateChangeReturn ret = gst_element_set_state(pipeline_, GST_STATE_PAUSED);

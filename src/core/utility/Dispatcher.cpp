@@ -13,6 +13,14 @@ void TQueueDispatcher::Post(std::function<void()> task) {
   cv_.notify_one();
 }
 
+void TQueueDispatcher::RunFront(std::unique_lock<std::mutex>& lock) {
+  auto task = std::move(queue_.front());
+  queue_.pop_front();
+  lock.unlock();
+  task();
+  lock.lock();
+}
+
 void TQueueDispatcher::Run() {
   std::unique_lock lock(mutex_);
   while (!quit_) {
@@ -20,11 +28,7 @@ void TQueueDispatcher::Run() {
       cv_.wait(lock);
       continue;
     }
-    auto task = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    task();
-    lock.lock();
+    RunFront(lock);
   }
   quit_ = false;
 }
@@ -43,11 +47,7 @@ bool TQueueDispatcher::RunUntil(const std::function<bool()>& pred, int timeoutMs
       }
       continue;
     }
-    auto task = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    task();
-    lock.lock();
+    RunFront(lock);
   }
 }
 
@@ -55,12 +55,8 @@ int TQueueDispatcher::RunPending() {
   int count = 0;
   std::unique_lock lock(mutex_);
   while (!queue_.empty()) {
-    auto task = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    task();
+    RunFront(lock);
     ++count;
-    lock.lock();
   }
   return count;
 }

@@ -31,6 +31,9 @@ class TQueueDispatcher final : public IMainThreadDispatcher {
   void Quit();
 
  private:
+  // Runs the task at the front with the lock released; the queue must not be empty.
+  void RunFront(std::unique_lock<std::mutex>& lock);
+
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<std::function<void()>> queue_;

@@ -211,9 +211,25 @@ void TDriveComboBox::SetDriveOf(const std::string& path) {
 
 // ---------------------------------------------------------------------------------------------
 
-TDirectoryListBox::TDirectoryListBox(QWidget* parent) : QListWidget(parent) {
+TBytesListBox::TBytesListBox(int itemHeight, QWidget* parent)
+    : QListWidget(parent), itemHeight_(itemHeight) {
   setItemDelegate(new ItemDelegate(&itemHeight_, this));
   setUniformItemSizes(true);
+}
+
+std::string TBytesListBox::ItemBytes(int row) const {
+  const QListWidgetItem* it = item(row);
+  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
+}
+
+void TBytesListBox::SetItemHeight(int height) {
+  itemHeight_ = height;
+  doItemsLayout();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDirectoryListBox::TDirectoryListBox(QWidget* parent) : TBytesListBox(17, parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   // Double-click only: Enter belongs to the dialog's default button.
   connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::OpenItem);
@@ -249,16 +265,6 @@ bool TDirectoryListBox::SetDirectory(const std::string& path) {
   return true;
 }
 
-std::string TDirectoryListBox::ItemPath(int row) const {
-  const QListWidgetItem* it = item(row);
-  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
-}
-
-void TDirectoryListBox::SetItemHeight(int height) {
-  itemHeight_ = height;
-  doItemsLayout();
-}
-
 void TDirectoryListBox::OpenItem(QListWidgetItem* item) {
   if (item == nullptr) return;
   std::string target = FromBytes(item->data(kPathRole));
@@ -267,9 +273,7 @@ void TDirectoryListBox::OpenItem(QListWidgetItem* item) {
 
 // ---------------------------------------------------------------------------------------------
 
-TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
-  setItemDelegate(new ItemDelegate(&itemHeight_, this));
-  setUniformItemSizes(true);
+TFileListBox::TFileListBox(QWidget* parent) : TBytesListBox(13, parent) {
   setSelectionMode(QAbstractItemView::NoSelection);
   ApplyGreyText();
 }
@@ -280,16 +284,6 @@ void TFileListBox::SetDirectory(const std::string& path) {
   for (const std::string& name : ListEntries(path, EntryKind::kFile)) {
     addItem(MakeItem(detail::ToDisplay(name), name, 0, QStyle::SP_FileIcon, this));
   }
-}
-
-std::string TFileListBox::ItemName(int row) const {
-  const QListWidgetItem* it = item(row);
-  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
-}
-
-void TFileListBox::SetItemHeight(int height) {
-  itemHeight_ = height;
-  doItemsLayout();
 }
 
 void TFileListBox::ApplyGreyText() {

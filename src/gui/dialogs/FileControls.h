@@ -44,53 +44,58 @@ class TDriveComboBox : public QComboBox {
   std::vector<std::string> drives_;
 };
 
+// A list of one folder's entries: each item keeps the bytes of the path or name it stands for,
+// and items are as high as set at 96 dots per inch, scaled with the dialog.
+class TBytesListBox : public QListWidget {
+ public:
+  const std::string& Directory() const { return directory_; }
+  void SetItemHeight(int height);
+  int ItemHeight() const { return itemHeight_; }
+
+ protected:
+  TBytesListBox(int itemHeight, QWidget* parent);
+  // The bytes an item stands for; empty for a row the list does not have.
+  std::string ItemBytes(int row) const;
+
+  std::string directory_;
+
+ private:
+  int itemHeight_;
+};
+
 // The folder list: the path from the root down to the current folder, then its sub-folders.
 // A double-click opens a folder.
-class TDirectoryListBox : public QListWidget {
+class TDirectoryListBox : public TBytesListBox {
   Q_OBJECT
 
  public:
   explicit TDirectoryListBox(QWidget* parent = nullptr);
 
-  const std::string& Directory() const { return directory_; }
   // False, with nothing changed, when `path` cannot be entered (missing, not a folder or not
   // readable). Emits DirectoryChanged on success.
   bool SetDirectory(const std::string& path);
   // The folder an item stands for.
-  std::string ItemPath(int row) const;
-  // Item height at 96 dots per inch, scaled with the dialog.
-  void SetItemHeight(int height);
-  int ItemHeight() const { return itemHeight_; }
+  std::string ItemPath(int row) const { return ItemBytes(row); }
 
  signals:
   void DirectoryChanged();
 
  private:
   void OpenItem(QListWidgetItem* item);
-
-  std::string directory_;
-  int itemHeight_ = 17;
 };
 
 // The read-only list of the normal files of one folder, in grey text.
-class TFileListBox : public QListWidget {
+class TFileListBox : public TBytesListBox {
   Q_OBJECT
 
  public:
   explicit TFileListBox(QWidget* parent = nullptr);
 
-  const std::string& Directory() const { return directory_; }
   void SetDirectory(const std::string& path);
   // The file an item stands for (its name bytes).
-  std::string ItemName(int row) const;
-  void SetItemHeight(int height);
-  int ItemHeight() const { return itemHeight_; }
+  std::string ItemName(int row) const { return ItemBytes(row); }
   // The grey of disabled text, again after a palette or font change.
   void ApplyGreyText();
-
- private:
-  std::string directory_;
-  int itemHeight_ = 13;
 };
 
 // Shows a path, shortened in the middle when it does not fit its width.
