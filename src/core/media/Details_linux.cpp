@@ -13,6 +13,7 @@
 
 #include "media/Details.h"
 #include "utility/GuessFileExt.h"
+#include "utility/LongPath_linux.h"
 #include "utility/SysCall.h"
 #include "utility/UniqueFd.h"
 
@@ -60,14 +61,14 @@ std::unique_ptr<IDetailsReader::TOpenFile> TGstDetailsReader::Probe(const std::s
                                                                     TFileStamp& stamp) {
   // Without O_NONBLOCK a named pipe called song.mp3 would hold the worker until some writer
   // came, and every hover after it.
-  TUniqueFd fd(RetryOnEintr(
-      "open", [&] { return ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK); }));
+  TUniqueFd fd(OpenLongPath(path, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   struct stat st {};
   if (!fd) {
     const int error = errno;
+    const TPathAt at(path);
     if (error == ENOENT || error == ENOTDIR) {
       details.file = TFileState::Gone;
-    } else if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    } else if (at && ::fstatat(at.Dir(), at.Name(), &st, 0) == 0 && !S_ISREG(st.st_mode)) {
       details.file = TFileState::NotAFile;
     } else {
       details.file = TFileState::Unreadable;
