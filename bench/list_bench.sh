@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Download-list benchmarks: a burst of new files under the watched tree, the once-a-second
-# sweep of a long list, and memory. Prints a table with the goals beside the figures.
+# sweep of a long list, its cost while the watch is live, and memory. The helper runs the list
+# through the program object as the front ends do. Prints a table with the goals beside the
+# figures.
 #
 #   bench/list_bench.sh [BUILD_DIR] [N]
 #
@@ -21,6 +23,8 @@ trap 'rm -rf "$work"' EXIT
 "$helper" burst "$n" "$work/burst" > "$work/burst.txt"
 rm -rf "$work/burst"
 "$helper" sweep "$n" "$work/sweep" > "$work/sweep.txt"
+rm -rf "$work/sweep"
+"$helper" live "$n" "$work/live" > "$work/live.txt"
 
 get() { sed -n "s/^$2=//p" "$work/$1.txt"; }
 verdict() { awk -v v="$1" -v g="$2" 'BEGIN { print (v >= 0 && v + 0 <= g + 0) ? "ok" : "MISSED" }'; }
@@ -43,9 +47,6 @@ done
 printf "$fmt" "sweep keep: longest single task (ms)" "$(get sweep keep1_longest_task_ms)" "" ""
 printf "$fmt" "sweep keep: wall time until done (ms)" "$(get sweep keep1_wall_ms)" "1000" \
   "$(verdict "$(get sweep keep1_wall_ms)" 1000)"
-v="$(get sweep fullcopy_main_ms)"
-printf "$fmt" "sweep after an outside change (copies the list): main (ms)" "$v" "20" "$(verdict "$v" 20)"
-printf "$fmt" "  the same: longest task (ms)" "$(get sweep fullcopy_longest_task_ms)" "" ""
 v="$(get sweep remove10pct_main_ms)"
 printf "$fmt" "sweep removing 10%: main-thread time (ms)" "$v" "" ""
 printf "$fmt" "sweep removing 10%: longest task (ms)" "$(get sweep remove10pct_longest_task_ms)" "" ""
@@ -53,5 +54,17 @@ printf "$fmt" "sweep removing all: main-thread time (ms)" "$(get sweep removeall
 printf "$fmt" "sweep removing all: longest task (ms)" "$(get sweep removeall_longest_task_ms)" "" ""
 printf "$fmt" "entries left (expect $((n - (n + 9) / 10)) then 0)" \
   "$(get sweep left) / $(get sweep left_after_all)" "" ""
+v="$(get live live_idle_cpu_pct)"
+printf "$fmt" "live watch, idle: CPU of the process (% of a core)" "$v" "0.5" "$(verdict "$v" 0.5)"
+printf "$fmt" "live watch, idle: main-thread time (ms per s)" "$(get live live_idle_main_ms_per_s)" "" ""
+printf "$fmt" "live watch, idle: existence checks per tick" "$(get live live_idle_checks_per_tick)" "" ""
+# Beyond 4,096 removals between two ticks the next tick checks every entry.
+v="$(get live live_remove10pct_ms)"
+printf "$fmt" "live watch, a tenth deleted: all gone from the list (ms)" "$v" "" ""
+printf "$fmt" "live watch, a tenth deleted: existence checks" "$(get live live_remove10pct_checks)" "" ""
+printf "$fmt" "watching off, idle: CPU of the process (% of a core)" "$(get live off_idle_cpu_pct)" "" ""
+printf "$fmt" "watching off, idle: main-thread time (ms per s)" "$(get live off_idle_main_ms_per_s)" "" ""
+printf "$fmt" "watching off, idle: existence checks per tick" "$(get live off_idle_checks_per_tick)" "" ""
 printf "$fmt" "peak RSS, list of $n entries, no watcher (MiB)" "$(get sweep peak_rss_mib)" "" ""
 printf "$fmt" "peak RSS, burst with watcher (MiB)" "$(get burst peak_rss_mib)" "" ""
+printf "$fmt" "peak RSS, live watch and watching off (MiB)" "$(get live peak_rss_mib)" "" ""
