@@ -14,8 +14,9 @@ packages=(
   # run: playback of WAV, MP3 and WMA, and a Song-style CJK font for the window's font
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
   gstreamer1.0-libav fonts-arphic-uming xdg-utils qt6-translations-l10n
-  # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher
-  gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools
+  # tests and benchmarks: test audio, a real X server with screenshots, a peer watcher, a
+  # private session bus that stands in for the desktop's
+  gstreamer1.0-tools xvfb xauth x11-utils imagemagick inotify-tools dbus-daemon
   # checking tools: the formatting check, libFuzzer with its sanitizer runtimes, and the
   # locale sources the change-record fuzzer makes its double-byte locales from
   clang-format-14 clang-14 libclang-rt-14-dev locales

@@ -14,6 +14,12 @@ namespace mv {
 // wait for it. True when it could be started.
 bool ShellOpen(const std::string& target, const std::string& parameters);
 
+// Linux: sets a variable of this process's environment for the program's own use. What
+// ShellOpen starts gets the value the variable had before the first such call (or none), so the
+// user's browser and file manager keep the user's language, not the one the program chose for
+// itself. Call before other threads start, as for setenv.
+void SetOwnEnvironment(const char* name, const char* value);
+
 // The working directory given to the opener: the target up to and including its last
 // delimiter (a delimiter that is the second byte of a double-byte character does not count);
 // empty when there is none.

@@ -6,7 +6,11 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "utility/ShellOpen.h"
@@ -15,6 +19,57 @@
 extern char** environ;
 
 namespace mv {
+
+namespace {
+
+// Variables the program set for itself, with the value each had when it started.
+std::vector<std::pair<std::string, std::optional<std::string>>>& StartValues() {
+  static std::vector<std::pair<std::string, std::optional<std::string>>> values;
+  return values;
+}
+
+// The environment as it is, except that the variables the program set for itself have their
+// start values again. storage holds the texts the returned pointers point into.
+std::vector<char*> ChildEnvironment(std::vector<std::string>& storage) {
+  const auto& start = StartValues();
+  std::vector<char*> env;
+  if (start.empty()) {
+    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+    env.push_back(nullptr);
+    return env;
+  }
+  storage.reserve(start.size());
+  for (const auto& [name, value] : start) {
+    if (value) storage.push_back(name + "=" + *value);
+  }
+  for (char** e = environ; *e != nullptr; ++e) {
+    const char* eq = std::strchr(*e, '=');
+    const std::size_t nameLength =
+        eq == nullptr ? std::strlen(*e) : static_cast<std::size_t>(eq - *e);
+    bool own = false;
+    for (const auto& entry : start) {
+      own = own || (entry.first.size() == nameLength &&
+                    entry.first.compare(0, nameLength, *e, nameLength) == 0);
+    }
+    if (!own) env.push_back(*e);
+  }
+  for (std::string& text : storage) env.push_back(text.data());
+  env.push_back(nullptr);
+  return env;
+}
+
+}  // namespace
+
+void SetOwnEnvironment(const char* name, const char* value) {
+  auto& start = StartValues();
+  bool known = false;
+  for (const auto& entry : start) known = known || entry.first == name;
+  if (!known) {
+    const char* old = ::getenv(name);
+    start.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
+  }
+  ::setenv(name, value, 1);
+}
 
 std::string ShellWorkingDirectory(std::string_view target) {
   return ShellWorkingDirectory(target, "/:", LeadBytes());
@@ -54,8 +109,10 @@ bool ShellOpen(const std::string& target, const std::string& parameters) {
   posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+  std::vector<std::string> envStorage;
+  std::vector<char*> env = ChildEnvironment(envStorage);
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  const int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), env.data());
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "utility/FileUrl.h"
 #include "utility/SysCall.h"
 #include "utility/Trash.h"
 #include "utility/UniqueFd.h"
@@ -100,25 +101,6 @@ bool FindTrash(const std::string& dir, dev_t dev, TTrashDir* out) {
   return false;
 }
 
-// The path as a .trashinfo file holds it: bytes outside the unreserved set and "/" escaped.
-std::string EscapePath(const std::string& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : path) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                      c == '-' || c == '_' || c == '.' || c == '~' || c == '/';
-    if (keep) {
-      out += ch;
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 0xF];
-    }
-  }
-  return out;
-}
-
 std::string Now() {
   const time_t t = ::time(nullptr);
   struct tm local {};
@@ -166,7 +148,7 @@ TTrashResult MoveToTrash(const std::string& name) {
   // A top-directory trash names the file relative to its top directory.
   const std::string recorded = trash.topDir.empty() ? path : path.substr(trash.topDir.size());
   const std::string info =
-      "[Trash Info]\nPath=" + EscapePath(recorded) + "\nDeletionDate=" + Now() + "\n";
+      "[Trash Info]\nPath=" + PercentEncodePath(recorded) + "\nDeletionDate=" + Now() + "\n";
 
   // The .trashinfo made with O_EXCL reserves the name; the file then moves without replacing
   // anything that might be in files/ under that name.

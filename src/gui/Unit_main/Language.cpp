@@ -9,9 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "utility/ShellOpen.h"
+
 namespace mv {
 
-void PreferChineseMessages() { setenv("LANGUAGE", "zh_CN", 1); }
+// Only for this process: the browser and file manager the link and the list's menu start keep
+// the user's language.
+void PreferChineseMessages() { SetOwnEnvironment("LANGUAGE", "zh_CN"); }
 
 bool UseChineseTexts(QCoreApplication& app) {
   // gettext ignores LANGUAGE while the message category is the plain "C" locale. C.UTF-8 is

@@ -9,7 +9,8 @@ class QCoreApplication;
 namespace mv {
 
 // Asks gettext for Chinese catalogues in this process. Call first in main(), before any thread
-// starts, since it sets the environment; children started later inherit it.
+// starts, since it sets the environment. Programs started through ShellOpen get the user's own
+// value.
 void PreferChineseMessages();
 
 // Completes PreferChineseMessages once the application object exists (which resets the C

@@ -25,6 +25,11 @@ class TListBoxModel final : public QAbstractListModel {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  // Rows leave by dragging as files (file: URLs), copied only (ListMenu.cpp).
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QStringList mimeTypes() const override;
+  QMimeData* mimeData(const QModelIndexList& indexes) const override;
+  Qt::DropActions supportedDragActions() const override;
 
   const std::vector<std::string>& Items() const { return items_; }
   int Append(const std::string& text);

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "Unit_main/Guarded.h"
+#include "Unit_main/ListMenu.h"
 #include "dialogs/FormLoader.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/ModalRun.h"
@@ -178,6 +179,8 @@ void TForm_main::ConnectHandlers() {
   // Enter plays the current entry, as a double click does.
   ListBox1->OnEnter = [this] { ListBox1DblClick(); };
   listDetails_ = std::make_unique<TListDetails>(*ListBox1, dispatcher_);
+  // The list's own menu and dragging out; 播放 is the play command.
+  new TListMenu(*ListBox1, [this] { ListBox1DblClick(); });
 }
 
 void TForm_main::AlignControls() {
