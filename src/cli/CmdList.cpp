@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// list DIR [--mask M] [--all]: the window's download list without a window.
+// list DIR [--mask M] [--all] [--json]: the window's download list without a window.
 // Watches DIR with its subdirectories for file-name changes and prints
 // "+\t<entry>" when an entry is appended and "-\t<entry>" when the
-// once-a-second sweep removes one, until SIGINT or SIGTERM.
+// once-a-second sweep removes one, until SIGINT or SIGTERM; --json prints the same as JSON
+// objects (ListJson.h).
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
+#include "cli/ListJson.h"
 
 namespace mv::cli {
 
@@ -41,8 +44,15 @@ int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
 
   TCliProgram cli(TCliProgram::TMode::UntilStopped, args, dir);
   TProgram& program = cli.Program();
-  program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
-  program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
+  std::optional<TJsonListing> json;
+  if (args.Has("json")) {
+    json.emplace(cli.MainThread());
+    program.Downloads().OnAppended = [&json](const std::string& e) { json->Added(e); };
+    program.Downloads().OnRemoved = [&json](const std::string& e) { json->Removed(e); };
+  } else {
+    program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
+    program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };
+  }
   program.FileSystemWatcher1().SetOnArmed([&cli, &dir](bool watching) {
     if (!watching && !cli.Stopping()) {
       std::fprintf(stderr, "melvigil-cli: cannot watch %s\n", EscapeName(dir).c_str());
@@ -60,7 +70,25 @@ const TCliCommand kList{
     .operands = "DIR",
     .summary = "list new music files below DIR as the window does, until stopped",
     .options = {MaskOption(),
-                {.name = "all", .valueName = nullptr, .help = "list every new file, music or not"}},
+                {.name = "all", .valueName = nullptr, .help = "list every new file, music or not"},
+                {.name = "json",
+                 .valueName = nullptr,
+                 .help = "one JSON object per line instead:\n"
+                         "    {\"event\":\"added\",\"path\":P,\"size\":N,\"type\":\".mp3\","
+                         "\"complete\":true}\n"
+                         "    {\"event\":\"completed\",...as added}  its writer closed it\n"
+                         "    {\"event\":\"removed\",\"path\":P}\n"
+                         "    {\"event\":\"details\",\"path\":P,\"media\":\"audio\","
+                         "\"title\":T,\"artist\":A,\"album\":B,\"duration_ms\":N}\n"
+                         "  path is UTF-8 text; where the name's bytes are not UTF-8, those\n"
+                         "  bytes show as U+FFFD and \"path_bytes\" holds the exact bytes in\n"
+                         "  base64. type is what the first bytes name (null when they name\n"
+                         "  none). complete is false while another program holds the file\n"
+                         "  open for writing (type is then null); \"completed\" follows once\n"
+                         "  it is closed. size, type and complete are null for a file that\n"
+                         "  is gone or cannot be opened. \"details\" follows once the complete\n"
+                         "  file has been read (media: audio, not-audio or unknown; null for\n"
+                         "  what the file does not state), none for a file gone by then"}},
     .minOperands = 1,
     .maxOperands = 1,
     .run = List};

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,15 @@ class TFileStream {
   virtual std::size_t Read(void* buffer, std::size_t size) = 0;
 };
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name);
+
+// A listed file as it is now, for melvigil-cli: its size, and whether another program holds it
+// open for writing where the system lets us ask (the lease test of OpenForReading). Nothing for
+// a name that is no regular file we can open.
+struct TListedFile {
+  std::uint64_t size = 0;
+  bool beingWritten = false;
+};
+std::optional<TListedFile> InspectListedFile(const std::string& name);
 
 // Raises EFOpenError with "不能打开文件 %s" for name.
 [[noreturn]] void RaiseOpenError(const std::string& name);

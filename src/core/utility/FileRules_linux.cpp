@@ -442,6 +442,13 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
   return r;
 }
 
+std::optional<TListedFile> InspectListedFile(const std::string& name) {
+  const TUniqueFd fd = OpenNonBlocking(name);
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return TListedFile{static_cast<std::uint64_t>(st.st_size), !NotOpenForWriting(fd.get())};
+}
+
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
   // O_NONBLOCK for the open only: it neither waits for a FIFO's writer nor for another
   // holder's lease to be broken.

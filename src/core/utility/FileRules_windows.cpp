@@ -284,6 +284,21 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
   return r;
 }
 
+std::optional<TListedFile> InspectListedFile(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  const TListedFile file{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, false};
+  // Sharing reading alone fails while another program holds the file open for writing.
+  THandle h(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (h.Valid()) return file;
+  if (GetLastError() != ERROR_SHARING_VIOLATION) return std::nullopt;
+  return TListedFile{file.size, true};
+}
+
 std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
   // Share mode 0: fails while anyone else holds the file open (a download still being
   // written), and keeps others out while we read.

@@ -236,6 +236,24 @@ TEST(RenameFileTo, NeverRenamesAFileOpenForWriting) {
   EXPECT_EQ(Entries(t.Dir()), std::vector<std::string>{"song.mp3"});
 }
 
+TEST(InspectListedFile, SizeAndWriterOfRegularFilesOnly) {
+  TTempDir t;
+  WriteFile(t / "song.mp3", "12345");
+  ASSERT_EQ(::mkfifo((t / "pipe.mp3").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir((t / "dir.mp3").c_str(), 0700), 0);
+  auto inspect = [&t](const char* name) {
+    const std::optional<TListedFile> f = InspectListedFile(t / name);
+    return f ? std::to_string(f->size) + (f->beingWritten ? " writing" : " closed") : "none";
+  };
+  EXPECT_EQ(inspect("song.mp3"), "5 closed");
+  {
+    TWritingChild downloader(t / "song.mp3");
+    EXPECT_EQ(inspect("song.mp3"), "5 writing");
+  }
+  EXPECT_EQ(inspect("song.mp3"), "5 closed");
+  for (const char* other : {"pipe.mp3", "dir.mp3", "gone.mp3"}) EXPECT_EQ(inspect(other), "none");
+}
+
 TEST(CopyFileOverwrite, ReplacesAnExistingTarget) {
   TTempDir t;
   WriteFile(t / "src", "ab");

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ListJson.h"
+
+#include "cli/Cli.h"
+#include "utility/FileRules.h"
+#include "utility/GuessFileExt.h"
+#include "utility/JsonText.h"
+
+namespace mv::cli {
+
+namespace {
+
+// Below the provider's queue limit (8): no request of ours is ever dropped unserved.
+constexpr std::size_t kAskedAtOnce = 4;
+
+std::string TextOrNull(const std::string& text) {
+  return text.empty() ? std::string("null") : JsonString(text);
+}
+
+const char* MediaName(TMediaKind kind) {
+  switch (kind) {
+    case TMediaKind::Audio:
+      return "\"audio\"";
+    case TMediaKind::NotAudio:
+      return "\"not-audio\"";
+    default:
+      return "\"unknown\"";
+  }
+}
+
+}  // namespace
+
+std::string JsonEntryStart(const char* event, const std::string& path) {
+  std::string line = std::string("{\"event\":\"") + event + "\",\"path\":" + JsonString(path);
+  if (!IsValidUtf8(path)) line += ",\"path_bytes\":\"" + Base64(path) + "\"";
+  return line;
+}
+
+TJsonListing::TJsonListing(IMainThreadDispatcher& mainThread)
+    : details_(mainThread), writingCheck_(mainThread) {
+  writingCheck_.SetEnabled(false);
+  writingCheck_.SetOnTimer([this](TTicker&) { CheckWriting(); });
+}
+
+void TJsonListing::PrintState(const char* event, const std::string& entry,
+                              const std::optional<TListedFile>& file) {
+  std::string line = JsonEntryStart(event, entry);
+  if (file) {
+    // A file still being written is not read: its first bytes may not be there yet.
+    const std::string type = file->beingWritten ? std::string() : GuessFileExt(entry);
+    line += ",\"size\":" + std::to_string(file->size) + ",\"type\":" + TextOrNull(type) +
+            ",\"complete\":" + (file->beingWritten ? "false" : "true");
+  } else {
+    line += ",\"size\":null,\"type\":null,\"complete\":null";
+  }
+  PrintLine(line + "}\n");
+}
+
+void TJsonListing::Added(const std::string& entry) {
+  const std::optional<TListedFile> file = InspectListedFile(entry);
+  PrintState("added", entry, file);
+  if (file && file->beingWritten) {
+    writing_.push_back(entry);
+    writingCheck_.SetEnabled(true);
+    return;
+  }
+  waiting_.push_back(entry);
+  AskForDetails();
+}
+
+void TJsonListing::Removed(const std::string& entry) {
+  std::erase(writing_, entry);
+  PrintLine(JsonEntryStart("removed", entry) + "}\n");
+}
+
+void TJsonListing::CheckWriting() {
+  std::erase_if(writing_, [this](const std::string& entry) {
+    const std::optional<TListedFile> file = InspectListedFile(entry);
+    if (!file) return true;  // gone: the sweep tells
+    if (file->beingWritten) return false;
+    PrintState("completed", entry, file);
+    waiting_.push_back(entry);
+    return true;
+  });
+  if (writing_.empty()) writingCheck_.SetEnabled(false);
+  AskForDetails();
+}
+
+void TJsonListing::AskForDetails() {
+  while (asked_ < kAskedAtOnce && !waiting_.empty()) {
+    const std::string entry = std::move(waiting_.front());
+    waiting_.pop_front();
+    ++asked_;
+    details_.Request(entry, [this, entry](const TMediaDetails& d) {
+      if (!d.complete) return;  // size and type alone: the added object told them
+      --asked_;
+      if (d.file == TFileState::Present) {
+        std::string line = JsonEntryStart("details", entry);
+        line += std::string(",\"media\":") + MediaName(d.media) +
+                ",\"title\":" + TextOrNull(d.title) + ",\"artist\":" + TextOrNull(d.artist) +
+                ",\"album\":" + TextOrNull(d.album) + ",\"duration_ms\":" +
+                (d.durationMs ? std::to_string(*d.durationMs) : std::string("null"));
+        PrintLine(line + "}\n");
+      }
+      AskForDetails();
+    });
+  }
+}
+
+}  // namespace mv::cli
