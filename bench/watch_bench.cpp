@@ -8,7 +8,8 @@
 //   watch_bench race DIR ROUNDS FILES      ROUNDS x (mkdir DIR/rK, then FILES files in it)
 //   watch_bench racemv DIR ROUNDS FILES    the same, each DIR/rK renamed to DIR/rKx at once
 //   watch_bench ready PATTERN CMD ARGS...  runs CMD until a stderr line starts with PATTERN;
-//                                          prints its time to that line and its peak RSS
+//                                          prints its time to that line, the processor time
+//                                          it used until then and its peak RSS
 //   watch_bench latency DIR SAMPLES        creation -> handler call on the main thread
 
 #include <fcntl.h>
@@ -25,7 +26,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +111,22 @@ long PeakRssKiB(pid_t pid) {
   return -1;
 }
 
+// The processor time (user and system, all threads) a process has used so far: on a shared
+// machine the wall time also holds the time others had the processors.
+double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t close = stat.rfind(')');  // the command name may hold spaces
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(close + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) ticks += std::atof(field.c_str());  // utime, stime
+  }
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 int Ready(const std::string& pattern, char** argv) {
   int err[2];
   if (pipe(err) != 0) return 1;
@@ -137,13 +156,15 @@ int Ready(const std::string& pattern, char** argv) {
   }
   const double s = Seconds(t0, Clock::now());
   const long rss = PeakRssKiB(pid);
+  const double cpu = CpuSeconds(pid);
   kill(pid, SIGTERM);
   // Keep reading so that a chatty child cannot block on a full pipe while it ends.
   while (read(err[0], buf, sizeof buf) > 0) {
   }
   int status = 0;
   waitpid(pid, &status, 0);
-  std::printf("ready=%d\nready_s=%.3f\npeak_rss_kib=%ld\n", ready ? 1 : 0, s, rss);
+  std::printf("ready=%d\nready_s=%.3f\nready_cpu_s=%.2f\npeak_rss_kib=%ld\n", ready ? 1 : 0, s, cpu,
+              rss);
   return ready ? 0 : 1;
 }
 

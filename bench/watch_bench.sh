@@ -79,23 +79,36 @@ rows=()
 row() { rows+=("$(printf '%-56s %14s %12s %s' "$1" "$2" "$3" "$4")"); }
 
 # 0. Arming over 110,101 directories beside the floor (open, inotify_add_watch, getdents64 and
-# close only, on one and on two threads) and find, in the same run, warm cache; medians.
+# close only, on one and on two threads), the watches alone (inotify_add_watch over the known
+# directories, no walk, on one and on two threads) and find, in the same run, warm cache; medians
+# of the wall time and, as the machine may be shared, of the processor time (user + system).
 if want floor; then
   tree="$work/floortree"
   "$helper" mktree "$tree" 110101 >/dev/null
   sync
-  find "$tree" -type d >/dev/null
+  dirs=$(find "$tree" -type d | wc -l)
   median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b ? a / b : 0 }'; }
+  # keep NAME WALL_KEY CPU_KEY: files the two figures of a key=value output read from stdin.
+  keep() {
+    local out
+    out=$(cat)
+    sed -n "s/^$2=//p" <<<"$out" >>"$work/f.$1"
+    sed -n "s/^$3=//p" <<<"$out" >>"$work/c.$1"
+  }
   for r in $(seq 1 "${WATCH_BENCH_ROUNDS:-3}"); do
-    t0=$(date +%s.%N)
-    find "$tree" -type d | wc -l >/dev/null
-    awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/f.find"
-    "$floor" "$tree" 1 | sed -n 's/^floor_s=//p' >>"$work/f.1"
-    "$floor" "$tree" 2 | sed -n 's/^floor_s=//p' >>"$work/f.2"
-    "$helper" ready ready "$cli" watch "$tree" | sed -n 's/^ready_s=//p' >>"$work/f.mv"
+    TIMEFORMAT='real=%R
+cpu=%U %S'
+    { time find "$tree" -type d | wc -l >/dev/null; } 2>&1 |
+      awk '/^real=/ { print } /^cpu=/ { split(substr($0, 5), t, " "); print "cpu=" t[1] + t[2] }' |
+      keep find real cpu
+    "$floor" "$tree" 1 | keep 1 floor_s floor_cpu_s
+    "$floor" "$tree" 2 | keep 2 floor_s floor_cpu_s
+    "$floor" "$tree" 1 addwatch | keep a1 addwatch_s addwatch_cpu_s
+    "$floor" "$tree" 2 addwatch | keep a2 addwatch_s addwatch_cpu_s
+    "$helper" ready ready "$cli" watch "$tree" | keep mv ready_s ready_cpu_s
     if [[ -n ${WATCH_BENCH_BEFORE:-} ]]; then
-      "$helper" ready ready "$WATCH_BENCH_BEFORE" watch "$tree" | sed -n 's/^ready_s=//p' >>"$work/f.before"
+      "$helper" ready ready "$WATCH_BENCH_BEFORE" watch "$tree" | keep before ready_s ready_cpu_s
     fi
   done
   mv_s=$(median "$work/f.mv")
@@ -103,10 +116,17 @@ if want floor; then
   find_s=$(median "$work/f.find")
   before=""
   [[ -s $work/f.before ]] && before=", before $(ms "$(median "$work/f.before")")"
-  row "arm over 110,101 dirs: ready (ms)" "$(ms "$mv_s")" "" \
+  row "arm over $dirs dirs: ready (ms)" "$(ms "$mv_s")" "" \
     "floor 1 thread $(ms "$(median "$work/f.1")"), 2 threads $(ms "$f2"), find $(ms "$find_s")$before"
   row "arm / two-thread floor" "$(ratio "$mv_s" "$f2")" "<= 1.2" ""
   row "arm / find" "$(ratio "$mv_s" "$find_s")" "<= 0.6" ""
+  a2=$(median "$work/f.a2")
+  row "watches alone, no walk, 2 threads (ms)" "$(ms "$a2")" "" "1 thread $(ms "$(median "$work/f.a1")")"
+  alone=$(ratio "$a2" "$find_s")
+  row "watches alone / find" "$alone" "" \
+    "$(awk -v r="$alone" 'BEGIN { print (r > 0.6 ? "over 0.6: arm / find <= 0.6 is out of reach here" : "") }')"
+  row "processor time (ms): arm" "$(ms "$(median "$work/c.mv")")" "" \
+    "floor 1 thread $(ms "$(median "$work/c.1")"), 2 threads $(ms "$(median "$work/c.2")"), watches alone $(ms "$(median "$work/c.a1")") / $(ms "$(median "$work/c.a2")"), find $(ms "$(median "$work/c.find")")"
   rm -rf "$tree"
 fi
 
