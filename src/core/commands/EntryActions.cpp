@@ -37,7 +37,8 @@ class TNotice {
     const std::size_t shown = std::min<std::size_t>(lines_.size(), kMaxNoticeLines);
     std::vector<std::string> text(lines_.begin(), lines_.begin() + static_cast<long>(shown));
     if (shown < lines_.size()) {
-      text.push_back(FormatD(kMoreLines, static_cast<long long>(lines_.size() - shown)));
+      text.push_back(
+          FormatD(shell.OwnText(kMoreLines), static_cast<long long>(lines_.size() - shown)));
     }
     shell.ShowNotice(JoinLines(text, "\n"));
   }
@@ -60,7 +61,7 @@ void Play(TListBoxStrings& list, IEntryShell& shell) {
   if (current < 0 || current >= list.Count()) return;
   const std::string path = list.Get(current);
   if (!FileIsPresent(path)) {
-    shell.ShowNotice(FormatS(kFileGone, {path}));
+    shell.ShowNotice(FormatS(shell.OwnText(kFileGone), {path}));
     return;
   }
   shell.PlayCurrent();
@@ -73,7 +74,7 @@ void ShowInFolder(const TListBoxStrings& list, IEntryShell& shell) {
     if (FileIsPresent(path)) {
       present.push_back(std::move(path));
     } else {
-      notice.Add(FormatS(kFileGone, {path}));
+      notice.Add(FormatS(shell.OwnText(kFileGone), {path}));
     }
   }
   notice.ShowOn(shell);
@@ -93,16 +94,19 @@ void TrashSelected(TListBoxStrings& list, IEntryShell& shell) {
     const std::string path = list.Get(index);
     // The existence rule of the list itself: a directory of that name is no entry's file.
     if (!FileIsPresent(path)) {
-      notice.Add(FormatS(kFileGone, {path}));
+      notice.Add(FormatS(shell.OwnText(kFileGone), {path}));
       continue;
     }
     const TTrashResult result = shell.Trash(path);
     if (result) {
       trashed.push_back(index);
     } else if (result.Fault() == TTrashFault::Missing) {
-      notice.Add(FormatS(kFileGone, {path}));
+      notice.Add(FormatS(shell.OwnText(kFileGone), {path}));
     } else {
-      notice.Add(FormatS(kTrashFailed, {path, TrashReasonText(result)}));
+      const std::string reason = result.Fault() == TTrashFault::System
+                                     ? TrashReasonText(result)
+                                     : shell.OwnText(TrashReasonText(result).c_str());
+      notice.Add(FormatS(shell.OwnText(kTrashFailed), {path, reason}));
     }
   }
   if (!trashed.empty()) list.DeleteMany(std::vector<int>(trashed.rbegin(), trashed.rend()));
@@ -164,7 +168,7 @@ void OpenFoldersOf(const std::vector<std::string>& paths, IEntryShell& shell) {
     if (seen.size() >= static_cast<std::size_t>(kMaxFoldersOpened)) break;
     const std::string folder = ShellWorkingDirectory(path);
     if (folder.empty() || !seen.insert(folder).second) continue;
-    if (!shell.OpenFolder(folder)) notice.Add(FormatS(kFolderNotOpened, {folder}));
+    if (!shell.OpenFolder(folder)) notice.Add(FormatS(shell.OwnText(kFolderNotOpened), {folder}));
   }
   notice.ShowOn(shell);
 }

@@ -70,8 +70,11 @@ class IEntryShell {
   virtual bool OpenFolder(const std::string& folder) = 0;
   virtual void SetClipboard(const std::vector<std::string>& paths) = 0;
   virtual TTrashResult Trash(const std::string& path) { return MoveToTrash(path); }
-  // One information box for the user (Chinese text, one or more lines).
+  // One information box for the user (one or more lines, in OwnText's encoding).
   virtual void ShowNotice(const std::string& text) = 0;
+  // One of the texts above (UTF-8) in the encoding the entries and ShowNotice use, so that a
+  // notice joins it with a path without mixing encodings (the ANSI code page on Windows).
+  virtual std::string OwnText(const char* text) { return text; }
 };
 
 // Runs action on the list as it stands now. Nothing is ever deleted: 从列表中移除 drops the

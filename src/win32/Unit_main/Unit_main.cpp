@@ -197,6 +197,8 @@ void TForm_main::CreateComponents() {
     return SendMessageA(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
   };
   program_ = std::make_unique<TProgram>(dispatcher_, *listBox1_, std::move(controls), *ui_);
+  // The list's own menu; 播放 is the play command.
+  listMenu_ = std::make_unique<TWin32ListMenu>(*listBox1_, [this] { ListBox1DblClick(); });
   program_->Timer1().SetEnabled(false);
   // Watcher events reach the form's handler, as the description wires them.
   program_->FileSystemWatcher1().SetOnChange(

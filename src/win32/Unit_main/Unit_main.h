@@ -16,6 +16,7 @@
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListMenu.h"
 #include "Unit_main/Program.h"
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Timer.h"
@@ -125,6 +126,8 @@ class TForm_main {
   bool closeAfterCopy_ = false;
   std::unique_ptr<TProgram> program_;
   std::unique_ptr<TTimer> timer1_;
+  // Last: gone before the program its 播放 calls.
+  std::unique_ptr<TWin32ListMenu> listMenu_;
 };
 
 // Registers the window classes and the common controls; once, before the first window.

@@ -32,6 +32,8 @@ class TRecordingShell final : public IEntryShell {
   std::vector<std::vector<std::string>> clipboards;
   std::vector<std::string> notices;
   bool fileManagerAnswers = true;
+  // Marks the fixed texts, as a shell that converts them to its own encoding would change them.
+  bool markOwnTexts = false;
   bool folderOpens = true;
   // Paths whose trashing fails with this result instead of moving them.
   std::map<std::string, TTrashResult> trashFails;
@@ -51,6 +53,9 @@ class TRecordingShell final : public IEntryShell {
     return fail != trashFails.end() ? fail->second : IEntryShell::Trash(path);
   }
   void ShowNotice(const std::string& text) override { notices.push_back(text); }
+  std::string OwnText(const char* text) override {
+    return markOwnTexts ? "<" + std::string(text) + ">" : text;
+  }
 };
 
 class EntryActionsTest : public ::testing::Test {
@@ -169,11 +174,13 @@ TEST_F(EntryActionsTest, LongNoticesAreCut) {
   for (int i = 0; i < kMaxNoticeLines + 2; ++i) gone.emplace_back("g" + std::to_string(i), false);
   Fill(gone);
   for (int i = 0; i < list.Count(); ++i) list.SetSelected(i, true);
+  shell.markOwnTexts = true;
   RunEntryAction(TEntryAction::MoveToTrash, list, shell);
   ASSERT_EQ(shell.notices.size(), 1u);
   const std::string& text = shell.notices[0];
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kMaxNoticeLines);
-  EXPECT_EQ(text.substr(text.rfind('\n') + 1), "……另有2条");
+  EXPECT_EQ(text.substr(0, text.find('\n')), "<文件已不存在：" + tmp / "g0" + ">");
+  EXPECT_EQ(text.substr(text.rfind('\n') + 1), "<……另有2条>");
   EXPECT_EQ(list.Count(), kMaxNoticeLines + 2);
 }
 
