@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -18,9 +19,11 @@
 #include <vector>
 
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListTips.h"
 #include "Unit_main/MainForm.h"
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Unit_main.h"
+#include "Unit_main/Win32Dispatcher.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
@@ -28,6 +31,7 @@
 #include "dialogs/SaveDialog.h"
 #include "dialogs/SelectDirDlg.h"
 #include "forms/FormControls.h"
+#include "media/Details.h"
 #include "media/MPlayer.h"
 #include "utility/ErrorText.h"
 #include "utility/NameRules.h"
@@ -587,6 +591,140 @@ TEST_F(Window, ListRulesThroughTheListBoxMessages) {
   EXPECT_EQ(list.Get(0), "C:\\a\\two.mp3");
   EXPECT_FALSE(list.ContainsNoCase("C:\\a\\one.mp3"));
   EXPECT_TRUE(list.ContainsNoCase("C:\\A\\TWO.mp3"));
+}
+
+// --- ListBox1's tooltip ----------------------------------------------------------------------
+
+// The pointer comes to rest on row of list (a row past the end: below the last entry). The
+// system's pointer goes there too, so that the hover and leave the system reports on its own
+// agree with the messages sent here.
+void HoverRow(HWND list, int row) {
+  const LRESULT height = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  POINT at{4, static_cast<LONG>(row * height + height / 2)};
+  const LPARAM lParam = MAKELPARAM(at.x, at.y);
+  ClientToScreen(list, &at);
+  SetCursorPos(at.x, at.y);
+  SendMessageA(list, WM_MOUSEMOVE, 0, lParam);
+  SendMessageA(list, WM_MOUSEHOVER, 0, lParam);
+}
+
+void LeaveList(HWND list) {
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  SendMessageA(list, WM_MOUSELEAVE, 0, 0);
+}
+
+// The tip's text as its tooltip control holds it; empty while the tip is not shown.
+std::string TipText(TListTips& tips, HWND list) {
+  if (!IsWindowVisible(tips.Tip())) return {};
+  char buffer[1024] = {};
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.hwnd = list;
+  tool.uId = TListTips::kToolId;
+  tool.lpszText = buffer;
+  SendMessageA(tips.Tip(), TTM_GETTEXTA, sizeof buffer, reinterpret_cast<LPARAM>(&tool));
+  return buffer;
+}
+
+std::string Wav(std::size_t dataBytes) {
+  auto le32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  // 8 kHz, mono, 8 bits.
+  return "RIFF" + le32(static_cast<std::uint32_t>(36 + dataBytes)) + "WAVEfmt " + le32(16) +
+         std::string("\x01\x00\x01\x00", 4) + le32(8000) + le32(8000) +
+         std::string("\x01\x00\x08\x00", 4) + "data" + le32(static_cast<std::uint32_t>(dataBytes)) +
+         std::string(dataBytes, '\x80');
+}
+
+TEST_F(Window, ListTipShowsSizeAndTypeOfTheHoveredEntry) {
+  test::TTempDir dir;
+  test::WriteFile(dir / "take.wav", Wav(500));
+  form->ListBox1().Add(dir / "take.wav");
+  form->ListBox1().Add(dir / "gone.mp3");
+  TListTips& tips = form->ListTips();
+  const struct {
+    int row;
+    std::vector<std::string> lines;  // all of them, in this order
+  } cases[] = {
+      {0, {A("大小：544 字节"), A("类型：.wav")}},
+      {1, {A("文件已不存在")}},
+  };
+  for (const auto& c : cases) {
+    HoverRow(List(), c.row);
+    // Nothing is read on the window thread: what shows at once is the provider's answer so far.
+    EXPECT_FALSE(TipText(tips, List()).empty()) << c.row;
+    std::string want;
+    for (const std::string& line : c.lines) want += (want.empty() ? "" : "\n") + line;
+    EXPECT_TRUE(Pump([&] { return TipText(tips, List()) == want; }, 5000))
+        << c.row << ": " << TipText(tips, List());
+  }
+  HoverRow(List(), 5);
+  EXPECT_EQ(TipText(tips, List()), "") << "no tip below the last entry";
+  EXPECT_TRUE(errors.empty());
+}
+
+// Reads size and type at once and the rest only once the test opens the gate.
+class TGateReader final : public IDetailsReader {
+ public:
+  TGateReader() : gate_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~TGateReader() override { CloseHandle(gate_); }
+  void Open() { SetEvent(gate_); }
+  std::unique_ptr<TOpenFile> Probe(const std::string&, TMediaDetails& details,
+                                   TFileStamp& stamp) override {
+    details.file = TFileState::Present;
+    details.size = stamp.size = 2048;
+    details.type = ".mp3";
+    return std::make_unique<TOpenFile>();
+  }
+  void Discover(TOpenFile&, TMediaDetails& details) override {
+    WaitForSingleObject(gate_, 10000);
+    details.media = TMediaKind::Audio;
+    details.title = "Song";
+    details.artist = "Band";
+    details.durationMs = 61500;
+  }
+
+ private:
+  HANDLE gate_;
+};
+
+TEST(ListTips, DetailsReplaceWhatWasKnownOnlyWhileThePointerStaysOnTheRow) {
+  TWin32Dispatcher dispatcher;
+  const HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  const HWND box = CreateWindowExA(0, "LISTBOX", "", TListBox::kStyle, 0, 0, 300, 200, parent,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(box, LB_SETITEMHEIGHT, 0, 16);
+  TListBox list(box);
+  list.Add("C:\\m\\a.mp3");
+  list.Add("C:\\m\\bb.mp3");
+  auto reader = std::make_unique<TGateReader>();
+  TGateReader& gate = *reader;
+  {
+    TListTips tips(list, dispatcher, nullptr, 96, std::move(reader));
+    const std::string known = A("大小：2.0 KB\n类型：.mp3\n正在读取…");
+    const std::string full = A("标题：Song\n艺术家：Band\n时长：1:01\n大小：2.0 KB\n类型：.mp3");
+    // Row 0: size and type, then the details once read.
+    HoverRow(box, 0);
+    EXPECT_EQ(TipText(tips, box), A("正在读取…"));
+    EXPECT_TRUE(Pump([&] { return TipText(tips, box) == known; }, 5000)) << TipText(tips, box);
+    // Row 1 while row 0 is still being read: row 0's details never show on row 1.
+    HoverRow(box, 1);
+    EXPECT_EQ(TipText(tips, box), A("正在读取…"));
+    LeaveList(box);
+    EXPECT_EQ(TipText(tips, box), "");
+    gate.Open();
+    Pump([&] { return tips.Provider().DiscoveriesStarted() == 2; }, 5000);
+    Pump([] { return false; }, 200);
+    EXPECT_EQ(TipText(tips, box), "") << "answers for a row the pointer left show nothing";
+    // Read once, known at once from then on.
+    HoverRow(box, 0);
+    EXPECT_EQ(TipText(tips, box), full);
+    gate.Open();
+  }
+  DestroyWindow(parent);
 }
 
 TEST(ErrorBoxTitle, IsTheExecutableNameFirstLetterKept) {

@@ -101,6 +101,7 @@ TForm_main::~TForm_main() {
   if (timer1_) timer1_->SetOnTimer({});
   timer1_.reset();
   program_.reset();
+  listTips_.reset();
   if (handle_ != nullptr && IsWindow(handle_)) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
     DestroyWindow(handle_);
@@ -159,6 +160,7 @@ void TForm_main::CreateControls() {
   BitBtn3 = named("BitBtn3");
   Panel1 = named("Panel1");
   listBox1_ = std::make_unique<TListBox>(named("ListBox1"), &dispatcher_);
+  listTips_ = std::make_unique<TListTips>(*listBox1_, dispatcher_, font_, dpi_);
 
   // The hints: one tooltip per control that has one.
   Hints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,

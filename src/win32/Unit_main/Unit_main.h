@@ -17,6 +17,7 @@
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/ListBox.h"
 #include "Unit_main/ListMenu.h"
+#include "Unit_main/ListTips.h"
 #include "Unit_main/Program.h"
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Timer.h"
@@ -61,6 +62,8 @@ class TForm_main {
   HWND Panel1 = nullptr;
   HWND Hints = nullptr;
   TListBox& ListBox1() { return *listBox1_; }
+  // ListBox1's tooltip with the hovered entry's details.
+  TListTips& ListTips() { return *listTips_; }
 
   // --- components ----------------------------------------------------------------------
   TProgram& Program() { return *program_; }
@@ -121,6 +124,7 @@ class TForm_main {
   std::vector<HFONT> fonts_;
   std::map<HWND, TLook> look_;
   std::unique_ptr<TListBox> listBox1_;
+  std::unique_ptr<TListTips> listTips_;
   TSaveDialog saveDialog1_;
   std::unique_ptr<TWin32SaveUi> ui_;
   bool closeAfterCopy_ = false;
