@@ -33,7 +33,7 @@ constexpr TKind kKinds[] = {
 };
 
 constexpr const char* kKindHelp =
-    "kinds: file, dir, attr, size, write, access, creation, security (default: file)";
+    "what to watch: file, dir, attr, size, write, access, creation, security (default: file)";
 
 bool ParseKinds(std::string_view text, TNotifyFilters& out, std::string& error) {
   out = TNotifyFilters{};
@@ -103,10 +103,7 @@ const TCliCommand kWatch{
     .operands = "DIR",
     .summary = "print every change the watcher reports below DIR, until stopped",
     .options = {{.name = "no-subtree", .valueName = nullptr, .help = "watch DIR alone"},
-                {.name = "filter",
-                 .valueName = "KIND[,KIND...]",
-                 .help = "what to watch: file, dir, attr, size, write, access, creation, "
-                         "security (default: file)"}},
+                {.name = "filter", .valueName = "KIND[,KIND...]", .help = kKindHelp}},
     .minOperands = 1,
     .maxOperands = 1,
     .run = Watch};

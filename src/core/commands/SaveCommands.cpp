@@ -67,7 +67,6 @@ bool CopySingle(const std::string& source, const std::string& target, TProgress*
 }
 
 void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& ui) {
-  const std::string mask = AsciiLower(maskText);
   if (list.SelCount() < 2) {
     // Index -1 raises the list's index error here, before any dialog.
     const std::string source = list.Get(list.ItemIndex());
@@ -82,13 +81,12 @@ void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& u
     return;
   }
   std::string dir;
-  if (ui.ChooseDirectory(dir) && !dir.empty()) return SaveSelectedInto(list, dir, mask, ui);
+  if (ui.ChooseDirectory(dir) && !dir.empty()) return SaveSelectedInto(list, dir, maskText, ui);
   ui.ShowInfoMessage(FormatD(kCopiedCount, 0));
 }
 
 void SaveSelectedInto(TListBoxStrings& list, const std::string& dir, const std::string& maskText,
                       ISaveUi& ui, const TFileReport& report) {
-  const std::string mask = AsciiLower(maskText);
   // The work runs off the window thread: it gets its own copy of the selected entries.
   std::vector<std::string> selected;
   for (int i = 0, n = list.Count(); i < n; ++i) {
@@ -96,7 +94,7 @@ void SaveSelectedInto(TListBoxStrings& list, const std::string& dir, const std::
   }
   int count = 0;
   ui.RunWithProgress(static_cast<int>(selected.size()), [&](TProgress& progress) {
-    count = CopyEntriesToDirectory(selected, dir, mask, &progress, report);
+    count = CopyEntriesToDirectory(selected, dir, maskText, &progress, report);
   });
   ui.ShowInfoMessage(FormatD(kCopiedCount, count));
 }

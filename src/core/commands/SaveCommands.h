@@ -92,7 +92,7 @@ class TDirectProgress final : public TProgress {
 
 // --- the commands, as the window calls them (main thread) --------------------------------
 
-// SaveSelected, maskText = Edit1's text (lower-cased here).
+// SaveSelected, maskText = Edit1's text (ASCII case ignored).
 // Fewer than two entries selected: source := list.Get(list.ItemIndex()) (index -1 raises
 // EStringListError, nothing is copied); the save dialog proposes the source's name part; on
 // confirm the source is copied over the chosen path (inside ui.RunWithProgress with total 1)
