@@ -41,6 +41,11 @@ struct TShared {
   std::atomic<int> idle{0};
   int workers = 1;  // under mutex
   std::atomic<bool> stop{false};
+  // Listing a directory would stamp its access time (under relatime: once it changed since it
+  // was last read, as a download folder has), a journal write that took a tenth of the arming
+  // of a tree just written. A watcher has no business changing it. Only the owner may ask
+  // (EPERM otherwise): after the first refusal the arming asks no more.
+  std::atomic<bool> noAtime{true};
   TArmOutcome outcome;  // errors under mutex
   explicit TShared(const TArmTree& t) : tree(t) {}
 };
@@ -54,8 +59,13 @@ void ArmOne(TShared& s, TArmStart dir, std::vector<TArmStart>& local, std::vecto
   if (s.tree.skip && s.tree.skip(dir.rel)) return;
   const bool isRoot = dir.rel.empty();
   const std::string path = s.tree.root + dir.rel;
-  TUniqueFd fd(OpenLongPath(
-      path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW)));
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (isRoot ? 0 : O_NOFOLLOW);
+  const bool noAtime = s.noAtime.load(std::memory_order_relaxed);
+  TUniqueFd fd(OpenLongPath(path, flags | (noAtime ? O_NOATIME : 0)));
+  if (!fd && noAtime && errno == EPERM) {
+    s.noAtime.store(false, std::memory_order_relaxed);
+    fd.reset(OpenLongPath(path, flags));
+  }
   if (!fd) {
     if (isRoot) {
       std::lock_guard lock(s.mutex);
