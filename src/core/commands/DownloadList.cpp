@@ -9,6 +9,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,9 @@ constexpr std::size_t kChunk = 1024;
 // entry costs no more than finding theirs.
 constexpr std::size_t kMaxDirtyNames = 4096;
 constexpr std::size_t kMaxDirtyDirs = 64;
+// Entries being written that one tick tests again: a client writing thousands of files at once
+// gets them tested in turns rather than stalling the window.
+constexpr std::size_t kMaxWritingTests = 512;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
@@ -88,6 +92,12 @@ struct TDownloadList::TState {
   // each sweep that checks everything; a count may be too high, never too low.
   std::unordered_map<std::string, int> dirCounts;
   std::string dirKey;  // reused, so that counting does not allocate per entry
+
+  // The entries whose files were open for writing when last tested, and the turn of the ticks'
+  // tests through them.
+  std::unordered_set<std::string> writing;
+  std::vector<std::string> retest;
+  std::size_t retestPos = 0;
 
   // The sweep under way: what it checks, where it is, and what it found missing.
   bool full = false;
@@ -162,9 +172,51 @@ void TDownloadList::CountDirs(const std::string& entry, int delta) {
   }
 }
 
-bool TDownloadList::Consider(const std::string& name) {
+bool TDownloadList::IsBeingWritten(const std::string& entry) const {
+  const auto& writing = state_->writing;
+  return !writing.empty() && writing.count(entry) != 0;
+}
+
+void TDownloadList::TestWriting(const std::string& entry) {
+  auto& writing = state_->writing;
+  const bool now = list_.ContainsNoCase(entry) && FileIsBeingWritten(entry);
+  const bool was = writing.count(entry) != 0;
+  if (now == was) return;
+  if (now) {
+    writing.insert(entry);
+  } else {
+    writing.erase(entry);
+  }
+  if (OnWritingChanged) OnWritingChanged(entry);
+}
+
+void TDownloadList::RetestWriting() {
   TState& s = *state_;
-  if (list_.ContainsNoCase(name) || !FileIsPresent(name)) return false;
+  if (s.retestPos >= s.retest.size()) {
+    s.retest.assign(s.writing.begin(), s.writing.end());
+    s.retestPos = 0;
+  }
+  const std::size_t end = std::min(s.retest.size(), s.retestPos + kMaxWritingTests);
+  for (; s.retestPos < end; ++s.retestPos) {
+    const std::string& entry = s.retest[s.retestPos];
+    if (s.writing.count(entry) != 0) TestWriting(entry);
+  }
+  if (s.retestPos >= s.retest.size()) s.retest.clear();
+}
+
+bool TDownloadList::Consider(const std::string& name, bool mayBeWritten) {
+  TState& s = *state_;
+  if (list_.ContainsNoCase(name)) {
+    // A listed name changed: a download of it may have ended, or (unless the name went away)
+    // begun. Removals of entries nobody writes, the bulk of a large deletion, cost no test.
+    if (mayBeWritten || !s.writing.empty()) {
+      const int at = list_.IndexOfNoCase(name);
+      const std::string entry = at >= 0 ? list_.Get(at) : name;
+      if (mayBeWritten || s.writing.count(entry) != 0) TestWriting(entry);
+    }
+    return false;
+  }
+  if (!FileIsPresent(name)) return false;
   if (list_.Count() >= s.limit) {
     if (!s.limitTold) {
       s.limitTold = true;
@@ -172,7 +224,14 @@ bool TDownloadList::Consider(const std::string& name) {
     }
     return false;
   }
-  list_.Add(name);
+  // Decided before the row exists, so that it is never shown complete while being written.
+  if (FileIsBeingWritten(name)) s.writing.insert(name);
+  try {
+    list_.Add(name);
+  } catch (...) {
+    s.writing.erase(name);
+    throw;
+  }
   ++s.expected;
   if (!s.root.empty() && !StartsWith(name, s.root)) s.outside.push_back(name);
   CountDirs(name, 1);
@@ -180,13 +239,18 @@ bool TDownloadList::Consider(const std::string& name) {
   return true;
 }
 
-void TDownloadList::FileChanged(TFileOperation /*FileOperation*/, const std::string& FileName1,
+void TDownloadList::FileChanged(TFileOperation FileOperation, const std::string& FileName1,
                                 const std::string& FileName2) {
   const std::string mask = maskText_ ? maskText_() : std::string();
+  // Listing treats every operation alike; only whether a writer may have opened the name
+  // depends on it (a removed name and a rename's old name have none).
+  const bool written1 =
+      FileOperation == TFileOperation::foAdded || FileOperation == TFileOperation::foModified;
   bool added = false;
-  if (ExtensionInMask(FileName1, mask) && Consider(FileName1)) added = true;
-  if (ExtensionInMask(FileName2, mask) && Consider(FileName2)) added = true;
-  if (!added && listAllFiles_ && listAllFiles_()) Consider(FileName1);
+  const bool masked1 = ExtensionInMask(FileName1, mask);
+  if (masked1 && Consider(FileName1, written1)) added = true;
+  if (ExtensionInMask(FileName2, mask) && Consider(FileName2, true)) added = true;
+  if (!added && !masked1 && listAllFiles_ && listAllFiles_()) Consider(FileName1, written1);
 }
 
 void TDownloadList::MayHaveRemoved(const std::string& path, bool subtree) {
@@ -232,6 +296,7 @@ unsigned long long TDownloadList::EntriesChecked() const { return state_->checke
 
 void TDownloadList::Sweep() {
   TState& s = *state_;
+  if (!s.writing.empty()) RetestWriting();
   if (s.sweepRunning) return;
   s.sweepRunning = true;
   ++s.sweep;
@@ -397,6 +462,7 @@ void TDownloadList::RemoveBatch(unsigned long sweep) {
     for (const auto& item : batch) {
       indices.push_back(item.first);
       CountDirs(item.second, -1);
+      s.writing.erase(item.second);
     }
     list_.DeleteMany(indices);
     s.expected -= std::min(s.expected, indices.size());

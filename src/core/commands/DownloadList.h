@@ -43,7 +43,8 @@ class TDownloadList {
   TDownloadList(const TDownloadList&) = delete;
   TDownloadList& operator=(const TDownloadList&) = delete;
 
-  // The watcher's OnChange. The operation is not looked at: every event is treated alike.
+  // The watcher's OnChange. Every operation is listed alike (the operation only tells whether a
+  // listed name's writing state is to be tested again).
   // FileName1 is appended when its extension is in the mask, it is not yet an entry (ASCII
   // case ignored) and it is a file; FileName2 (a rename's new name) gets the same test, so a
   // download finished by renaming (song.mp3.part -> song.mp3) is listed; with the all-files
@@ -68,6 +69,13 @@ class TDownloadList {
   // found missing that are still missing when re-checked and still in the list.
   void Sweep();
 
+  // True while the entry's file was, when last tested, held open for writing by another
+  // program (a download in progress). Decided when the entry is appended, tested again when
+  // the watcher reports a change of that name, and at every tick for these entries only: the
+  // cost follows the downloads under way, not the length of the list. Meant for the rows on
+  // screen; entry is the list's text.
+  bool IsBeingWritten(const std::string& entry) const;
+
   // Main thread; for tests. Beyond limit entries nothing is appended.
   void SetEntryLimit(int limit);
 
@@ -83,19 +91,24 @@ class TDownloadList {
   // Called on the main thread after an entry is appended / after the sweep removed it.
   TEntryEvent OnAppended;
   TEntryEvent OnRemoved;
+  // Called on the main thread when a listed entry's IsBeingWritten changes after it was
+  // appended (a row to repaint).
+  TEntryEvent OnWritingChanged;
   // A notice for the user, in Chinese (the list is full).
   std::function<void(const std::string&)> OnNotice;
 
  private:
   struct TState;
   struct TCheck;
-  bool Consider(const std::string& name);
+  bool Consider(const std::string& name, bool mayBeWritten);
   void CountDirs(const std::string& entry, int delta);
   void Feed(unsigned long sweep);
   void Checked(unsigned long sweep, std::vector<TCheck> missing);
   void RemoveBatch(unsigned long sweep);
   void Finish();
   void StartChecker();
+  void TestWriting(const std::string& entry);
+  void RetestWriting();
 
   TListBoxStrings& list_;
   IMainThreadDispatcher& dispatcher_;

@@ -17,6 +17,13 @@ namespace mv {
 // match decides.
 bool FileIsPresent(const std::string& name);
 
+// True while another program holds the file open for writing (a download in progress), as far
+// as the system lets us ask without disturbing the writer: the lease test of OpenForReading on
+// Linux, a sharing violation on Windows. False for a file that is complete, missing or no
+// regular file, and where the question cannot be asked (another user's file, a file system
+// without leases): such a file is taken as complete.
+bool FileIsBeingWritten(const std::string& name);
+
 // Why a copy or a rename did not happen. The window looks only at success; melvigil-cli
 // tells the reason.
 enum class TFileFault {

@@ -127,11 +127,29 @@ bool ClearNonBlocking(int fd) {
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
+// A writer opening the file while we hold a lease makes the kernel signal the holder, SIGIO by
+// default, whose default action ends the process. The lease is held for a few system calls, so
+// the signal has nothing to tell us; a handler of our own (kept only where nobody set one)
+// makes it harmless and, unlike ignoring it, is not inherited by the programs we start.
+void SigioDoesNoHarm() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    if (::sigaction(SIGIO, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    struct sigaction quiet {};
+    quiet.sa_handler = [](int) {};
+    quiet.sa_flags = SA_RESTART;
+    ::sigemptyset(&quiet.sa_mask);
+    ::sigaction(SIGIO, &quiet, nullptr);
+  });
+}
+
 // A read lease is granted only while nobody holds the file open for writing: that is how we
 // learn that a download is still being written. Returns false for "open for writing"; true
 // when the lease was granted (held now, *held set) or cannot be asked for (not the owner, a
 // file system without leases), in which case we go ahead.
 bool TakeReadLease(int fd, bool* held) {
+  SigioDoesNoHarm();
   if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
     *held = true;
     return true;
@@ -375,6 +393,14 @@ bool FileIsPresent(const std::string& name) {
   }
   if (!HasWildcard(BaseOf(name))) return false;
   return FirstMatchIsFile(name);
+}
+
+bool FileIsBeingWritten(const std::string& name) {
+  struct stat st {};
+  // Only regular files are opened: opening a device or a FIFO may do something of its own.
+  if (name.empty() || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  TUniqueFd fd = OpenNonBlocking(name);
+  return fd && !NotOpenForWriting(fd.get());
 }
 
 TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {

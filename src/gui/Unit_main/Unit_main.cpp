@@ -13,6 +13,7 @@
 
 #include "Unit_main/Guarded.h"
 #include "Unit_main/ListMenu.h"
+#include "Unit_main/WritingMark.h"
 #include "dialogs/FormLoader.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/ModalRun.h"
@@ -163,6 +164,7 @@ void TForm_main::CreateComponents(std::unique_ptr<IMediaDevice> device) {
                        .directoryText = [this] { return DirectoryText(); },
                        .listAllFiles = [this] { return CheckBox1->isChecked(); }},
       *saveUi_, std::move(device));
+  ShowWritingState(*ListBox1, program_->Downloads());
   program_->OnWatchingChanged = [this](bool) {
     BitBtn1->setText(QString::fromUtf8(program_->WatchCaption()));
   };

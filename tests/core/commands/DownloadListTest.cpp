@@ -12,6 +12,7 @@
 
 #include "TestFiles.h"
 #include "commands/DownloadList.h"
+#include "utility/ChildHolder.h"
 #include "utility/Dispatcher.h"
 #include "utility/MemoryListItems.h"
 
@@ -283,6 +284,43 @@ TEST_F(DownloadListTest, AFullListSaysSoOnceAndListsAgainOnceItHasShrunk) {
   Added(dir / "4.mp3");
   EXPECT_EQ(Entries(), (std::vector<std::string>{dir / "1.mp3", dir / "2.mp3", dir / "3.mp3"}));
   EXPECT_EQ(notices.size(), 2u);
+}
+
+// A download still open for writing is told as such from the moment it is listed until the
+// first tick after its writer lets go; its entry stays the path.
+TEST_F(DownloadListTest, AnEntryIsBeingWrittenUntilTheTickAfterItsWriterCloses) {
+  std::vector<std::string> changed;
+  downloads->OnWritingChanged = [&](const std::string& e) { changed.push_back(e); };
+  const std::string song = dir / "song.mp3";
+  const std::string done = dir / "done.mp3";
+  WriteFile(song, "ID3 partial");
+  WriteFile(done, "ID3 whole");
+  auto writer = std::make_unique<test::TWritingChild>(song);
+  Added(song);
+  Added(done);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{song, done}));
+  EXPECT_TRUE(downloads->IsBeingWritten(song));
+  EXPECT_FALSE(downloads->IsBeingWritten(done));
+  Sweep();
+  EXPECT_TRUE(downloads->IsBeingWritten(song));
+  // Decided before the row existed: nothing to repaint.
+  EXPECT_TRUE(changed.empty());
+
+  writer.reset();
+  Sweep();
+  EXPECT_FALSE(downloads->IsBeingWritten(song));
+  EXPECT_EQ(changed, std::vector<std::string>{song});
+
+  // Written again (a resumed download): the watcher's notice of the name tells at once.
+  writer = std::make_unique<test::TWritingChild>(done);
+  downloads->FileChanged(TFileOperation::foModified, done, "");
+  EXPECT_TRUE(downloads->IsBeingWritten(done));
+  // Deleted while still open: the state goes with the entry.
+  ::unlink(done.c_str());
+  Sweep();
+  EXPECT_EQ(Entries(), std::vector<std::string>{song});
+  EXPECT_FALSE(downloads->IsBeingWritten(done));
+  EXPECT_EQ(changed, (std::vector<std::string>{song, done, done}));
 }
 
 TEST_F(DownloadListTest, DestroyedWhileASweepIsUnderWay) {

@@ -632,6 +632,48 @@ TEST(OpenForReading, OpensAnotherUsersFile) {
   EXPECT_EQ(status, 0);
 }
 
+// What the download list shows as still being written: only a regular file that another
+// process holds open for writing; whatever cannot be asked counts as complete.
+TEST(FileIsBeingWritten, OnlyWhileAnotherProcessWritesTheFile) {
+  TTempDir t;
+  ASSERT_EQ(::chmod(t.Dir().c_str(), 0755), 0);
+  const std::string song = t / "song \xB8\xE8.mp3";
+  WriteFile(song, "partial");
+  ASSERT_EQ(::chmod(song.c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir((t / "album.mp3").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo((t / "pipe.mp3").c_str(), 0644), 0);
+  for (const std::string& name :
+       {song, t / "album.mp3", t / "pipe.mp3", t / "gone.mp3", std::string()}) {
+    EXPECT_FALSE(FileIsBeingWritten(name)) << name;
+  }
+  {
+    TWritingChild downloader(song);
+    EXPECT_TRUE(FileIsBeingWritten(song));
+    if (::geteuid() == 0) {
+      // Another user's file: no lease can be asked for.
+      EXPECT_EQ(AsUnprivileged([&] { return FileIsBeingWritten(song) ? 1 : 0; }), 0);
+    }
+  }
+  EXPECT_FALSE(FileIsBeingWritten(song));
+}
+
+// A writer that opens the file while we hold its lease makes the kernel signal us; that must not
+// end the process (by default SIGIO does).
+TEST(FileIsBeingWritten, AWriterBreakingOurLeaseLeavesUsRunning) {
+  TTempDir t;
+  WriteFile(t / "f", "data");
+  const int status = InChild([&] {
+    (void)FileIsBeingWritten(t / "f");
+    TUniqueFd fd(::open((t / "f").c_str(), O_RDONLY));
+    if (!fd || ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0) return 2;
+    // Without waiting for the break: the signal is sent when the open asks for it.
+    InChild([&] { return ::open((t / "f").c_str(), O_WRONLY | O_NONBLOCK) >= 0 ? 0 : 1; });
+    ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+}
+
 TEST(OpenForReading, ReadErrorsRaise) {
   // Reading /proc/self/mem at offset 0 fails (nothing is mapped there).
   auto s = OpenForReading("/proc/self/mem");
