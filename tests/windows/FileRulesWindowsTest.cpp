@@ -169,6 +169,29 @@ TEST(CopyFileOverwriteWindows, RefusesASourceOpenForWriting) {
             "No such file or directory");
 }
 
+// What the download list shows as still being written: a file another handle holds for
+// writing; one held for reading only, a folder or a missing name is not.
+TEST(FileIsBeingWrittenWindows, OnlyWhileAHandleWritesTheFile) {
+  TTempDir t;
+  WriteFile(t / "song.mp3", "partial");
+  ASSERT_TRUE(CreateDirectoryA((t / "album.mp3").c_str(), nullptr));
+  for (const char* name : {"song.mp3", "album.mp3", "gone.mp3"}) {
+    EXPECT_FALSE(FileIsBeingWritten(t / name)) << name;
+  }
+  HANDLE reader = CreateFileA((t / "song.mp3").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(FileIsBeingWritten(t / "song.mp3"));
+  CloseHandle(reader);
+  HANDLE writer =
+      CreateFileA((t / "song.mp3").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(FileIsBeingWritten(t / "song.mp3"));
+  CloseHandle(writer);
+  EXPECT_FALSE(FileIsBeingWritten(t / "song.mp3"));
+}
+
 TEST(OpenForReadingWindows, ReadsAFileNobodyElseHoldsOpen) {
   TTempDir t;
   WriteFile(t / "a.mp3", "ID3 and more");
