@@ -26,6 +26,11 @@ std::string TFileResult::Reason() const {
   return SystemErrorText(error_);
 }
 
+bool FileIsBeingWritten(const std::string& name) {
+  const std::optional<TListedFile> file = InspectListedFile(name);
+  return file && file->beingWritten;
+}
+
 void RaiseOpenError(const std::string& name) {
   const std::string_view pattern = text::kCannotOpenFile;
   const std::size_t at = pattern.find("%s");

@@ -395,14 +395,6 @@ bool FileIsPresent(const std::string& name) {
   return FirstMatchIsFile(name);
 }
 
-bool FileIsBeingWritten(const std::string& name) {
-  struct stat st {};
-  // Only regular files are opened: opening a device or a FIFO may do something of its own.
-  if (name.empty() || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  TUniqueFd fd = OpenNonBlocking(name);
-  return fd && !NotOpenForWriting(fd.get());
-}
-
 TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {
   if (oldName.empty() || newName.empty()) return TFileResult::SystemError(ENOENT);
   // The lease is held while the name changes: whoever opens the file for writing meanwhile

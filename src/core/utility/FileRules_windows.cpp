@@ -214,15 +214,6 @@ std::string SystemErrorText(int error) {
   return text.empty() ? "system error " + std::to_string(error) : text;
 }
 
-bool FileIsBeingWritten(const std::string& name) {
-  if (name.empty()) return false;
-  // The copy's own open: without write sharing it fails while a writer holds the file. It is
-  // closed at once, so a writer opening meanwhile is turned away for no longer than that.
-  THandle h(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return !h.Valid() && GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
 TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {
   if (oldName.empty() || newName.empty()) return TFileResult::SystemError(ERROR_FILE_NOT_FOUND);
   // Never replaces the target; a file that another program holds open (a download being
