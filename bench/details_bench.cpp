@@ -2,20 +2,23 @@
 // Benchmark helper for the list's details (run through details_bench.sh, which prints the
 // table).
 //
-//   details_bench ROUNDS DIR
+//   details_bench ROUNDS DIR [enter]
 //
 // Lists every file in DIR in a shown ListBox1-like list with its details tooltip attached, scrolls
 // through it and counts the readings started: listing must start none. Then hovers ROUNDS
 // distinct rows, one after the other, and measures from the hover to the tooltip showing the
 // row's details (its title); no row is read twice, so nothing comes from the cache. The first
-// hover also loads GStreamer's plug-ins and is reported apart.
+// hover also loads GStreamer's plug-ins and is reported apart. With "enter", the pointer first
+// enters the list and rests there for the style's tooltip delay, as before any real tooltip.
 //
 // Prints "key=value" lines; times in milliseconds.
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEnterEvent>
 #include <QHelpEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
@@ -51,8 +54,9 @@ bool RunUntil(Pred pred, int timeoutMs) {
   return true;
 }
 
-// Hovers row and returns the time until its details show; -1 when they never do.
-double HoverMs(mv::TListBox& list, int row) {
+// Hovers row and returns the time until its details show; -1 when they never do. shownMs gets
+// the time until the tooltip showed what was known at once.
+double HoverMs(mv::TListBox& list, int row, double& shownMs) {
   list.scrollTo(list.ListModel()->index(row));
   QCoreApplication::processEvents();
   const QPoint pos = list.visualRect(list.ListModel()->index(row)).center();
@@ -60,6 +64,7 @@ double HoverMs(mv::TListBox& list, int row) {
   t.start();
   QHelpEvent event(QEvent::ToolTip, pos, list.viewport()->mapToGlobal(pos));
   QCoreApplication::sendEvent(list.viewport(), &event);
+  shownMs = Ms(t);
   // A row not read before shows what is known at once, without a title.
   if (QToolTip::text().contains(QString::fromUtf8("标题"))) return -1;
   if (!RunUntil([] { return QToolTip::text().contains(QString::fromUtf8("标题")); }, 5000))
@@ -104,17 +109,27 @@ int main(int argc, char** argv) {
   std::printf("listed=%d\nlist_ms=%.1f\ndiscoveries_after_listing=%llu\n", list.Count(), Ms(t),
               static_cast<unsigned long long>(details.Provider().DiscoveriesStarted()));
 
+  if (argc > 3 && std::string(argv[3]) == "enter") {
+    const QPointF at(list.viewport()->rect().center());
+    QEnterEvent enter(at, at, list.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list.viewport(), &enter);
+    const int delay = list.style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+    RunUntil([] { return false; }, delay);
+    std::printf("rest_ms=%d\n", delay);
+  }
+
   // Rows spread over the list, each hovered once.
   const int count = list.Count();
   const int step = std::max(1, count / std::max(1, rounds + 1));
   std::vector<double> times;
   int failed = 0;
   for (int r = 0; r <= rounds && r * step < count; ++r) {
-    const double ms = HoverMs(list, r * step);
+    double shownMs = 0;
+    const double ms = HoverMs(list, r * step, shownMs);
     if (ms < 0) {
       ++failed;
     } else if (r == 0) {
-      std::printf("cold_ms=%.1f\n", ms);
+      std::printf("cold_ms=%.1f\ncold_shown_ms=%.1f\n", ms, shownMs);
     } else {
       times.push_back(ms);
     }

@@ -121,6 +121,8 @@ struct TDetailsProvider::TState : std::enable_shared_from_this<TState> {
   std::mutex mutex;
   std::condition_variable wake;
   bool stopping = false;
+  bool prepareAsked = false;
+  bool prepared = false;
   std::deque<TRequest> queue;  // newest first
   std::list<TEntry> cache;     // most recently used first
   std::unordered_map<std::string, std::list<TEntry>::iterator> cacheIndex;
@@ -131,12 +133,24 @@ struct TDetailsProvider::TState : std::enable_shared_from_this<TState> {
 void TDetailsProvider::TState::Run() {
   for (;;) {
     TRequest request;
+    bool prepare = false;
     {
       std::unique_lock lock(mutex);
-      wake.wait(lock, [&] { return stopping || !queue.empty(); });
+      wake.wait(lock, [&] { return stopping || !queue.empty() || (prepareAsked && !prepared); });
       if (stopping) return;
-      request = std::move(queue.front());
-      queue.pop_front();
+      if (prepareAsked && !prepared) {
+        prepare = prepared = true;
+      } else {
+        request = std::move(queue.front());
+        queue.pop_front();
+      }
+    }
+    if (prepare) {
+      try {
+        reader->Prepare();
+      } catch (...) {
+      }
+      continue;
     }
     // Nothing may end the worker early: the next hover would wait for good.
     try {
@@ -246,6 +260,12 @@ TDetailsProvider::~TDetailsProvider() {
   if (state_->worker.joinable()) state_->worker.join();
 }
 
+// Started when first needed: a list nobody points at has no worker at all.
+void TDetailsProvider::StartWorker() {
+  if (!state_->worker.joinable())
+    state_->worker = std::thread([state = state_.get()] { state->Run(); });
+}
+
 TMediaDetails TDetailsProvider::Request(const std::string& path, TDone done) {
   TMediaDetails known;
   std::vector<TDone> unserved;  // destroyed outside the lock: a callback may own anything
@@ -262,9 +282,7 @@ TMediaDetails TDetailsProvider::Request(const std::string& path, TDone done) {
       queue.erase(it);
     }
     if (done) request.done.push_back(std::move(done));
-    // Started by the first request: a list nobody hovers has no worker at all.
-    if (!state_->worker.joinable())
-      state_->worker = std::thread([state = state_.get()] { state->Run(); });
+    StartWorker();
     queue.push_front(std::move(request));
     if (queue.size() > state_->options.queueLimit) {
       unserved = std::move(queue.back().done);
@@ -274,6 +292,16 @@ TMediaDetails TDetailsProvider::Request(const std::string& path, TDone done) {
   }
   state_->wake.notify_one();
   return known;
+}
+
+void TDetailsProvider::Prepare() {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->prepareAsked) return;
+    state_->prepareAsked = true;
+    StartWorker();
+  }
+  state_->wake.notify_one();
 }
 
 std::uint64_t TDetailsProvider::DiscoveriesStarted() const { return state_->discoveries; }

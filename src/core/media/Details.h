@@ -82,6 +82,9 @@ class IDetailsReader {
                                            TFileStamp& stamp) = 0;
   // May take up to the reader's time bound: fills media, tags and duration.
   virtual void Discover(TOpenFile& file, TMediaDetails& details) = 0;
+  // Loads what the first reading needs (libraries, plug-ins), so that it is as quick as the
+  // later ones. Reads no user file.
+  virtual void Prepare() {}
 };
 
 // The platform's reader. Linux: GStreamer's discoverer, each file bounded by timeout. Windows:
@@ -119,6 +122,9 @@ class TDetailsProvider {
   // The request is served before older ones; asking again for a queued path moves it to the
   // front. A request dropped unserved never calls done.
   TMediaDetails Request(const std::string& path, TDone done);
+  // Any thread: a request may come soon (the pointer entered the list). The worker readies the
+  // reader once, before any request that is queued by then; no file is read.
+  void Prepare();
 
   // Counters for tests and benchmarks: files whose contents were read (Discover calls), and
   // requests dropped unserved.
@@ -127,6 +133,8 @@ class TDetailsProvider {
 
  private:
   struct TState;
+  // Under the state's lock.
+  void StartWorker();
   std::shared_ptr<TState> state_;
 };
 

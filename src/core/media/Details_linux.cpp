@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,8 +51,11 @@ class TGstDetailsReader final : public IDetailsReader {
   std::unique_ptr<TOpenFile> Probe(const std::string& path, TMediaDetails& details,
                                    TFileStamp& stamp) override;
   void Discover(TOpenFile& file, TMediaDetails& details) override;
+  void Prepare() override;
 
  private:
+  bool EnsureDiscoverer();
+
   std::chrono::milliseconds timeout_;
   GstDiscoverer* discoverer_ = nullptr;
 };
@@ -99,14 +103,32 @@ std::unique_ptr<IDetailsReader::TOpenFile> TGstDetailsReader::Probe(const std::s
   return std::make_unique<TFdFile>(std::move(fd));
 }
 
-void TGstDetailsReader::Discover(TOpenFile& open, TMediaDetails& details) {
+bool TGstDetailsReader::EnsureDiscoverer() {
   static std::once_flag initialized;
   std::call_once(initialized, [] { gst_init(nullptr, nullptr); });
-  if (discoverer_ == nullptr) {
+  if (discoverer_ == nullptr)
     discoverer_ =
         gst_discoverer_new(static_cast<GstClockTime>(timeout_.count()) * GST_MSECOND, nullptr);
-    if (discoverer_ == nullptr) return;
-  }
+  return discoverer_ != nullptr;
+}
+
+// The first reading loads GStreamer's type finders and plug-ins, several times as long as any
+// later one. Typefinding a few bytes that are no media loads most of it; the bytes live in
+// memory, in no file of the user's.
+void TGstDetailsReader::Prepare() {
+  if (!EnsureDiscoverer()) return;
+  TUniqueFd fd(::memfd_create("melvigil-prepare", MFD_CLOEXEC));
+  static constexpr char kText[] = "Nothing but text, to wake the type finders.\n";
+  if (!fd || ::write(fd.get(), kText, sizeof kText - 1) != sizeof kText - 1 ||
+      ::lseek(fd.get(), 0, SEEK_SET) != 0)
+    return;
+  const std::string uri = "fd://" + std::to_string(fd.get());
+  if (GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer_, uri.c_str(), nullptr))
+    gst_discoverer_info_unref(info);
+}
+
+void TGstDetailsReader::Discover(TOpenFile& open, TMediaDetails& details) {
+  if (!EnsureDiscoverer()) return;
   const auto& file = static_cast<TFdFile&>(open);
   const std::string uri = "fd://" + std::to_string(file.Fd());
   GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer_, uri.c_str(), nullptr);

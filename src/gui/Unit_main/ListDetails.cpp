@@ -18,8 +18,12 @@ TListDetails::TListDetails(TListBox& list, IMainThreadDispatcher& dispatcher,
 TListDetails::~TListDetails() = default;
 
 bool TListDetails::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != list_.viewport() || event->type() != QEvent::ToolTip)
-    return QObject::eventFilter(watched, event);
+  if (watched != list_.viewport()) return QObject::eventFilter(watched, event);
+  // The tooltip comes only after the pointer has rested a while: time enough for the reader to
+  // get ready, so that even the first tooltip is quick.
+  if (event->type() == QEvent::Enter && list_.Count() > 0)
+    RunGuarded([&] { provider_->Prepare(); });
+  if (event->type() != QEvent::ToolTip) return QObject::eventFilter(watched, event);
   RunGuarded([&] {
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = list_.indexAt(help->pos());
