@@ -9,10 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <string>
 
 #include "media/Details.h"
+#include "media/GstInit_linux.h"
 #include "utility/GuessFileExt.h"
 #include "utility/LongPath_linux.h"
 #include "utility/SysCall.h"
@@ -104,8 +104,7 @@ std::unique_ptr<IDetailsReader::TOpenFile> TGstDetailsReader::Probe(const std::s
 }
 
 bool TGstDetailsReader::EnsureDiscoverer() {
-  static std::once_flag initialized;
-  std::call_once(initialized, [] { gst_init(nullptr, nullptr); });
+  EnsureGstInitialized();
   if (discoverer_ == nullptr)
     discoverer_ =
         gst_discoverer_new(static_cast<GstClockTime>(timeout_.count()) * GST_MSECOND, nullptr);

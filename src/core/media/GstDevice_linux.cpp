@@ -17,12 +17,18 @@
 #include <string>
 #include <utility>
 
+#include "media/GstInit_linux.h"
 #include "media/MediaDevice.h"
 #include "utility/HandOver.h"
 #include "utility/LongPath_linux.h"
 #include "utility/UniqueFd.h"
 
 namespace mv {
+
+void EnsureGstInitialized() {
+  static std::once_flag once;
+  std::call_once(once, [] { gst_init(nullptr, nullptr); });
+}
 
 namespace {
 
@@ -33,11 +39,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds kOpenTimeout{5000};
 // Bound of a waiting stop or seek.
 constexpr milliseconds kStateTimeout{2000};
-
-void EnsureGstInitialized() {
-  static std::once_flag once;
-  std::call_once(once, [] { gst_init(nullptr, nullptr); });
-}
 
 // GLib texts are UTF-8; the player's texts are in the locale's narrow encoding.
 std::string ToLocaleText(const char* utf8) {
