@@ -163,5 +163,25 @@ TEST_F(ListMenuWindows, RightClickTakesTheRowItHits) {
   EXPECT_EQ(list_->SelCount(), 2);
 }
 
+// LB_ITEMFROMPOINT's 16-bit index would name row 4 for row 65,540.
+TEST_F(ListMenuWindows, ARightClickFarDownTheListTakesTheRowItHits) {
+  const int rows = 65542;
+  const HWND box = list_->Handle();
+  SendMessageA(box, LB_INITSTORAGE, rows, rows * 16);
+  SendMessageA(box, WM_SETREDRAW, FALSE, 0);
+  // Straight to the list box: the row is all that matters here.
+  for (int i = list_->Count(); i < rows; ++i)
+    SendMessageA(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("C:\\m\\x.mp3"));
+  SendMessageA(box, WM_SETREDRAW, TRUE, 0);
+  SendMessageA(box, LB_SETTOPINDEX, rows - 3, 0);
+  RECT row{};
+  ASSERT_NE(SendMessageA(box, LB_GETITEMRECT, rows - 2, reinterpret_cast<LPARAM>(&row)), LB_ERR);
+  SendMessageA(box, WM_RBUTTONDOWN, MK_RBUTTON,
+               MAKELPARAM(row.left + 2, (row.top + row.bottom) / 2));
+  EXPECT_EQ(list_->ItemIndex(), rows - 2);
+  EXPECT_TRUE(list_->Selected(rows - 2));
+  EXPECT_EQ(list_->SelCount(), 1);
+}
+
 }  // namespace
 }  // namespace mv

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListTips.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
@@ -79,10 +80,8 @@ LRESULT CALLBACK TWin32ListMenu::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LP
 }
 
 void TWin32ListMenu::RightButtonDown(LPARAM lParam) {
-  const LRESULT hit = SendMessageA(handle_, LB_ITEMFROMPOINT, 0, lParam);
-  if (HIWORD(hit) != 0) return;  // below the last row
-  const int row = LOWORD(hit);
-  if (row >= list_.Count() || list_.Selected(row)) return;
+  const int row = ListRowAt(handle_, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  if (row < 0 || list_.Selected(row)) return;
   SendMessageA(handle_, LB_SETSEL, FALSE, -1);
   SendMessageA(handle_, LB_SETSEL, TRUE, row);
   list_.SetItemIndex(row);

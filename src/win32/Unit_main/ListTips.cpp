@@ -52,12 +52,10 @@ TListTips::~TListTips() {
   if (IsWindow(tip_)) DestroyWindow(tip_);
 }
 
-int TListTips::RowAt(POINT point) const {
-  // Not LB_ITEMFROMPOINT: its 16-bit index cannot name the rows of a long list.
+int ListRowAt(HWND list, POINT point) {
   RECT client{};
-  GetClientRect(list_.Handle(), &client);
+  GetClientRect(list, &client);
   if (!PtInRect(&client, point)) return -1;
-  const HWND list = list_.Handle();
   const LRESULT height = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
   if (height <= 0 || height == LB_ERR) return -1;
   const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
@@ -71,7 +69,7 @@ void TListTips::Track(DWORD flags) {
 }
 
 void TListTips::Hover(POINT point) {
-  const int row = RowAt(point);
+  const int row = ListRowAt(list_.Handle(), point);
   if (row < 0) return Hide();
   if (row == row_) return;
   row_ = row;
@@ -121,7 +119,7 @@ LRESULT CALLBACK TListTips::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     switch (msg) {
       case WM_MOUSEMOVE:
         // The pointer left the row: the tip goes, and resting again shows the new row's.
-        if (self->row_ >= 0 && self->RowAt(point) != self->row_) self->Hide();
+        if (self->row_ >= 0 && ListRowAt(hwnd, point) != self->row_) self->Hide();
         if (self->row_ < 0 && !self->hoverArmed_) self->Track(TME_HOVER | TME_LEAVE);
         break;
       case WM_MOUSEHOVER:

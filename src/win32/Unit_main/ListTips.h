@@ -16,6 +16,10 @@
 
 namespace mv {
 
+// The row of the list box's entry at point (client coordinates), -1 when no entry is there.
+// Not LB_ITEMFROMPOINT: its 16-bit index cannot name the rows of a long list.
+int ListRowAt(HWND listBox, POINT point);
+
 class TListTips {
  public:
   // list and dispatcher (which runs on this thread) outlive this object; font (may be null) is
@@ -34,8 +38,6 @@ class TListTips {
  private:
   static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR self);
-  // The entry's row at point (client coordinates), -1 when no entry is there.
-  int RowAt(POINT point) const;
   void Track(DWORD flags);
   void Hover(POINT point);
   void Hide();
