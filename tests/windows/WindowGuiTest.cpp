@@ -24,6 +24,7 @@
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Unit_main.h"
 #include "Unit_main/Win32Dispatcher.h"
+#include "Unit_main/WritingMark.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
@@ -725,6 +726,104 @@ TEST(ListTips, DetailsReplaceWhatWasKnownOnlyWhileThePointerStaysOnTheRow) {
     gate.Open();
   }
   DestroyWindow(parent);
+}
+
+// --- rows of files still being written --------------------------------------------------------
+
+struct TInk {
+  int grey = 0;   // pixels in the grey text colour
+  int plain = 0;  // pixels in the ordinary text colour
+};
+
+// Row of the list drawn as the list box has it drawn (WM_DRAWITEM to its parent) into a bitmap
+// of our own, with a font that is not smoothed, so that the text's pixels keep its colour.
+TInk DrawRow(HWND list, int row) {
+  RECT rect{};
+  SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                 NONANTIALIASED_QUALITY, 0, "Courier New");
+  const HGDIOBJ oldFont = SelectObject(dc, font);
+  DRAWITEMSTRUCT item{};
+  item.CtlType = ODT_LISTBOX;
+  item.itemID = static_cast<UINT>(row);
+  item.itemAction = ODA_DRAWENTIRE;
+  item.hwndItem = list;
+  item.hDC = dc;
+  item.rcItem = {0, 0, width, height};
+  SendMessageA(GetParent(list), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+  TInk ink;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const COLORREF pixel = GetPixel(dc, x, y);
+      ink.grey += pixel == GetSysColor(COLOR_GRAYTEXT);
+      ink.plain += pixel == GetSysColor(COLOR_WINDOWTEXT);
+    }
+  }
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(font);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return ink;
+}
+
+TEST_F(Window, RowsOfFilesStillBeingWrittenAreGreyedUntilTheWriterCloses) {
+  test::TTempDir dir;
+  test::WriteFile(dir / "done.wav", Wav(100));
+  // A downloader holding its file open for writing.
+  const HANDLE writer = CreateFileA((dir / "part.wav").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  const std::string head = Wav(100).substr(0, 60);
+  WriteFile(writer, head.data(), static_cast<DWORD>(head.size()), &written, nullptr);
+  for (const char* name : {"done.wav", "part.wav"})
+    form->FileSystemWatcher1Change(TFileOperation::foAdded, dir / name, "");
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(Entry(1), dir / "part.wav") << "the entry stays the path";
+
+  const TInk done = DrawRow(List(), 0);
+  const TInk part = DrawRow(List(), 1);
+  EXPECT_GT(done.plain, 0);
+  EXPECT_EQ(done.grey, 0);
+  EXPECT_GT(part.grey, 0);
+  EXPECT_EQ(part.plain, 0);
+  const struct {
+    bool selected, disabled, writing;
+    std::string text;
+    int textColor;
+  } looks[] = {
+      {false, false, false, "x.wav", COLOR_WINDOWTEXT},
+      {false, false, true, "x.wav" + A("（下载中）"), COLOR_GRAYTEXT},
+      {true, false, true, "x.wav" + A("（下载中）"), COLOR_HIGHLIGHTTEXT},
+      {false, true, false, "x.wav", COLOR_GRAYTEXT},
+  };
+  for (const auto& l : looks) {
+    const TRowLook look = RowLook("x.wav", l.selected, l.disabled, l.writing);
+    EXPECT_EQ(look.text, l.text);
+    EXPECT_EQ(look.textColor, GetSysColor(l.textColor)) << l.selected << l.disabled << l.writing;
+    EXPECT_EQ(look.backColor, GetSysColor(l.selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  }
+
+  // Once the writer closes, the next tick finds the file complete.
+  CloseHandle(writer);
+  EXPECT_TRUE(Pump(
+      [&] {
+        Tick();
+        return DrawRow(List(), 1).grey == 0;
+      },
+      5000));
+  EXPECT_GT(DrawRow(List(), 1).plain, 0);
+  EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), Scaled(16, form->Dpi()));
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST(ErrorBoxTitle, IsTheExecutableNameFirstLetterKept) {

@@ -20,9 +20,11 @@ namespace mv {
 
 class TListBox final : public TListBoxStrings {
  public:
-  // The list box styles of ListBox1.
+  // The list box styles of ListBox1. Owner-drawn (with its strings kept) so that rows of files
+  // still being written can be drawn greyed.
   static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY |
-                                  LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
+                                  LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS |
+                                  LBS_OWNERDRAWFIXED;
 
   // dispatcher (may be null): from the second append of one turn of the dispatcher on (a batch
   // of watcher events), the list box's redrawing is off until a task posted there switches it

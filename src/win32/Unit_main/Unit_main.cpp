@@ -100,6 +100,7 @@ TForm_main::~TForm_main() {
   // no more ticks, no more watcher events, no sweep, the player's device closed.
   if (timer1_) timer1_->SetOnTimer({});
   timer1_.reset();
+  writingMark_.reset();
   program_.reset();
   listTips_.reset();
   if (handle_ != nullptr && IsWindow(handle_)) {
@@ -199,6 +200,7 @@ void TForm_main::CreateComponents() {
     return SendMessageA(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
   };
   program_ = std::make_unique<TProgram>(dispatcher_, *listBox1_, std::move(controls), *ui_);
+  writingMark_ = std::make_unique<TWritingMark>(*listBox1_, program_->Downloads());
   // The list's own menu; 播放 is the play command.
   listMenu_ = std::make_unique<TWin32ListMenu>(*listBox1_, [this] { ListBox1DblClick(); });
   program_->Timer1().SetEnabled(false);
@@ -299,6 +301,10 @@ LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     }
+    case WM_DRAWITEM:
+      if (writingMark_ && writingMark_->DrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
+        return TRUE;
+      break;
     case WM_SIZE:
       if (hwnd == handle_) AlignControls();
       break;
@@ -353,8 +359,8 @@ LRESULT CALLBACK TForm_main::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
       EndPaint(hwnd, &paint);
       result = 0;
-    } else if (self != nullptr &&
-               (msg == WM_COMMAND || msg == WM_CTLCOLORSTATIC || msg == WM_SETCURSOR)) {
+    } else if (self != nullptr && (msg == WM_COMMAND || msg == WM_CTLCOLORSTATIC ||
+                                   msg == WM_SETCURSOR || msg == WM_DRAWITEM)) {
       result = self->Handle(hwnd, msg, wParam, lParam);
     } else {
       result = DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -22,6 +22,7 @@
 #include "Unit_main/SaveUi.h"
 #include "Unit_main/Timer.h"
 #include "Unit_main/Win32Dispatcher.h"
+#include "Unit_main/WritingMark.h"
 #include "dialogs/SaveDialog.h"
 #include "utility/FormDescription.h"
 
@@ -64,6 +65,8 @@ class TForm_main {
   TListBox& ListBox1() { return *listBox1_; }
   // ListBox1's tooltip with the hovered entry's details.
   TListTips& ListTips() { return *listTips_; }
+  // Draws ListBox1's rows, those of files still being written greyed.
+  TWritingMark& WritingMark() { return *writingMark_; }
 
   // --- components ----------------------------------------------------------------------
   TProgram& Program() { return *program_; }
@@ -129,6 +132,7 @@ class TForm_main {
   std::unique_ptr<TWin32SaveUi> ui_;
   bool closeAfterCopy_ = false;
   std::unique_ptr<TProgram> program_;
+  std::unique_ptr<TWritingMark> writingMark_;
   std::unique_ptr<TTimer> timer1_;
   // Last: gone before the program its 播放 calls.
   std::unique_ptr<TWin32ListMenu> listMenu_;
