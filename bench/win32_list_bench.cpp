@@ -1,39 +1,67 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Benchmark helper for ListBox1 on Windows (run through win32_list_bench.sh, which prints the
-// table): a shown system list box of the window's style, through TListBox (the LB_ messages).
+// Benchmark helper for ListBox1 on Windows (run through win32_list_bench.sh, which makes the
+// files and prints the table): a shown system list box of the window's style, through
+// TListBox (the LB_ messages), with the window's dispatcher.
 //
-//   win32_list_bench N [EVENTS]   fills the list with N entries and times: one watcher event
-//   (duplicate
-//                        test + LB_ADDSTRING + the message loop's turn) at N entries against a
-//                        short list; reading every entry (LB_GETTEXTLEN/LB_GETTEXT, as the
-//                        sweep's first copy does); the sweep's removal of 1 % scattered entries
-//                        with redrawing off around the batch (DeleteMany) and one by one with it
-//                        on (Delete); the selection queries of the save command.
+//   win32_list_bench N DIR [EVENTS]
 //
-// Prints "key=value" lines; times in milliseconds (per-event figures in microseconds).
+// DIR holds folder0 .. folder999, with trackI.mp3 in folderK for every I < N, K = I % 1000 (a
+// hundred files a folder at 100,000: Wine reads a whole folder to find one name in it). Times:
+// one watcher event (duplicate test + LB_ADDSTRING + the message loop's turn) on a short list
+// and at N entries; appending N entries in one burst; reading every entry; finding entries by
+// their folded name; the save command's selection queries; and the download list's sweep of
+// all N with every file there, with folder0 .. folder99 renamed away (a tenth gone, scattered),
+// and with DIR renamed away (all gone). All get their names back at the end.
+//
+// Prints "key=value" lines; times in milliseconds (per-call figures in microseconds).
 #include <windows.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Unit_main/ListBox.h"
 #include "Unit_main/Win32Dispatcher.h"
+#include "commands/DownloadList.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double MsSince(Clock::time_point start) { return Ms(Clock::now() - start); }
 
-std::string Entry(int i) {
-  return "C:\\Users\\user\\Downloads\\folder" + std::to_string(i % 97) + "\\track" +
-         std::to_string(i) + ".mp3";
-}
+// Times every task it runs, as the window's message loop would run them.
+class TTimingDispatcher final : public mv::IMainThreadDispatcher {
+ public:
+  explicit TTimingDispatcher(mv::IMainThreadDispatcher& inner) : inner_(inner) {}
+  void Post(std::function<void()> task) override {
+    inner_.Post([this, task = std::move(task)] {
+      const auto start = Clock::now();
+      task();
+      Record(Clock::now() - start);
+    });
+  }
+  void Record(Clock::duration d) {
+    if (d > longest) longest = d;
+    total += d;
+    ++tasks;
+  }
+  void Reset() {
+    longest = total = {};
+    tasks = 0;
+  }
+
+  Clock::duration longest{}, total{};
+  long tasks = 0;
+
+ private:
+  mv::IMainThreadDispatcher& inner_;
+};
 
 void Pump() {
   MSG msg;
@@ -41,7 +69,16 @@ void Pump() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  UpdateWindow(GetActiveWindow());
+}
+
+// Runs the message loop until done holds, waiting for messages in between.
+void PumpUntil(const std::function<bool()>& done) {
+  while (!done()) {
+    MSG msg;
+    if (GetMessageA(&msg, nullptr, 0, 0) <= 0) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
 }
 
 struct TWindow {
@@ -59,12 +96,17 @@ TWindow MakeWindow() {
   return {frame, list};
 }
 
+std::string FakeEntry(int i) {
+  return "C:\\Downloads\\elsewhere\\track" + std::to_string(i) + ".mp3";
+}
+
 double EventMicros(mv::TListBox& list, int first, int events) {
   const auto start = Clock::now();
   for (int i = 0; i < events; ++i) {
-    const std::string name = Entry(first + i);
+    const std::string name = FakeEntry(first + i);
     if (!list.ContainsNoCase(name)) list.Add(name);
     Pump();
+    UpdateWindow(GetParent(list.Handle()));
   }
   return MsSince(start) * 1000.0 / events;
 }
@@ -72,63 +114,61 @@ double EventMicros(mv::TListBox& list, int first, int events) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: win32_list_bench N [EVENTS]\n");
+  if (argc < 3 || argc > 4) {
+    std::fprintf(stderr, "usage: win32_list_bench N DIR [EVENTS]\n");
     return 2;
   }
   const int n = std::atoi(argv[1]);
-  const int kEvents = argc == 3 ? std::atoi(argv[2]) : 1000;
-  mv::TWin32Dispatcher dispatcher;
+  std::string dir = argv[2];
+  if (dir.back() == '\\') dir.pop_back();
+  const int events = argc == 4 ? std::atoi(argv[3]) : 1000;
+  constexpr int kFolders = 1000;
+  auto folder = [&dir](int k) { return dir + "\\folder" + std::to_string(k); };
+  auto path = [&folder](int i) {
+    return folder(i % kFolders) + "\\track" + std::to_string(i) + ".mp3";
+  };
+  mv::TWin32Dispatcher windowLoop;
+  TTimingDispatcher dispatcher(windowLoop);
 
-  // Each case twice: redrawing as the list box does by itself ("plain"), and switched off
-  // for a burst of appends until the dispatcher's next turn ("deferred", the window's way).
-  for (const bool deferred : {false, true}) {
-    const char* mode = deferred ? "deferred" : "plain";
+  {
     TWindow small = MakeWindow();
-    mv::TListBox shortList(small.list, deferred ? &dispatcher : nullptr);
-    for (int i = 0; i < 10; ++i) shortList.Add(Entry(1000000 + i));
+    mv::TListBox shortList(small.list, &dispatcher);
+    for (int i = 0; i < 10; ++i) shortList.Add(FakeEntry(1000000 + i));
     Pump();
-    std::printf("event_small_us_%s=%.1f\n", mode, EventMicros(shortList, 2000000, kEvents));
+    std::printf("event_small_us=%.1f\n", EventMicros(shortList, 2000000, events));
     DestroyWindow(small.frame);
   }
-  TWindow plain = MakeWindow();
-  mv::TListBox plainList(plain.list);
-  auto start = Clock::now();
-  for (int i = 0; i < n; ++i) plainList.Add(Entry(i));
-  Pump();
-  std::printf("fill_ms_plain=%.1f\n", MsSince(start));
-  std::printf("event_at_n_us_plain=%.1f\n", EventMicros(plainList, n, kEvents));
-  DestroyWindow(plain.frame);
 
   TWindow big = MakeWindow();
   mv::TListBox list(big.list, &dispatcher);
-  start = Clock::now();
-  for (int i = 0; i < n; ++i) list.Add(Entry(i));
+  auto start = Clock::now();
+  for (int i = 0; i < n; ++i) list.Add(path(i));
   Pump();
-  std::printf("fill_ms_deferred=%.1f\n", MsSince(start));
-  std::printf("event_at_n_us_deferred=%.1f\n", EventMicros(list, n, kEvents));
+  UpdateWindow(big.frame);
+  std::printf("fill_ms=%.1f\n", MsSince(start));
+
+  std::printf("event_at_n_us=%.1f\n", EventMicros(list, 3000000, events));
+  std::vector<int> extra;
+  for (int i = list.Count() - 1; i >= n; --i) extra.push_back(i);
+  list.DeleteMany(extra);
+  Pump();
 
   start = Clock::now();
   std::size_t bytes = 0;
   for (int i = 0; i < list.Count(); ++i) bytes += list.Get(i).size();
   std::printf("read_all_ms=%.1f\n", MsSince(start));
 
-  // 1 % of the entries, scattered, last to first, as the sweep hands them over.
-  std::vector<int> gone;
-  for (int i = list.Count() - 1; i >= 0; i -= 100) gone.push_back(i);
+  // Names spread over the list, in other letter case: the sweep's look-ups of names that may
+  // have gone, and of entries that moved.
+  constexpr int kLookups = 20;
   start = Clock::now();
-  list.DeleteMany(gone);
-  Pump();
-  std::printf("sweep_batch_ms=%.1f\n", MsSince(start));
-  gone.clear();
-  for (int i = list.Count() - 1; i >= 0; i -= 100) gone.push_back(i);
-  start = Clock::now();
-  for (int index : gone) {
-    list.Delete(index);
-    Pump();
+  int found = 0;
+  for (int k = 0; k < kLookups; ++k) {
+    std::string name = path(static_cast<int>(static_cast<long long>(n) * k / kLookups));
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    found += list.IndexOfNoCase(name) >= 0 ? 1 : 0;
   }
-  std::printf("sweep_one_by_one_ms=%.1f\n", MsSince(start));
-  std::printf("removed=%zu\n", gone.size());
+  std::printf("lookup_us=%.1f\n", MsSince(start) * 1000.0 / kLookups);
 
   for (int i = 0; i < list.Count(); i += 3) SendMessageA(big.list, LB_SETSEL, TRUE, i);
   start = Clock::now();
@@ -136,7 +176,37 @@ int main(int argc, char** argv) {
   if (list.SelCount() >= 2)
     for (int i = 0; i < list.Count(); ++i) selected += list.Selected(i) ? 1 : 0;
   std::printf("selection_ms=%.1f\n", MsSince(start));
-  std::printf("count=%d selected=%d bytes=%zu\n", list.Count(), selected, bytes);
+  std::printf("count=%d found=%d selected=%d bytes=%zu\n", list.Count(), found, selected, bytes);
+
+  mv::TDownloadList downloads(
+      list, dispatcher, [] { return std::string("*.mp3"); }, [] { return false; });
+  auto sweep = [&](const char* label) {
+    const int before = list.Count();
+    dispatcher.Reset();
+    const auto begin = Clock::now();
+    downloads.Sweep();
+    PumpUntil([&] { return !downloads.SweepRunning(); });
+    UpdateWindow(big.frame);
+    std::printf("%s_ms=%.1f\n", label, MsSince(begin));
+    std::printf("%s_main_ms=%.1f\n", label, Ms(dispatcher.total));
+    std::printf("%s_longest_task_ms=%.1f\n", label, Ms(dispatcher.longest));
+    std::printf("%s_removed=%d\n", label, before - list.Count());
+  };
+  sweep("sweep_all_there");
+  bool moved = true;
+  for (int k = 0; k < kFolders / 10; ++k)
+    moved = MoveFileA(folder(k).c_str(), (folder(k) + ".away").c_str()) != 0 && moved;
+  sweep("sweep_tenth_gone");
+  const std::string away = dir + ".away";
+  moved = MoveFileA(dir.c_str(), away.c_str()) != 0 && moved;
+  sweep("sweep_all_gone");
+  MoveFileA(away.c_str(), dir.c_str());
+  for (int k = 0; k < kFolders / 10; ++k)
+    MoveFileA((folder(k) + ".away").c_str(), folder(k).c_str());
   DestroyWindow(big.frame);
+  if (!moved) {
+    std::fprintf(stderr, "could not rename the folders away\n");
+    return 1;
+  }
   return 0;
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -46,28 +45,48 @@ std::string TListBox::Get(int index) const {
   return text;
 }
 
+void TListBox::Reserve() {
+  // The list box grows its array of entries by a few at a time, each growth a copy of all of
+  // it: room asked for ahead, doubling, keeps a long burst of appends linear.
+  if (folded_.Size() < storage_) return;
+  const std::size_t more = std::max<std::size_t>(folded_.Size(), 256);
+  constexpr std::size_t kBytesPerEntry = 128;
+  Send(LB_INITSTORAGE, more, static_cast<LPARAM>(more * kBytesPerEntry));
+  // Asked once per doubling, whatever the answer: a list box short of memory says so at the
+  // next LB_ADDSTRING.
+  storage_ = folded_.Size() + more;
+}
+
+void TListBox::Reindex() {
+  folded_.Clear();
+  for (int i = 0, count = Count(); i < count; ++i) folded_.Append(Get(i));
+}
+
 int TListBox::Add(const std::string& text) {
   DeferRedraw();
+  Reserve();
   const LRESULT index = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(text::kCannotInsertLine);
+  if (static_cast<std::size_t>(index) != folded_.Size()) {
+    Reindex();
+    return static_cast<int>(index);
+  }
   // The list box keeps its texts in UTF-16 through the ANSI code page, where bytes from 0x80 up
   // that form no character there (a lone lead byte in a double-byte code page) do not come
   // back as given: the duplicate test then knows the entry by the text the list box keeps.
   const bool mayChange =
       std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
-  ++folded_[AsciiLower(mayChange ? Get(static_cast<int>(index)) : text)];
+  if (mayChange) {
+    folded_.Append(Get(static_cast<int>(index)));
+  } else {
+    folded_.Append(text);
+  }
   return static_cast<int>(index);
 }
 
-void TListBox::Forget(const std::string& text) {
-  auto it = folded_.find(AsciiLower(text));
-  if (it != folded_.end() && --it->second <= 0) folded_.erase(it);
-}
-
 void TListBox::Delete(int index) {
-  const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
-  if (length != LB_ERR) Forget(Get(index));
-  Send(LB_DELETESTRING, static_cast<WPARAM>(index));
+  if (Send(LB_DELETESTRING, static_cast<WPARAM>(index)) == LB_ERR) return;
+  folded_.Erase(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1);
 }
 
 void TListBox::DeleteMany(const std::vector<int>& indices) {
@@ -81,14 +100,23 @@ void TListBox::DeleteMany(const std::vector<int>& indices) {
   }
   std::sort(order.begin(), order.end(), std::greater<>());
   order.erase(std::unique(order.begin(), order.end()), order.end());
-  if (order.size() < 2 || redrawDeferred_) {
-    for (int index : order) Delete(index);
-    return;
+  const bool redraw = order.size() >= 2 && !redrawDeferred_;
+  if (redraw) Send(WM_SETREDRAW, FALSE);
+  // The index drops its hashes in one pass, not one shift of all behind per entry.
+  std::vector<bool> keep(static_cast<std::size_t>(count), true);
+  for (int index : order) {
+    if (Send(LB_DELETESTRING, static_cast<WPARAM>(index)) != LB_ERR)
+      keep[static_cast<std::size_t>(index)] = false;
   }
-  Send(WM_SETREDRAW, FALSE);
-  for (int index : order) Delete(index);
-  Send(WM_SETREDRAW, TRUE);
-  InvalidateRect(handle_, nullptr, TRUE);
+  if (folded_.Size() == keep.size()) {
+    folded_.KeepWhere(keep);
+  } else {
+    Reindex();
+  }
+  if (redraw) {
+    Send(WM_SETREDRAW, TRUE);
+    InvalidateRect(handle_, nullptr, TRUE);
+  }
 }
 
 int TListBox::ItemIndex() const { return static_cast<int>(Send(LB_GETCARETINDEX)); }
@@ -105,8 +133,10 @@ bool TListBox::Selected(int index) const {
   return selected != 0;
 }
 
-bool TListBox::ContainsNoCase(std::string_view text) const {
-  return folded_.find(AsciiLower(text)) != folded_.end();
+bool TListBox::ContainsNoCase(std::string_view text) const { return IndexOfNoCase(text) >= 0; }
+
+int TListBox::IndexOfNoCase(std::string_view text) const {
+  return folded_.FindLast(text, [this](std::size_t i) { return Get(static_cast<int>(i)); });
 }
 
 }  // namespace mv

@@ -3,17 +3,18 @@
 // ListBox1: the window's list of downloaded files, a system list box (multi-select with
 // extended selection, unsorted, rows 16 pixels high) that keeps the entries itself. This is the
 // commands' TListBoxStrings over the list box's own messages. Entries change only through this
-// object, which keeps a count of the folded names beside them for the duplicate test.
+// object, which keeps a hash of each entry's folded text beside them for the duplicate test (the
+// texts themselves stay in the list box alone).
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "utility/Dispatcher.h"
+#include "utility/FoldedIndex.h"
 #include "utility/ListItems.h"
 
 namespace mv {
@@ -45,14 +46,15 @@ class TListBox final : public TListBoxStrings {
   int SelCount() const override;
   bool Selected(int index) const override;
   bool ContainsNoCase(std::string_view text) const override;
+  int IndexOfNoCase(std::string_view text) const override;
 
  private:
   LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return SendMessageA(handle_, msg, wParam, lParam);
   }
-  void Forget(const std::string& text);
-
   void DeferRedraw();
+  void Reserve();
+  void Reindex();
 
   HWND handle_;
   IMainThreadDispatcher* dispatcher_;
@@ -61,8 +63,10 @@ class TListBox final : public TListBoxStrings {
   bool redrawDeferred_ = false;
   // Queued tasks find the list gone through this.
   std::shared_ptr<TListBox*> self_;
-  // AsciiLower(entry) -> how many entries fold to it.
-  std::unordered_map<std::string, int> folded_;
+  // One hash per entry, in the list box's order.
+  TFoldedIndex folded_;
+  // Entries the list box has been asked to make room for (LB_INITSTORAGE).
+  std::size_t storage_ = 0;
 };
 
 }  // namespace mv
