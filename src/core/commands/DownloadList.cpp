@@ -35,9 +35,6 @@ constexpr std::size_t kChunk = 1024;
 // entry costs no more than finding theirs.
 constexpr std::size_t kMaxDirtyNames = 4096;
 constexpr std::size_t kMaxDirtyDirs = 64;
-// Entries being written that one tick tests again: a client writing thousands of files at once
-// gets them tested in turns rather than stalling the window.
-constexpr std::size_t kMaxWritingTests = 512;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
@@ -93,9 +90,11 @@ struct TDownloadList::TState {
   std::unordered_map<std::string, int> dirCounts;
   std::string dirKey;  // reused, so that counting does not allocate per entry
 
-  // The entries whose files were open for writing when last tested, and the turn of the ticks'
-  // tests through them.
+  // The entries whose files were open for writing when last tested, and the round of tests a
+  // tick started through them: in slices, so that a burst of files caught open while listed
+  // leaves within the tick after it without stalling the window.
   std::unordered_set<std::string> writing;
+  bool retesting = false;
   std::vector<std::string> retest;
   std::size_t retestPos = 0;
 
@@ -192,16 +191,30 @@ void TDownloadList::TestWriting(const std::string& entry) {
 
 void TDownloadList::RetestWriting() {
   TState& s = *state_;
-  if (s.retestPos >= s.retest.size()) {
-    s.retest.assign(s.writing.begin(), s.writing.end());
-    s.retestPos = 0;
-  }
-  const std::size_t end = std::min(s.retest.size(), s.retestPos + kMaxWritingTests);
-  for (; s.retestPos < end; ++s.retestPos) {
-    const std::string& entry = s.retest[s.retestPos];
+  if (s.retesting) return;
+  s.retesting = true;
+  s.retest.assign(s.writing.begin(), s.writing.end());
+  s.retestPos = 0;
+  RetestSlice();
+}
+
+void TDownloadList::RetestSlice() {
+  TState& s = *state_;
+  const auto deadline = Clock::now() + kSliceBudget;
+  while (s.retestPos < s.retest.size()) {
+    const std::string& entry = s.retest[s.retestPos++];
     if (s.writing.count(entry) != 0) TestWriting(entry);
+    if ((s.retestPos & 15) == 0 && Clock::now() >= deadline) break;
   }
-  if (s.retestPos >= s.retest.size()) s.retest.clear();
+  if (s.retestPos < s.retest.size()) {
+    std::weak_ptr<TState> weak = state_;
+    dispatcher_.Post([weak] {
+      if (auto st = weak.lock()) st->owner->RetestSlice();
+    });
+    return;
+  }
+  s.retest = {};
+  s.retesting = false;
 }
 
 bool TDownloadList::Consider(const std::string& name, bool mayBeWritten) {

@@ -109,6 +109,7 @@ class TDownloadList {
   void StartChecker();
   void TestWriting(const std::string& entry);
   void RetestWriting();
+  void RetestSlice();
 
   TListBoxStrings& list_;
   IMainThreadDispatcher& dispatcher_;
