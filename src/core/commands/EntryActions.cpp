@@ -97,6 +97,11 @@ void TrashSelected(TListBoxStrings& list, IEntryShell& shell) {
       notice.Add(FormatS(shell.OwnText(kFileGone), {path}));
       continue;
     }
+    // A downloader still writing would lose its file at its own final rename.
+    if (FileIsBeingWritten(path)) {
+      notice.Add(FormatS(shell.OwnText(kTrashFailed), {path, shell.OwnText(kReasonBeingWritten)}));
+      continue;
+    }
     const TTrashResult result = shell.Trash(path);
     if (result) {
       trashed.push_back(index);

@@ -31,6 +31,7 @@ inline constexpr const char* kMoreLines = "……另有%d条";
 inline constexpr const char* kReasonGone = "文件已不存在";
 inline constexpr const char* kReasonNotAFile = "不是文件";
 inline constexpr const char* kReasonNoTrash = "文件所在的文件系统上没有可用的回收站";
+inline constexpr const char* kReasonBeingWritten = "文件仍在下载中";
 
 // A notice shows at most this many lines, then kMoreLines.
 inline constexpr int kMaxNoticeLines = 10;

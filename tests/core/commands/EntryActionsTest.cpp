@@ -13,6 +13,7 @@
 
 #include "TestFiles.h"
 #include "commands/EntryActions.h"
+#include "utility/ChildHolder.h"
 #include "utility/FileRules.h"
 #include "utility/MemoryListItems.h"
 
@@ -143,10 +144,14 @@ TEST_F(EntryActionsTest, TrashMovesSelectedFilesAndNamesWhatStayed) {
         {"song.mp3", true},
         {"gone.mp3", false},
         {"refused %s.mp3", true},
-        {"\xD6\xD0.mp3", true}});
-  Select({1, 2, 3, 4});
+        {"\xD6\xD0.mp3", true},
+        {"writing.mp3", true}});
+  Select({1, 2, 3, 4, 5});
   shell.trashFails[tmp / "refused %s.mp3"] = TTrashResult(TTrashFault::System, EACCES);
-  RunEntryAction(TEntryAction::MoveToTrash, list, shell);
+  {
+    test::TWritingChild downloader(tmp / "writing.mp3");
+    RunEntryAction(TEntryAction::MoveToTrash, list, shell);
+  }
 
   EXPECT_EQ(Trashed("song.mp3"), "song.mp3");
   EXPECT_EQ(Trashed("\xD6\xD0.mp3"), "\xD6\xD0.mp3");
@@ -154,11 +159,14 @@ TEST_F(EntryActionsTest, TrashMovesSelectedFilesAndNamesWhatStayed) {
   EXPECT_EQ(ReadFile(tmp / "keep.mp3"), "keep.mp3");
   EXPECT_EQ(ReadFile(tmp / "refused %s.mp3"), "refused %s.mp3");
   // Entries whose files stayed where they were keep their place.
-  EXPECT_EQ(Entries(),
-            (std::vector<std::string>{tmp / "keep.mp3", tmp / "gone.mp3", tmp / "refused %s.mp3"}));
+  EXPECT_EQ(ReadFile(tmp / "writing.mp3"), "writing.mp3");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{tmp / "keep.mp3", tmp / "gone.mp3",
+                                                 tmp / "refused %s.mp3", tmp / "writing.mp3"}));
   ASSERT_EQ(shell.notices.size(), 1u);
   EXPECT_EQ(shell.notices[0], "文件已不存在：" + tmp / "gone.mp3" + "\n无法移到回收站：" +
-                                  tmp / "refused %s.mp3" + "（" + SystemErrorText(EACCES) + "）");
+                                  tmp / "refused %s.mp3" + "（" + SystemErrorText(EACCES) +
+                                  "）\n无法移到回收站：" + tmp / "writing.mp3" +
+                                  "（文件仍在下载中）");
 }
 
 TEST_F(EntryActionsTest, TrashReasonsAreTheUsersWords) {
