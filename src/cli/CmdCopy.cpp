@@ -6,13 +6,14 @@
 // file on stdout, "copied <src> <target>" or "failed <src> <target>"
 // (tab-separated, names escaped), then the window's message "成功复制N个文件".
 // Any failure is also told on stderr with its reason and makes the exit status 1.
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
+#include "utility/FileRules.h"
 
 namespace mv::cli {
 
@@ -20,9 +21,9 @@ namespace {
 
 int Copy(const TCliCommand& /*self*/, const TParsedArgs& args) {
   const std::string dir = args.Value("to");
-  struct stat st;
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "melvigil-cli: not a directory: %s\n", EscapeName(dir).c_str());
+  if (const int error = DirectoryError(dir)) {
+    std::fprintf(stderr, "melvigil-cli: cannot copy into %s: %s\n", EscapeName(dir).c_str(),
+                 error == ENOTDIR ? "not a directory" : std::strerror(error));
     return 1;
   }
 

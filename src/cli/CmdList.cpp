@@ -4,8 +4,6 @@
 // "+\t<entry>" when an entry is appended and "-\t<entry>" when the
 // once-a-second sweep removes one, until SIGINT or SIGTERM; --json prints the same as JSON
 // objects (ListJson.h).
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
 #include "cli/ListJson.h"
+#include "utility/FileRules.h"
 
 namespace mv::cli {
 
@@ -30,15 +29,9 @@ int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
     std::fprintf(stderr, "melvigil-cli: cannot watch an empty directory name\n");
     return 1;
   }
-  struct stat st;
-  if (::stat(dir.c_str(), &st) != 0) {
+  if (const int error = DirectoryError(dir)) {
     std::fprintf(stderr, "melvigil-cli: cannot watch %s: %s\n", EscapeName(dir).c_str(),
-                 std::strerror(errno));
-    return 1;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "melvigil-cli: cannot watch %s: not a directory\n",
-                 EscapeName(dir).c_str());
+                 error == ENOTDIR ? "not a directory" : std::strerror(error));
     return 1;
   }
 

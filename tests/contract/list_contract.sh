@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Black-box contract of `melvigil-cli list` on a tree deeper than the 4,096 bytes the system
-# takes in one path: a new file down there is listed, and leaves the list once it is deleted.
+# takes in one path: a new file down there is listed, and leaves the list once it is deleted;
+# the deep directory takes a copy.
 # Parameters (environment): MV_CLI the command that runs melvigil-cli; MV_TMP (default /tmp);
 # MV_TIMEOUT seconds to wait for a line (default 20).
 set -u
@@ -66,6 +67,12 @@ rc=$?
 PID=
 [ $rc -eq 0 ] || fail "list ended with status $rc"
 [ -s "$WORK/err" ] && fail "list said: $(cat "$WORK/err")"
+
+# The deep directory is a place to copy into like any other.
+printf 'RIFF' >"$WORK/song.wav"
+"${CLI[@]}" copy --to "$deep" "$WORK/song.wav" >"$WORK/copy-out" 2>"$WORK/copy-err" ||
+  fail "copy into the deep directory failed: $(cat "$WORK/copy-err")"
+in_deep test -f song.wav || fail "the copy did not arrive in the deep directory"
 
 [ "$FAILS" -eq 0 ] && echo "list contract: all held"
 exit $((FAILS > 0))

@@ -17,6 +17,10 @@ namespace mv {
 // match decides.
 bool FileIsPresent(const std::string& name);
 
+// 0 when name is a directory (of any length); otherwise why not, as an errno value: ENOTDIR for
+// something else of that name.
+int DirectoryError(const std::string& name);
+
 // True while another program holds the file open for writing (a download in progress), as far
 // as the system lets us ask without disturbing the writer: the lease test of OpenForReading on
 // Linux, a sharing violation on Windows. False for a file that is complete, missing or no

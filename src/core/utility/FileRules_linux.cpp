@@ -395,6 +395,13 @@ bool FileIsPresent(const std::string& name) {
   return FirstMatchIsFile(name);
 }
 
+int DirectoryError(const std::string& name) {
+  struct stat st {};
+  const TPathAt at(name);
+  if (!at || ::fstatat(at.Dir(), at.Name(), &st, 0) != 0) return errno;
+  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
 TFileResult RenameFileTo(const std::string& oldName, const std::string& newName) {
   if (oldName.empty() || newName.empty()) return TFileResult::SystemError(ENOENT);
   // The lease is held while the name changes: whoever opens the file for writing meanwhile

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -167,6 +168,15 @@ class TWinFileStream final : public TFileStream {
 };
 
 }  // namespace
+
+int DirectoryError(const std::string& name) {
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ENOTDIR;
+}
 
 bool FileIsPresent(const std::string& name) {
   if (name.empty()) return false;
