@@ -8,6 +8,7 @@
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListDrag.h"
 #include "Unit_main/ListTips.h"
 #include "Unit_main/MainForm.h"
 #include "Unit_main/SaveUi.h"
@@ -823,6 +825,58 @@ TEST_F(Window, RowsOfFilesStillBeingWrittenAreGreyedUntilTheWriterCloses) {
       5000));
   EXPECT_GT(DrawRow(List(), 1).plain, 0);
   EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), Scaled(16, form->Dpi()));
+  EXPECT_TRUE(errors.empty());
+}
+
+// --- dragging entries out ------------------------------------------------------------------------
+
+TEST_F(Window, DraggingTheSelectedEntriesOutCarriesTheirPathsAsFilesToCopy) {
+  for (const char* name : {"one.mp3", "two.mp3", "three.mp3"})
+    form->ListBox1().Add(std::string("C:\\a\\") + name);
+  std::vector<std::vector<std::string>> drags;
+  form->ListDrag().DoDrag = [&](IDataObject* data, IDropSource* source, DWORD allowed) {
+    EXPECT_EQ(allowed, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON), S_OK);
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
+    EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    ASSERT_EQ(data->GetData(&format, &medium), S_OK);
+    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    std::vector<std::string> files;
+    for (UINT i = 0; i < DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0); ++i) {
+      char name[MAX_PATH] = {};
+      DragQueryFileA(drop, i, name, sizeof name);
+      files.push_back(name);
+    }
+    ReleaseStgMedium(&medium);
+    drags.push_back(files);
+  };
+  const LRESULT height = SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0);
+  auto at = [&](int row, int dx) { return MAKELPARAM(8 + dx, row * height + height / 2); };
+  SendMessageA(List(), LB_SETSEL, FALSE, -1);
+  Select(0);
+  Select(2);
+
+  // A press on a selected row and a move past the drag distance: the selection goes as files.
+  SendMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at(2, 0));
+  SendMessageA(List(), WM_MOUSEMOVE, MK_LBUTTON, at(2, 4 * GetSystemMetrics(SM_CXDRAG)));
+  ASSERT_EQ(drags.size(), 1u);
+  EXPECT_EQ(drags[0], (std::vector<std::string>{"C:\\a\\one.mp3", "C:\\a\\three.mp3"}));
+  EXPECT_EQ(form->ListBox1().SelCount(), 2);
+
+  // A press and release without a move is the list box's own click; a press on a row outside
+  // the selection selects as the list box does.
+  SendMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at(0, 0));
+  SendMessageA(List(), WM_LBUTTONUP, 0, at(0, 0));
+  EXPECT_EQ(form->ListBox1().SelCount(), 1);
+  EXPECT_TRUE(form->ListBox1().Selected(0));
+  SendMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at(1, 0));
+  SendMessageA(List(), WM_MOUSEMOVE, MK_LBUTTON, at(1, 4 * GetSystemMetrics(SM_CXDRAG)));
+  SendMessageA(List(), WM_LBUTTONUP, 0, at(1, 0));
+  EXPECT_EQ(drags.size(), 1u);
+  EXPECT_TRUE(form->ListBox1().Selected(1));
+  EXPECT_FALSE(form->ListBox1().Selected(0));
   EXPECT_TRUE(errors.empty());
 }
 

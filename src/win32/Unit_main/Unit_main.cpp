@@ -103,6 +103,7 @@ TForm_main::~TForm_main() {
   writingMark_.reset();
   program_.reset();
   listTips_.reset();
+  listDrag_.reset();
   if (handle_ != nullptr && IsWindow(handle_)) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
     DestroyWindow(handle_);
@@ -161,6 +162,9 @@ void TForm_main::CreateControls() {
   BitBtn3 = named("BitBtn3");
   Panel1 = named("Panel1");
   listBox1_ = std::make_unique<TListBox>(named("ListBox1"), &dispatcher_);
+  // Before the tooltip: the last subclass sees a message first, and the tip must see the press
+  // that may start a drag.
+  listDrag_ = std::make_unique<TListDrag>(*listBox1_);
   listTips_ = std::make_unique<TListTips>(*listBox1_, dispatcher_, font_, dpi_);
 
   // The hints: one tooltip per control that has one.

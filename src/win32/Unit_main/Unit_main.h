@@ -16,6 +16,7 @@
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "Unit_main/ListBox.h"
+#include "Unit_main/ListDrag.h"
 #include "Unit_main/ListMenu.h"
 #include "Unit_main/ListTips.h"
 #include "Unit_main/Program.h"
@@ -65,6 +66,8 @@ class TForm_main {
   TListBox& ListBox1() { return *listBox1_; }
   // ListBox1's tooltip with the hovered entry's details.
   TListTips& ListTips() { return *listTips_; }
+  // Dragging ListBox1's selected entries out as files.
+  TListDrag& ListDrag() { return *listDrag_; }
   // Draws ListBox1's rows, those of files still being written greyed.
   TWritingMark& WritingMark() { return *writingMark_; }
 
@@ -128,6 +131,7 @@ class TForm_main {
   std::map<HWND, TLook> look_;
   std::unique_ptr<TListBox> listBox1_;
   std::unique_ptr<TListTips> listTips_;
+  std::unique_ptr<TListDrag> listDrag_;
   TSaveDialog saveDialog1_;
   std::unique_ptr<TWin32SaveUi> ui_;
   bool closeAfterCopy_ = false;
