@@ -25,6 +25,8 @@ namespace mv {
 namespace text {
 // Told once when the list is full; %d is the limit.
 inline constexpr const char* kListFull = "下载列表已满 (%d 项)，新的文件不再列出";
+// After the path of an entry still being written, where a window shows the entry's state.
+inline constexpr const char* kBeingWrittenMark = "（下载中）";
 }  // namespace text
 
 class TDownloadList {

@@ -8,14 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "commands/DownloadList.h"
+
 namespace mv {
 
-class TDownloadList;
 class TListBox;
-
-namespace text {
-inline constexpr const char* kBeingWrittenMark = "（下载中）";
-}  // namespace text
 
 class TWritingMarkDelegate final : public QStyledItemDelegate {
  public:

@@ -5,15 +5,10 @@
 #include "dialogs/AnsiText.h"
 
 namespace mv {
-namespace {
-
-constexpr const char* kBeingWrittenMark = "（下载中）";
-
-}  // namespace
 
 TRowLook RowLook(const std::string& entry, bool selected, bool disabled, bool beingWritten) {
   TRowLook look{entry, GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)};
-  if (beingWritten) look.text += AnsiText(kBeingWrittenMark);
+  if (beingWritten) look.text += AnsiText(text::kBeingWrittenMark);
   if (selected) {
     look.textColor = GetSysColor(COLOR_HIGHLIGHTTEXT);
     look.backColor = GetSysColor(COLOR_HIGHLIGHT);
