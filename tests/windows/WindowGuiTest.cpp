@@ -28,6 +28,7 @@
 #include "Unit_main/Win32Dispatcher.h"
 #include "Unit_main/WritingMark.h"
 #include "WinTempDir.h"
+#include "commands/EntryActions.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
@@ -877,6 +878,44 @@ TEST_F(Window, DraggingTheSelectedEntriesOutCarriesTheirPathsAsFilesToCopy) {
   EXPECT_EQ(drags.size(), 1u);
   EXPECT_TRUE(form->ListBox1().Selected(1));
   EXPECT_FALSE(form->ListBox1().Selected(0));
+  EXPECT_TRUE(errors.empty());
+}
+
+// --- the list's menu on the window's own list -------------------------------------------------
+
+TEST_F(Window, ListMenuRemovesEntriesOnlyAndTrashesIntoTheRecycleBin) {
+  // Wine's recycle bin is the freedesktop trash below XDG_DATA_HOME: the test's own.
+  const char* data = std::getenv("XDG_DATA_HOME");
+  ASSERT_NE(data, nullptr) << "run with a private XDG_DATA_HOME, never the user's";
+  std::string trash = std::string("Z:") + data;
+  for (char& c : trash)
+    if (c == '/') c = '\\';
+  // Wine makes the trash's folders, not the data folder itself.
+  CreateDirectoryA(trash.c_str(), nullptr);
+  trash += "\\Trash";
+  test::TTempDir dir;
+  for (const char* name : {"keep.wav", "bin.wav"}) test::WriteFile(dir / name, Wav(100));
+  for (const char* name : {"keep.wav", "bin.wav"}) form->ListBox1().Add(dir / name);
+  UINT choice = 0;
+  form->ListMenu().Track = [&](HMENU, POINT) { return choice; };
+  const struct {
+    const char* name;
+    TEntryAction action;
+    bool stays;
+  } steps[] = {{"keep.wav", TEntryAction::RemoveFromList, true},
+               {"bin.wav", TEntryAction::MoveToTrash, false}};
+  for (const auto& step : steps) {
+    SendMessageA(List(), LB_SETSEL, FALSE, -1);
+    Select(0);
+    ASSERT_EQ(Entry(0), dir / step.name);
+    choice = static_cast<UINT>(step.action) + 1;
+    SendMessageA(List(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()), -1);
+    EXPECT_EQ(Exists(dir / step.name), step.stays) << step.name;
+  }
+  EXPECT_EQ(Count(), 0);
+  EXPECT_EQ(test::ReadFile(trash + "\\files\\bin.wav"), Wav(100));
+  test::RemoveTree(trash);
+  EXPECT_TRUE(infos.empty());
   EXPECT_TRUE(errors.empty());
 }
 

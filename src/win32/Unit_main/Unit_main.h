@@ -68,6 +68,8 @@ class TForm_main {
   TListTips& ListTips() { return *listTips_; }
   // Dragging ListBox1's selected entries out as files.
   TListDrag& ListDrag() { return *listDrag_; }
+  // ListBox1's context menu.
+  TWin32ListMenu& ListMenu() { return *listMenu_; }
   // Draws ListBox1's rows, those of files still being written greyed.
   TWritingMark& WritingMark() { return *writingMark_; }
 
