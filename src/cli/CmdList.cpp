@@ -39,9 +39,12 @@ int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
   TProgram& program = cli.Program();
   std::optional<TJsonListing> json;
   if (args.Has("json")) {
-    json.emplace(cli.MainThread());
+    json.emplace(cli.MainThread(), program.Downloads());
     program.Downloads().OnAppended = [&json](const std::string& e) { json->Added(e); };
     program.Downloads().OnRemoved = [&json](const std::string& e) { json->Removed(e); };
+    program.Downloads().OnWritingChanged = [&json](const std::string& e) {
+      json->WritingChanged(e);
+    };
   } else {
     program.Downloads().OnAppended = [](const std::string& e) { PrintEntry('+', e); };
     program.Downloads().OnRemoved = [](const std::string& e) { PrintEntry('-', e); };

@@ -36,11 +36,8 @@ std::string JsonEntryStart(const char* event, const std::string& path) {
   return line;
 }
 
-TJsonListing::TJsonListing(IMainThreadDispatcher& mainThread)
-    : details_(mainThread), writingCheck_(mainThread) {
-  writingCheck_.SetEnabled(false);
-  writingCheck_.SetOnTimer([this](TTicker&) { CheckWriting(); });
-}
+TJsonListing::TJsonListing(IMainThreadDispatcher& mainThread, const TDownloadList& downloads)
+    : details_(mainThread), downloads_(downloads) {}
 
 void TJsonListing::PrintState(const char* event, const std::string& entry,
                               const std::optional<TListedFile>& file) {
@@ -57,32 +54,25 @@ void TJsonListing::PrintState(const char* event, const std::string& entry,
 }
 
 void TJsonListing::Added(const std::string& entry) {
-  const std::optional<TListedFile> file = InspectListedFile(entry);
+  std::optional<TListedFile> file = InspectListedFile(entry);
+  if (file) file->beingWritten = downloads_.IsBeingWritten(entry);
   PrintState("added", entry, file);
-  if (file && file->beingWritten) {
-    writing_.push_back(entry);
-    writingCheck_.SetEnabled(true);
-    return;
-  }
+  if (file && file->beingWritten) return;
   waiting_.push_back(entry);
   AskForDetails();
 }
 
 void TJsonListing::Removed(const std::string& entry) {
-  std::erase(writing_, entry);
   PrintLine(JsonEntryStart("removed", entry) + "}\n");
 }
 
-void TJsonListing::CheckWriting() {
-  std::erase_if(writing_, [this](const std::string& entry) {
-    const std::optional<TListedFile> file = InspectListedFile(entry);
-    if (!file) return true;  // gone: the sweep tells
-    if (file->beingWritten) return false;
-    PrintState("completed", entry, file);
-    waiting_.push_back(entry);
-    return true;
-  });
-  if (writing_.empty()) writingCheck_.SetEnabled(false);
+void TJsonListing::WritingChanged(const std::string& entry) {
+  if (downloads_.IsBeingWritten(entry)) return;
+  std::optional<TListedFile> file = InspectListedFile(entry);
+  if (!file) return;  // gone: the sweep tells
+  file->beingWritten = false;
+  PrintState("completed", entry, file);
+  waiting_.push_back(entry);
   AskForDetails();
 }
 

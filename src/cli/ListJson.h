@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Unit_main/Ticker.h"
+#include "commands/DownloadList.h"
 #include "media/Details.h"
 #include "utility/Dispatcher.h"
 #include "utility/FileRules.h"
@@ -22,23 +22,22 @@ std::string JsonEntryStart(const char* event, const std::string& path);
 
 class TJsonListing {
  public:
-  explicit TJsonListing(IMainThreadDispatcher& mainThread);
+  TJsonListing(IMainThreadDispatcher& mainThread, const TDownloadList& downloads);
   // Main thread, as the download list reports its entries.
   void Added(const std::string& entry);
   void Removed(const std::string& entry);
+  void WritingChanged(const std::string& entry);
 
  private:
   // Prints the object of an entry with its size, type and whether it is complete.
   void PrintState(const char* event, const std::string& entry,
                   const std::optional<TListedFile>& file);
-  void CheckWriting();
   void AskForDetails();
 
   TDetailsProvider details_;
-  // Entries still being written, looked at again once a second until their writer has closed
-  // them: their details are asked for only then, as a half-written file reads as no audio.
-  std::vector<std::string> writing_;
-  TTicker writingCheck_;
+  // Whether an entry is still being written is the list's to tell; an entry's details are asked
+  // for only once it is complete, as a half-written file reads as no audio.
+  const TDownloadList& downloads_;
   // Entries whose details are not asked for yet: the provider is given no more than it keeps,
   // so a burst of new files drops no request and reads one file at a time.
   std::deque<std::string> waiting_;
