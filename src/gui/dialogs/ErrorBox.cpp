@@ -7,26 +7,29 @@
 #include <QWidget>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "dialogs/MessageBox.h"
 #include "dialogs/ModalRun.h"
-#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {
 
-// Shown for a thrown object that is not a std::exception: there is no message to show.
-constexpr const char* kUnknownErrorText = "程序发生了无法识别的错误.";
-
-testing::ErrorBoxCapture& Capture() {
-  static testing::ErrorBoxCapture capture;
-  return capture;
+void ReleaseMouseGrab() {
+  // A drag or a pressed button would otherwise keep the grab behind the modal box.
+  if (QCoreApplication::instance() != nullptr) {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+  }
 }
 
-void ShowBox(const std::string& caption, const std::string& text) {
-  if (Capture()) {
-    Capture()(caption, text);
+void ShowBox(const std::optional<std::string>& shown) {
+  ReleaseMouseGrab();
+  if (!shown) return;
+  const std::string caption = CurrentApplicationTitle();
+  const std::string& text = *shown;
+  if (detail::ErrorBoxCapture()) {
+    detail::ErrorBoxCapture()(caption, text);
     return;
   }
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
@@ -47,25 +50,7 @@ void ShowBox(const std::string& caption, const std::string& text) {
   detail::RunModal(box);
 }
 
-void ReleaseMouseGrab() {
-  // A drag or a pressed button would otherwise keep the grab behind the modal box.
-  if (QCoreApplication::instance() != nullptr) {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
-  }
-}
-
 }  // namespace
-
-std::string ApplicationTitle(const std::string& exePath) {
-  std::string::size_type slash = exePath.find_last_of('/');
-  std::string title = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-  std::string::size_type dot = title.find('.');
-  if (dot != std::string::npos) title.resize(dot);
-  for (std::string::size_type i = 1; i < title.size(); ++i) {
-    if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
-  }
-  return title;
-}
 
 std::string CurrentApplicationTitle() {
   std::error_code ec;
@@ -74,29 +59,16 @@ std::string CurrentApplicationTitle() {
   return ApplicationTitle(exe.string());
 }
 
-void ShowErrorBox(const std::exception& e) {
-  ReleaseMouseGrab();
-  if (dynamic_cast<const EAbort*>(&e) != nullptr) return;
-  ShowBox(CurrentApplicationTitle(), ErrorMessageText(e.what()));
-}
+void ShowErrorBox(const std::exception& e) { ShowBox(ErrorBoxText(e)); }
 
-void HandleEscapedException(std::exception_ptr error) {
+void HandleEscapedException(std::exception_ptr error) noexcept {
   if (!error) return;
   try {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      ShowErrorBox(e);
-    } catch (...) {
-      ReleaseMouseGrab();
-      ShowBox(CurrentApplicationTitle(), kUnknownErrorText);
-    }
+    ShowBox(ErrorBoxText(error));
   } catch (...) {
     // Showing the box failed (out of memory, say); the program must still go on.
     std::fputs("melvigil: an error could not be shown\n", stderr);
   }
 }
-
-void testing::SetErrorBoxCapture(ErrorBoxCapture capture) { Capture() = std::move(capture); }
 
 }  // namespace mv

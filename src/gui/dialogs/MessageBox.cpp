@@ -7,18 +7,10 @@
 #include <QSpacerItem>
 #include <QString>
 #include <cstdio>
-#include <utility>
 
 #include "dialogs/ModalRun.h"
 
 namespace mv {
-namespace {
-testing::InfoMessageCapture& Capture() {
-  static testing::InfoMessageCapture capture;
-  return capture;
-}
-}  // namespace
-
 void detail::KeepMinimumWidth(QMessageBox& box) {
   // QMessageBox fixes its own size from its layout when shown, overriding a minimum width set on
   // it; a spacer across the layout's full width is what that computation respects.
@@ -30,8 +22,8 @@ void detail::KeepMinimumWidth(QMessageBox& box) {
 }
 
 void ShowInfoMessage(const std::string& text) {
-  if (Capture()) {
-    Capture()(kInfoCaption, text);
+  if (detail::InfoMessageCapture()) {
+    detail::InfoMessageCapture()(kInfoCaption, text);
     return;
   }
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
@@ -44,7 +36,5 @@ void ShowInfoMessage(const std::string& text) {
   detail::KeepMinimumWidth(box);
   detail::RunModal(box);
 }
-
-void testing::SetInfoMessageCapture(InfoMessageCapture capture) { Capture() = std::move(capture); }
 
 }  // namespace mv

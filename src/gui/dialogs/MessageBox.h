@@ -2,8 +2,9 @@
 #pragma once
 // Information for the user (the outcome of a copy, for example).
 
-#include <functional>
 #include <string>
+
+#include "dialogs/BoxTexts.h"
 
 class QMessageBox;
 
@@ -12,9 +13,6 @@ namespace mv {
 // A modal information box: caption "提示", the information icon and a single OK button.
 // The result of the box is ignored.
 void ShowInfoMessage(const std::string& text);
-
-// The caption of ShowInfoMessage's box.
-inline constexpr const char* kInfoCaption = "提示";
 
 // The narrowest a message box gets, in device-independent pixels: a box as narrow as a short
 // text would be leaves the window manager too little title bar for the caption beside its
@@ -25,12 +23,5 @@ namespace detail {
 // Gives a message box about to be shown at least kMessageBoxMinimumWidth.
 void KeepMinimumWidth(QMessageBox& box);
 }  // namespace detail
-
-namespace testing {
-// When set, no box is shown; the capture receives the caption and the text instead.
-// Pass an empty function to show real boxes again.
-using InfoMessageCapture = std::function<void(const std::string& caption, const std::string& text)>;
-void SetInfoMessageCapture(InfoMessageCapture capture);
-}  // namespace testing
 
 }  // namespace mv

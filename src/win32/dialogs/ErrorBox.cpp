@@ -4,20 +4,12 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "dialogs/AnsiText.h"
-#include "utility/ErrorText.h"
-#include "utility/SysUtils.h"
 
 namespace mv {
 namespace {
-
-constexpr const char* kUnknownErrorText = "程序发生了无法识别的错误.";
-
-testing::ErrorBoxCapture& Capture() {
-  static testing::ErrorBoxCapture capture;
-  return capture;
-}
 
 // The monitor the box goes to, for its CBT hook (the box is shown on this thread only).
 thread_local HMONITOR boxMonitor = nullptr;
@@ -45,9 +37,17 @@ LRESULT CALLBACK PlaceBox(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 
-void ShowBox(const std::string& caption, const std::string& text) {
-  if (Capture()) {
-    Capture()(caption, text);
+void CancelMouseCapture() {
+  if (const HWND capture = GetCapture()) SendMessageA(capture, WM_CANCELMODE, 0, 0);
+}
+
+void ShowBox(const std::optional<std::string>& shown) {
+  CancelMouseCapture();
+  if (!shown) return;
+  const std::string caption = CurrentApplicationTitle();
+  const std::string text = AnsiText(*shown);
+  if (detail::ErrorBoxCapture()) {
+    detail::ErrorBoxCapture()(caption, text);
     return;
   }
   const HWND active = GetActiveWindow();
@@ -64,22 +64,7 @@ void ShowBox(const std::string& caption, const std::string& text) {
   if (focus != nullptr && IsWindow(focus)) SetFocus(focus);
 }
 
-void CancelMouseCapture() {
-  if (const HWND capture = GetCapture()) SendMessageA(capture, WM_CANCELMODE, 0, 0);
-}
-
 }  // namespace
-
-std::string ApplicationTitle(const std::string& exePath) {
-  const std::string::size_type delimiter = exePath.find_last_of("\\/:");
-  std::string title = delimiter == std::string::npos ? exePath : exePath.substr(delimiter + 1);
-  const std::string::size_type dot = title.find('.');
-  if (dot != std::string::npos) title.resize(dot);
-  for (std::string::size_type i = 1; i < title.size(); ++i) {
-    if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
-  }
-  return title;
-}
 
 std::string CurrentApplicationTitle() {
   char path[MAX_PATH + 1] = {};
@@ -88,29 +73,16 @@ std::string CurrentApplicationTitle() {
   return ApplicationTitle(std::string(path, n));
 }
 
-void ShowErrorBox(const std::exception& e) {
-  CancelMouseCapture();
-  if (dynamic_cast<const EAbort*>(&e) != nullptr) return;
-  ShowBox(CurrentApplicationTitle(), ErrorMessageText(AnsiText(e.what())));
-}
+void ShowErrorBox(const std::exception& e) { ShowBox(ErrorBoxText(e)); }
 
 void HandleEscapedException(std::exception_ptr error) noexcept {
   if (!error) return;
   try {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      ShowErrorBox(e);
-    } catch (...) {
-      CancelMouseCapture();
-      ShowBox(CurrentApplicationTitle(), AnsiText(kUnknownErrorText));
-    }
+    ShowBox(ErrorBoxText(error));
   } catch (...) {
     // Showing the box failed (out of memory, say); the program must still go on.
     std::fputs("melvigil: an error could not be shown\n", stderr);
   }
 }
-
-void testing::SetErrorBoxCapture(ErrorBoxCapture capture) { Capture() = std::move(capture); }
 
 }  // namespace mv

@@ -2,21 +2,15 @@
 #pragma once
 // Information for the user (the outcome of a copy).
 
-#include <functional>
 #include <string>
+
+#include "dialogs/BoxTexts.h"
 
 namespace mv {
 
-inline constexpr const char* kInfoCaption = "提示";
-
 // A system message box: caption "提示", the information icon, one OK button. It disables no
-// window of its own accord; its answer is ignored. text may be UTF-8 or ANSI (AnsiText).
+// window of its own accord; its answer is ignored. text may be UTF-8 or ANSI (AnsiText); a
+// capture receives the caption and the text in ANSI.
 void ShowInfoMessage(const std::string& text);
-
-namespace testing {
-// When set, no box is shown; the capture receives the caption and the text (ANSI) instead.
-using InfoMessageCapture = std::function<void(const std::string& caption, const std::string& text)>;
-void SetInfoMessageCapture(InfoMessageCapture capture);
-}  // namespace testing
 
 }  // namespace mv

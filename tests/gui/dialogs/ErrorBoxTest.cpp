@@ -12,6 +12,7 @@
 
 #include "DialogTestSupport.h"
 #include "dialogs/ErrorBox.h"
+#include "utility/ErrorText.h"
 #include "utility/SysUtils.h"
 
 using mv::testsupport::ScopedHook;
