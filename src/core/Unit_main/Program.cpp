@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit_main/Program.h"
 
+#include <algorithm>
+
 #include "commands/PlayCommands.h"
 #include "commands/WatchControl.h"
 #include "utility/ShellOpen.h"
@@ -21,6 +23,23 @@ TProgramControls WithDefaults(TProgramControls controls) {
 }
 
 }  // namespace
+
+TProgressShown ProgressShown(const TDirectProgress& progress, int total) {
+  if (progress.Cancelled()) return {"正在取消……"};
+  const int done = progress.LastDone();
+  TProgressShown shown{"已复制 " + std::to_string(done) + " / " + std::to_string(total) + " 个文件",
+                       std::max(total, 1), done};
+  const std::uint64_t bytes = progress.LastTotalBytes();
+  if (total == 1 && bytes > 0) {
+    // One large file: the bar and the text both show how far its bytes have got, so they never
+    // disagree (a bar counting files would stand still until the very end).
+    shown.range = 100;
+    shown.position =
+        done >= 1 ? 100 : static_cast<int>(std::min(progress.LastBytes(), bytes) * 100 / bytes);
+    shown.text += " (" + std::to_string(shown.position) + "%)";
+  }
+  return shown;
+}
 
 TProgram::TProgram(IMainThreadDispatcher& dispatcher, TListBoxStrings& list,
                    TProgramControls controls, IProgramUi& ui, std::unique_ptr<IMediaDevice> device)

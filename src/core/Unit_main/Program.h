@@ -44,6 +44,40 @@ class IProgramUi : public ISaveUi {
   virtual void ShowNotice(const std::string& text) = 0;
 };
 
+inline constexpr const char* kProgressCaption = "另存为";
+inline constexpr const char* kProgressCancel = "取消";
+
+// What a window's progress display shows of a running copy: its text, and its bar's range and
+// position (range 0: the bar stays as it is).
+struct TProgressShown {
+  std::string text;
+  int range = 0;
+  int position = 0;
+};
+TProgressShown ProgressShown(const TDirectProgress& progress, int total);
+
+// A window's dialogs and boxes: the watcher's notices go to the information box, and copies
+// run on a worker while the window goes on behind a progress display.
+class TWindowProgramUi : public IProgramUi {
+ public:
+  void ShowNotice(const std::string& text) override { ShowInfoMessage(text); }
+  // True while RunWithProgress is waiting for its work.
+  bool Busy() const { return running_ != nullptr; }
+  // Asks the running work to stop after the current file, as the cancel button does.
+  void CancelRunning() {
+    if (running_) running_->Cancel();
+  }
+
+  // How long a copy runs before the progress display appears (ms); tests shorten it.
+  int ShowDelayMs = 500;
+  // Called on the main thread after every RunWithProgress, however it ended.
+  std::function<void()> OnFinished;
+
+ protected:
+  // The progress of the work RunWithProgress is waiting for, else null.
+  std::shared_ptr<TDirectProgress> running_;
+};
+
 class TProgram {
  public:
   // device: the player's device; null picks the platform's own. The player is made when first

@@ -8,8 +8,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
-#include <algorithm>
-#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -21,26 +19,6 @@
 
 namespace mv {
 namespace {
-
-// What the worker reports and the window reads; shared with the worker thread.
-class TSharedProgress final : public TProgress {
- public:
-  void Step(int done) override { done_.store(done, std::memory_order_relaxed); }
-  void Bytes(std::uint64_t copied, std::uint64_t total) override {
-    copied_.store(copied, std::memory_order_relaxed);
-    total_.store(total, std::memory_order_relaxed);
-  }
-  bool Cancelled() const override { return cancelled_.load(std::memory_order_acquire); }
-  void Cancel() { cancelled_.store(true, std::memory_order_release); }
-  int Done() const { return done_.load(std::memory_order_relaxed); }
-  std::uint64_t Copied() const { return copied_.load(std::memory_order_relaxed); }
-  std::uint64_t Total() const { return total_.load(std::memory_order_relaxed); }
-
- private:
-  std::atomic<int> done_{0};
-  std::atomic<std::uint64_t> copied_{0}, total_{0};
-  std::atomic<bool> cancelled_{false};
-};
 
 // While a copy runs the window keeps painting and its timer and watcher keep working, but the
 // user's input to it is held back, so no second command starts over the running one.
@@ -72,10 +50,6 @@ class TInputBlocker final : public QObject {
   QPointer<QWidget> window_;
 };
 
-QString ProgressText(int done, int total) {
-  return QString::fromUtf8(kProgressText).arg(done).arg(total);
-}
-
 }  // namespace
 
 TWindowSaveUi::TWindowSaveUi(QWidget* owner, TSaveDialog& saveDialog)
@@ -94,14 +68,8 @@ void TWindowSaveUi::ShowInfoMessage(const std::string& text) { mv::ShowInfoMessa
 
 void TWindowSaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
 
-void TWindowSaveUi::ShowNotice(const std::string& text) { mv::ShowInfoMessage(text); }
-
-void TWindowSaveUi::CancelRunning() {
-  if (cancelRunning_) cancelRunning_();
-}
-
 void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
-  auto progress = std::make_shared<TSharedProgress>();
+  auto progress = std::make_shared<TDirectProgress>();
   std::exception_ptr error;
   bool finished = false;  // main thread only
 
@@ -128,8 +96,7 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
       if (thread.joinable()) thread.join();
     }
   } joinGuard{worker};
-  busy_ = true;
-  cancelRunning_ = [progress] { progress->Cancel(); };
+  running_ = progress;
 
   // The display appears only for copies that take a while.
   std::unique_ptr<QProgressDialog> dialog;
@@ -137,6 +104,14 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
   showTimer.setSingleShot(true);
   QTimer updateTimer;
   updateTimer.setInterval(100);
+  const auto update = [&] {
+    if (!dialog) return;
+    const TProgressShown shown = ProgressShown(*progress, total);
+    dialog->setLabelText(QString::fromStdString(shown.text));
+    if (shown.range == 0) return;
+    dialog->setRange(0, shown.range);
+    dialog->setValue(shown.position);
+  };
   QObject::connect(&showTimer, &QTimer::timeout, &loop, Guarded([&] {
     dialog = std::make_unique<QProgressDialog>(owner_);
     dialog->setWindowTitle(QString::fromUtf8(kProgressCaption));
@@ -145,39 +120,13 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);
     dialog->setCancelButtonText(QString::fromUtf8(kProgressCancel));
-    dialog->setRange(0, total > 0 ? total : 1);
     QObject::connect(dialog.get(), &QProgressDialog::canceled, &loop,
                      [progress] { progress->Cancel(); });
-    dialog->setLabelText(ProgressText(progress->Done(), total));
-    dialog->setValue(progress->Done());
+    update();
     dialog->show();
     updateTimer.start();
   }));
-  QObject::connect(&updateTimer, &QTimer::timeout, &loop, Guarded([&] {
-    if (!dialog) return;
-    if (progress->Cancelled()) {
-      dialog->setLabelText(QString::fromUtf8(kProgressCancelling));
-      return;
-    }
-    const int done = progress->Done();
-    QString label = ProgressText(done, total);
-    const std::uint64_t bytesTotal = progress->Total();
-    if (total == 1 && bytesTotal > 0) {
-      // One large file: the bar and the text both show how far its bytes have got, so they
-      // never disagree (a bar counting files would stand at 0% until the very end).
-      const int percent =
-          done >= 1 ? 100
-                    : static_cast<int>(std::min(progress->Copied(), bytesTotal) * 100 / bytesTotal);
-      label += QStringLiteral(" (%1%)").arg(percent);
-      dialog->setLabelText(label);
-      dialog->setRange(0, 100);
-      dialog->setValue(percent);
-      return;
-    }
-    dialog->setLabelText(label);
-    dialog->setRange(0, total > 0 ? total : 1);
-    dialog->setValue(done);
-  }));
+  QObject::connect(&updateTimer, &QTimer::timeout, &loop, Guarded(update));
   showTimer.start(ShowDelayMs);
 
   while (!finished) loop.exec();
@@ -186,8 +135,7 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
   updateTimer.stop();
   showTimer.stop();
   dialog.reset();
-  cancelRunning_ = nullptr;
-  busy_ = false;
+  running_.reset();
   if (OnFinished) RunGuarded(OnFinished);
   if (error) std::rethrow_exception(error);
 }

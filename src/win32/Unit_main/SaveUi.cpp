@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -100,32 +99,15 @@ class TProgressWindow {
 
   void Update() {
     if (window_ == nullptr) return;
-    if (progress_.Cancelled()) {
-      SetText(kProgressCancelling);
-      return;
-    }
-    const int done = progress_.LastDone();
-    char line[128];
-    std::snprintf(line, sizeof line, kProgressText, done, total_);
-    std::string label = line;
-    int range = std::max(total_, 1);
-    int position = done;
-    const std::uint64_t bytes = progress_.LastTotalBytes();
-    if (total_ == 1 && bytes > 0) {
-      // One large file: the bar and the text both show how far its bytes have got, so they
-      // never disagree (a bar counting files would stand still until the very end).
-      position =
-          done >= 1 ? 100 : static_cast<int>(std::min(progress_.LastBytes(), bytes) * 100 / bytes);
-      range = 100;
-      label += " (" + std::to_string(position) + "%)";
-    }
-    SetText(label.c_str());
-    SendMessageA(bar_, PBM_SETRANGE32, 0, range);
-    SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    const TProgressShown shown = ProgressShown(progress_, total_);
+    SetText(shown.text);
+    if (shown.range == 0) return;
+    SendMessageA(bar_, PBM_SETRANGE32, 0, shown.range);
+    SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(shown.position), 0);
   }
 
  private:
-  void SetText(const char* utf8) {
+  void SetText(const std::string& utf8) {
     const std::string text = AnsiText(utf8);
     if (text != shown_) SetWindowTextA(text_, text.c_str());
     shown_ = text;
@@ -159,12 +141,6 @@ void TWin32SaveUi::ShowInfoMessage(const std::string& text) { mv::ShowInfoMessag
 
 void TWin32SaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
 
-void TWin32SaveUi::ShowNotice(const std::string& text) { mv::ShowInfoMessage(text); }
-
-void TWin32SaveUi::CancelRunning() {
-  if (cancelRunning_) cancelRunning_();
-}
-
 void TWin32SaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
   auto progress = std::make_shared<TDirectProgress>();
   // Set by the worker when it has finished: the window thread waits on it and on its messages
@@ -188,8 +164,7 @@ void TWin32SaveUi::RunWithProgress(int total, const std::function<void(TProgress
     throw EOutOfResources(AnsiText("无法启动复制"));
   }
 
-  busy_ = true;
-  cancelRunning_ = [progress] { progress->Cancel(); };
+  running_ = progress;
   // The main window keeps painting and answering, but takes no input until the copy is over.
   const bool ownerEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
   if (ownerEnabled) EnableWindow(owner_, FALSE);
@@ -210,8 +185,7 @@ void TWin32SaveUi::RunWithProgress(int total, const std::function<void(TProgress
     progressWindow_.store(nullptr);
     display.reset();
     CloseHandle(finished);
-    cancelRunning_ = nullptr;
-    busy_ = false;
+    running_.reset();
     // A quit that arrived meanwhile is the outer loop's.
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
   }};

@@ -16,13 +16,7 @@
 
 namespace mv {
 
-inline constexpr const char* kProgressCaption = "另存为";
-// "%d of %d files copied"
-inline constexpr const char* kProgressText = "已复制 %d / %d 个文件";
-inline constexpr const char* kProgressCancel = "取消";
-inline constexpr const char* kProgressCancelling = "正在取消……";
-
-class TWin32SaveUi final : public IProgramUi {
+class TWin32SaveUi final : public TWindowProgramUi {
  public:
   // dpi and font: the main window's, which the progress window follows.
   TWin32SaveUi(HWND owner, TSaveDialog& saveDialog, int dpi = 96, HFONT font = nullptr);
@@ -32,29 +26,17 @@ class TWin32SaveUi final : public IProgramUi {
   void ShowInfoMessage(const std::string& text) override;
   void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
   void ShowError(const std::exception& error) override;
-  void ShowNotice(const std::string& text) override;
-
-  // True while RunWithProgress waits for its work (window thread).
-  bool Busy() const { return busy_; }
-  // Asks the running work to stop after the current file, as the cancel button does.
-  void CancelRunning();
   // The progress window while it is up, else null; readable from any thread.
   HWND ProgressWindow() const { return progressWindow_.load(); }
 
-  // How long a copy runs before the progress window appears (ms).
-  int ShowDelayMs = 500;
   // Runs on the worker before the work (tests hold the copy there).
   std::function<void()> BeforeWork;
-  // Called on the window thread after every RunWithProgress, however it ended.
-  std::function<void()> OnFinished;
 
  private:
   HWND owner_;
   TSaveDialog& saveDialog_;
   int dpi_;
   HFONT font_;
-  bool busy_ = false;
-  std::function<void()> cancelRunning_;
   std::atomic<HWND> progressWindow_{nullptr};
 };
 
