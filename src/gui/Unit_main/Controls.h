@@ -57,8 +57,6 @@ class TCoolBar : public QFrame {
   // Adds a band of the given width and minimum height; its control is created by the caller
   // with the returned band as parent.
   QWidget* AddBand(int width, int minHeight);
-  int BandCount() const { return static_cast<int>(bands_.size()); }
-  QWidget* Band(int index) const { return bands_.at(static_cast<std::size_t>(index)); }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

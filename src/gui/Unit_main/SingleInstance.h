@@ -25,8 +25,6 @@ class TSingleInstance : public QObject {
   // within `timeoutMs` (it may still be starting, or hang). Blocks; needs no event loop.
   bool RaiseFirst(int timeoutMs);
 
-  QString SocketPath() const { return socketPath_; }
-
   // The user's runtime directory and the current display, as the program uses them.
   static QString RuntimeDir();
   static QString DisplayKey();

@@ -104,8 +104,6 @@ QByteArray Bytes(const std::string& s) {
   return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-std::string FromBytes(const QVariant& v) { return v.toByteArray().toStdString(); }
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
@@ -173,22 +171,14 @@ std::string MountOf(const std::vector<std::string>& mounts, const std::string& p
 // ---------------------------------------------------------------------------------------------
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
-  Refresh();
-  connect(this, &QComboBox::currentIndexChanged, this, [this] { emit DriveChanged(); });
-}
-
-void TDriveComboBox::Refresh() {
   std::ifstream file("/proc/self/mounts");
   std::string table((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::string home = HomeDirectory();
   std::vector<std::string> candidates = PickableMounts(table, home);
   // Bind mounts of single files (common in containers) are no places to pick.
-  drives_.clear();
   for (const std::string& m : candidates) {
     if (m == "/" || detail::DirectoryExists(m)) drives_.push_back(m);
   }
-  QSignalBlocker quiet(this);
-  clear();
   for (const std::string& m : drives_) {
     QStyle::StandardPixmap icon = m == home ? QStyle::SP_DirHomeIcon
                                   : IsUnder(m, "/media") || IsUnder(m, "/run/media")
@@ -196,6 +186,7 @@ void TDriveComboBox::Refresh() {
                                       : QStyle::SP_DriveHDIcon;
     addItem(style()->standardIcon(icon), detail::ToDisplay(m), Bytes(m));
   }
+  connect(this, &QComboBox::currentIndexChanged, this, [this] { emit DriveChanged(); });
 }
 
 std::string TDriveComboBox::Drive() const {
@@ -215,11 +206,6 @@ TBytesListBox::TBytesListBox(int itemHeight, QWidget* parent)
     : QListWidget(parent), itemHeight_(itemHeight) {
   setItemDelegate(new ItemDelegate(&itemHeight_, this));
   setUniformItemSizes(true);
-}
-
-std::string TBytesListBox::ItemBytes(int row) const {
-  const QListWidgetItem* it = item(row);
-  return it != nullptr ? FromBytes(it->data(kPathRole)) : std::string();
 }
 
 void TBytesListBox::SetItemHeight(int height) {
@@ -267,7 +253,7 @@ bool TDirectoryListBox::SetDirectory(const std::string& path) {
 
 void TDirectoryListBox::OpenItem(QListWidgetItem* item) {
   if (item == nullptr) return;
-  std::string target = FromBytes(item->data(kPathRole));
+  std::string target = item->data(kPathRole).toByteArray().toStdString();
   if (target != directory_) SetDirectory(target);
 }
 

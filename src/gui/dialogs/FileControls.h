@@ -29,8 +29,6 @@ class TDriveComboBox : public QComboBox {
  public:
   explicit TDriveComboBox(QWidget* parent = nullptr);
 
-  // Re-reads the mount table.
-  void Refresh();
   const std::vector<std::string>& Drives() const { return drives_; }
   // The chosen mount point.
   std::string Drive() const;
@@ -54,8 +52,6 @@ class TBytesListBox : public QListWidget {
 
  protected:
   TBytesListBox(int itemHeight, QWidget* parent);
-  // The bytes an item stands for; empty for a row the list does not have.
-  std::string ItemBytes(int row) const;
 
   std::string directory_;
 
@@ -74,8 +70,6 @@ class TDirectoryListBox : public TBytesListBox {
   // False, with nothing changed, when `path` cannot be entered (missing, not a folder or not
   // readable). Emits DirectoryChanged on success.
   bool SetDirectory(const std::string& path);
-  // The folder an item stands for.
-  std::string ItemPath(int row) const { return ItemBytes(row); }
 
  signals:
   void DirectoryChanged();
@@ -92,8 +86,6 @@ class TFileListBox : public TBytesListBox {
   explicit TFileListBox(QWidget* parent = nullptr);
 
   void SetDirectory(const std::string& path);
-  // The file an item stands for (its name bytes).
-  std::string ItemName(int row) const { return ItemBytes(row); }
   // The grey of disabled text, again after a palette or font change.
   void ApplyGreyText();
 };

@@ -42,7 +42,6 @@ class TSelectDirDlg : public QDialog {
   unsigned Options() const { return options_; }
   // Zero hides Help and moves OK and Cancel into its and Cancel's places.
   void SetHelpContext(int helpContext);
-  int HelpContext() const { return helpContext_; }
   // Scales the dialog built at 96 dots per inch to `dpi` and centres it on the screen.
   void ScaleTo(int dpi);
   // Centres the dialog on its screen (each half rounded towards zero).
@@ -58,9 +57,6 @@ class TSelectDirDlg : public QDialog {
   QPushButton* OKButton() const { return okButton_; }
   QPushButton* CancelButton() const { return cancelButton_; }
   QPushButton* HelpButton() const { return helpButton_; }
-  QLabel* DirNameCaption() const { return dirNameCaption_; }
-  QLabel* DirCaption() const { return dirCaption_; }
-  QLabel* FileCaption() const { return fileCaption_; }
   QLabel* DriveCaption() const { return driveCaption_; }
 
  public slots:
