@@ -7,24 +7,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
-#include <deque>
-#include <utility>
+#include <vector>
 
 #include "dialogs/LocalNames.h"
 #include "dialogs/ModalRun.h"
 
 namespace mv {
 namespace {
-
-struct Seam {
-  std::deque<testing::SaveDialogAnswer> answers;
-  std::vector<testing::SaveDialogOffer> offers;
-};
-
-Seam& TheSeam() {
-  static Seam seam;
-  return seam;
-}
 
 std::vector<std::string> SplitOn(const std::string& text, char delimiter) {
   std::vector<std::string> parts;
@@ -90,18 +79,6 @@ class CentreOnShow : public QObject {
 }  // namespace
 
 bool TSaveDialog::Execute(QWidget* owner) {
-  const std::vector<std::string> filters = NameFilters(Filter);
-
-  Seam& seam = TheSeam();
-  if (!seam.answers.empty()) {
-    seam.offers.push_back({FileName, Filter, filters, Options});
-    testing::SaveDialogAnswer answer = std::move(seam.answers.front());
-    seam.answers.pop_front();
-    if (!answer.confirmed) return false;
-    FileName = std::move(answer.fileName);
-    return true;
-  }
-
   // Qt's own dialog rather than the desktop's, so that it behaves the same everywhere and tests
   // can drive it. There is no read-only check box to hide, and the dialog is always sizable.
   QFileDialog dialog(owner);
@@ -115,7 +92,7 @@ bool TSaveDialog::Execute(QWidget* owner) {
   dialog.setDefaultSuffix(QString());
 
   QStringList qtFilters;
-  for (const std::string& f : filters) qtFilters << QString::fromUtf8(f);
+  for (const std::string& f : NameFilters(Filter)) qtFilters << QString::fromUtf8(f);
   if (!qtFilters.isEmpty()) {
     dialog.setNameFilters(qtFilters);
     int index = FilterIndex >= 1 && FilterIndex <= qtFilters.size() ? FilterIndex - 1 : 0;
@@ -143,16 +120,6 @@ bool TSaveDialog::Execute(QWidget* owner) {
   int picked = static_cast<int>(qtFilters.indexOf(dialog.selectedNameFilter()));
   if (picked >= 0) FilterIndex = picked + 1;
   return true;
-}
-
-void testing::QueueSaveDialogAnswer(SaveDialogAnswer answer) {
-  TheSeam().answers.push_back(std::move(answer));
-}
-
-void testing::ClearSaveDialogAnswers() { TheSeam().answers.clear(); }
-
-std::vector<testing::SaveDialogOffer> testing::TakeSaveDialogOffers() {
-  return std::exchange(TheSeam().offers, {});
 }
 
 }  // namespace mv

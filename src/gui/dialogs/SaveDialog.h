@@ -3,7 +3,6 @@
 // The save-file dialog through which a single file is copied under a name the user chooses.
 
 #include <string>
-#include <vector>
 
 class QWidget;
 
@@ -37,30 +36,5 @@ class TSaveDialog {
   // false on Cancel, Esc or close, with FileName unchanged.
   bool Execute(QWidget* owner = nullptr);
 };
-
-namespace testing {
-
-// One queued answer: confirmed with the given name (which becomes FileName as is), or cancelled.
-struct SaveDialogAnswer {
-  bool confirmed = false;
-  std::string fileName;
-};
-
-// What a dialog answered from the queue was offered.
-struct SaveDialogOffer {
-  std::string fileName;                  // FileName on entry
-  std::string filter;                    // the Filter text
-  std::vector<std::string> nameFilters;  // the filters as the dialog would list them
-  unsigned options = 0;
-};
-
-// While answers are queued, Execute() takes the first instead of showing the dialog, and records
-// what it was offered.
-void QueueSaveDialogAnswer(SaveDialogAnswer answer);
-void ClearSaveDialogAnswers();
-// The offers recorded so far, oldest first; the record is emptied.
-std::vector<SaveDialogOffer> TakeSaveDialogOffers();
-
-}  // namespace testing
 
 }  // namespace mv

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <deque>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -35,16 +34,6 @@ int MulDiv(int a, int numerator, int denominator) {
   long long half = denominator / 2;
   return static_cast<int>(product >= 0 ? (product + half) / denominator
                                        : -((-product + half) / denominator));
-}
-
-struct Seam {
-  std::deque<testing::SelectDirAnswer> answers;
-  std::vector<testing::SelectDirOffer> offers;
-};
-
-Seam& TheSeam() {
-  static Seam seam;
-  return seam;
 }
 
 void CreateFolder(const std::string& dir) {
@@ -233,17 +222,6 @@ void TSelectDirDlg::accept() {
 // ---------------------------------------------------------------------------------------------
 
 bool SelectDirectory(std::string& dir, unsigned options, int helpContext, QWidget* parent) {
-  Seam& seam = TheSeam();
-  if (!seam.answers.empty()) {
-    seam.offers.push_back({dir, options, helpContext});
-    testing::SelectDirAnswer answer = std::move(seam.answers.front());
-    seam.answers.pop_front();
-    if (!answer.confirmed) return false;
-    dir = std::move(answer.dir);
-    if ((options & sdPerformCreate) != 0) CreateFolder(dir);
-    return true;
-  }
-
   // Destroyed on every way out, even if the parent has already taken it down with itself.
   QPointer<TSelectDirDlg> dialog = new TSelectDirDlg(parent);
   struct Destroy {
@@ -272,18 +250,6 @@ bool SelectDirectory(std::string& dir, unsigned options, int helpContext, QWidge
 bool ChooseDirectory(bool flag, std::string& dir) {
   unsigned options = flag ? (sdAllowCreate | sdPrompt) : sdPrompt;
   return SelectDirectory(dir, options, 0, QApplication::activeWindow());
-}
-
-// ---------------------------------------------------------------------------------------------
-
-void testing::QueueSelectDirAnswer(SelectDirAnswer answer) {
-  TheSeam().answers.push_back(std::move(answer));
-}
-
-void testing::ClearSelectDirAnswers() { TheSeam().answers.clear(); }
-
-std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
-  return std::exchange(TheSeam().offers, {});
 }
 
 }  // namespace mv

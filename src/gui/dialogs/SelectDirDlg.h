@@ -5,7 +5,6 @@
 
 #include <QDialog>
 #include <string>
-#include <vector>
 
 #include "dialogs/SelectDirForm.h"
 
@@ -105,28 +104,5 @@ bool SelectDirectory(std::string& dir, unsigned options, int helpContext,
 // The main window's entry: options sdAllowCreate | sdPrompt when `flag`, else sdPrompt alone;
 // help context 0.
 bool ChooseDirectory(bool flag, std::string& dir);
-
-namespace testing {
-
-// One queued answer: OK with the given folder (sdPerformCreate still applies), or Cancel.
-struct SelectDirAnswer {
-  bool confirmed = false;
-  std::string dir;
-};
-
-// What a call answered from the queue was offered.
-struct SelectDirOffer {
-  std::string dir;
-  unsigned options = 0;
-  int helpContext = 0;
-};
-
-// While answers are queued, SelectDirectory() takes the first instead of showing the dialog and
-// records what it was offered. To operate the real dialog, use SetLiveDialogHook (DialogHooks.h).
-void QueueSelectDirAnswer(SelectDirAnswer answer);
-void ClearSelectDirAnswers();
-std::vector<SelectDirOffer> TakeSelectDirOffers();
-
-}  // namespace testing
 
 }  // namespace mv

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window end to end, offscreen, with the real watcher on a temporary directory tree, real
-// files, the playback device on a fake sink, and the dialogs answered through their test seams.
+// files, the playback device on a fake sink, and the dialogs answered as a user would.
 
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -22,7 +23,7 @@
 #include "Unit_main/Application.h"
 #include "Unit_main/Unit_main.h"
 #include "dialogs/DialogHooks.h"
-#include "dialogs/SaveDialog.h"
+#include "dialogs/FileControls.h"
 #include "dialogs/SelectDirDlg.h"
 #include "media/MPlayer.h"
 #include "utility/SysUtils.h"
@@ -113,10 +114,9 @@ class WindowE2ETest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }
   void cleanup() {
+    mv::testing::SetLiveDialogHook({});
     form.reset();
     tree.reset();
-    mv::testing::ClearSaveDialogAnswers();
-    mv::testing::ClearSelectDirAnswers();
   }
 
   void newMusicIsListedAndVanishedFilesDrop() {
@@ -208,14 +208,20 @@ class WindowE2ETest : public QObject {
     WriteFile(Path("kept.mp3"), "old content");
     form->ListBox1->Add(Bytes(Path("song.mp3")));
     form->ListBox1->SetItemIndex(0);
-    mv::testing::QueueSaveDialogAnswer({true, Bytes(Path("kept.mp3"))});
+    QStringList offered;
+    mv::testing::SetLiveDialogHook([&](QDialog* d) {
+      auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (qobject_cast<QFileDialog*>(d) != nullptr && edit != nullptr) {
+        offered << edit->text() << static_cast<QFileDialog*>(d)->nameFilters();
+        edit->setText(Path("kept.mp3"));
+        d->accept();
+      }
+      if (d->isVisible()) d->reject();
+    });
 
     QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
 
-    const auto offers = mv::testing::TakeSaveDialogOffers();
-    QCOMPARE(offers.size(), std::size_t{1});
-    QCOMPARE(offers[0].fileName, std::string("song.mp3"));
-    QCOMPARE(offers[0].filter, std::string("音乐|*.*"));
+    QCOMPARE(offered, (QStringList{QStringLiteral("song.mp3"), QStringLiteral("音乐 (*)")}));
     QCOMPARE(ReadFile(Path("kept.mp3")), Id3Mp3());
     QCOMPARE(info.texts, (std::vector<std::string>{"复制完成"}));
     QCOMPARE(info.captions, (std::vector<std::string>{"提示"}));
@@ -236,14 +242,24 @@ class WindowE2ETest : public QObject {
       form->ListBox1->selectionModel()->select(form->ListBox1->model()->index(row, 0),
                                                QItemSelectionModel::Select);
     }
-    mv::testing::QueueSelectDirAnswer({true, Bytes(Path("out"))});
+    std::vector<unsigned> offered;
+    std::string startedIn;
+    bool choose = true;
+    mv::testing::SetLiveDialogHook([&](QDialog* d) {
+      if (auto* chooser = qobject_cast<mv::TSelectDirDlg*>(d)) {
+        offered.push_back(chooser->Options());
+        startedIn = chooser->DirList()->Directory();
+        chooser->DirList()->SetDirectory(Bytes(Path("out")));
+        if (choose) chooser->OKButton()->click();
+      }
+      if (d->isVisible()) d->reject();
+    });
 
     QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
 
-    const auto offers = mv::testing::TakeSelectDirOffers();
-    QCOMPARE(offers.size(), std::size_t{1});
-    QCOMPARE(offers[0].dir, std::string());
-    QCOMPARE(offers[0].options, unsigned{mv::sdPrompt});
+    QCOMPARE(offered, std::vector<unsigned>{mv::sdPrompt});
+    // No folder is proposed: the chooser starts in the current directory.
+    QCOMPARE(startedIn, Bytes(QDir::currentPath()));
     QCOMPARE(info.texts, (std::vector<std::string>{"成功复制3个文件"}));
     QCOMPARE(ReadFile(Path("out/a.mp3")), Id3Mp3());
     QCOMPARE(ReadFile(Path("out/b.mp3")), QByteArray("b"));
@@ -251,7 +267,7 @@ class WindowE2ETest : public QObject {
     QVERIFY(!QFile::exists(Path("out/d.mp3")));
 
     // A cancelled choice still reports, with 0.
-    mv::testing::QueueSelectDirAnswer({false, {}});
+    choose = false;
     QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
     QCOMPARE(info.texts.back(), std::string("成功复制0个文件"));
   }

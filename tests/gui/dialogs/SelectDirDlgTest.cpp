@@ -80,11 +80,6 @@ class SelectDirDlgTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    mv::testing::ClearSelectDirAnswers();
-    mv::testing::TakeSelectDirOffers();
-  }
-
   // The dialog as built, against its stored description (with help, so nothing has moved).
   void layoutMatchesItsDescription() {
     const mv::TFormDesc& desc = mv::SelectDirDlgDesc();
@@ -599,29 +594,25 @@ class SelectDirDlgTest : public QObject {
   }
 
   void chooseDirectoryPassesTheProgramsOptions() {
-    mv::testing::QueueSelectDirAnswer({true, "/picked"});
-    mv::testing::QueueSelectDirAnswer({false, {}});
+    QTemporaryDir tmp;
+    std::vector<unsigned> options;
+    bool helpHidden = true;
+    ScopedHook hook([&](QDialog* d) {
+      if (auto* dlg = qobject_cast<TSelectDirDlg*>(d)) {
+        options.push_back(dlg->Options());
+        helpHidden = helpHidden && !dlg->HelpButton()->isVisible();
+        dlg->DirList()->SetDirectory(Bytes(tmp));
+        if (options.size() == 1) dlg->OKButton()->click();
+      }
+      Close(d);
+    });
     std::string dir;
     QVERIFY(mv::ChooseDirectory(false, dir));
-    QCOMPARE(dir, std::string("/picked"));
+    QCOMPARE(dir, Bytes(tmp));
     QVERIFY(!mv::ChooseDirectory(true, dir));
-    QCOMPARE(dir, std::string("/picked"));
-    auto offers = mv::testing::TakeSelectDirOffers();
-    QCOMPARE(offers.size(), std::size_t{2});
-    QCOMPARE(offers[0].dir, std::string());
-    QCOMPARE(offers[0].options, unsigned{mv::sdPrompt});
-    QCOMPARE(offers[0].helpContext, 0);
-    QCOMPARE(offers[1].options, unsigned{mv::sdAllowCreate | mv::sdPrompt});
-  }
-
-  void queuedAnswerStillPerformsCreate() {
-    QTemporaryDir tmp;
-    const std::string target = Bytes(tmp) + "/p/q";
-    mv::testing::QueueSelectDirAnswer({true, target});
-    std::string dir;
-    QVERIFY(mv::SelectDirectory(dir, mv::sdAllowCreate | mv::sdPerformCreate, 0));
-    QCOMPARE(dir, target);
-    QVERIFY(IsDir(target));
+    QCOMPARE(dir, Bytes(tmp));
+    QCOMPARE(options, (std::vector<unsigned>{mv::sdPrompt, mv::sdAllowCreate | mv::sdPrompt}));
+    QVERIFY(helpHidden);
   }
 };
 
