@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/FormLoader.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QWidget>
 
 namespace mv {
@@ -70,6 +72,15 @@ void ApplyForm(QWidget& form, const TFormDesc& desc) {
   }
   if (!desc.centred) form.move(desc.bounds.left, desc.bounds.top);
   form.resize(desc.bounds.width, desc.bounds.height);
+}
+
+void CentreOnScreen(QWidget& window) {
+  QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->geometry();
+  const QSize outer = window.frameGeometry().size();
+  window.move(area.left() + area.width() / 2 - outer.width() / 2,
+              area.top() + area.height() / 2 - outer.height() / 2);
 }
 
 void ApplyTabOrder(QWidget& form, const TFormDesc& desc) {

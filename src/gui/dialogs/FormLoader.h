@@ -28,6 +28,8 @@ QColor ToColor(const TColor& color, const QPalette& palette);
 void ApplyControl(QWidget& widget, const TControlDesc& control);
 // The form's own name, caption, client size and position, font and colour.
 void ApplyForm(QWidget& form, const TFormDesc& desc);
+// Centres a window on its screen (each half rounded towards zero).
+void CentreOnScreen(QWidget& window);
 // Chains the tab stops in the description's order (TFormDesc::TabChain), found by name below
 // form.
 void ApplyTabOrder(QWidget& form, const TFormDesc& desc);

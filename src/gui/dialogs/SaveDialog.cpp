@@ -4,11 +4,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QStringList>
 #include <vector>
 
+#include "dialogs/FormLoader.h"
 #include "dialogs/LocalNames.h"
 #include "dialogs/ModalRun.h"
 
@@ -60,17 +59,8 @@ class CentreOnShow : public QObject {
   using QObject::QObject;
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show) {
-      if (auto* dialog = qobject_cast<QWidget*>(watched)) {
-        QScreen* screen =
-            dialog->screen() != nullptr ? dialog->screen() : QGuiApplication::primaryScreen();
-        if (screen != nullptr) {
-          const QRect area = screen->geometry();
-          const QSize outer = dialog->frameGeometry().size();
-          dialog->move(area.left() + area.width() / 2 - outer.width() / 2,
-                       area.top() + area.height() / 2 - outer.height() / 2);
-        }
-      }
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+      CentreOnScreen(*static_cast<QWidget*>(watched));
     }
     return false;
   }

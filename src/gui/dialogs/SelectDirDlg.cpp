@@ -2,13 +2,11 @@
 #include "dialogs/SelectDirDlg.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -26,14 +24,12 @@ constexpr int kDesignDpi = 96;
 constexpr const char* kConfirmCaption = "确认";
 constexpr const char* kCannotCreateDir = "无法创建目录 ";
 
-const TControlDesc& Row(const char* name) { return SelectDirDlgDesc().Control(name); }
+const TControlDesc& Row(const std::string& name) { return SelectDirDlgDesc().Control(name); }
 
-// a * numerator / denominator, rounded to the nearest integer.
-int MulDiv(int a, int numerator, int denominator) {
-  long long product = static_cast<long long>(a) * numerator;
-  long long half = denominator / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / denominator
-                                       : -((-product + half) / denominator));
+// Pixels of the 96-dpi design at `dpi`, rounded to the nearest (halves away from zero).
+int Scaled(int pixels, int dpi) {
+  const long long product = static_cast<long long>(pixels) * dpi;
+  return static_cast<int>((product + (product >= 0 ? 48 : -48)) / kDesignDpi);
 }
 
 void CreateFolder(const std::string& dir) {
@@ -104,51 +100,37 @@ void TSelectDirDlg::BuildControls() {
 }
 
 void TSelectDirDlg::Relayout() {
-  auto scaled = [this](const char* name) {
-    const TBounds& r = Row(name).bounds;
-    return QRect(MulDiv(r.left, dpi_, kDesignDpi), MulDiv(r.top, dpi_, kDesignDpi),
-                 MulDiv(r.width, dpi_, kDesignDpi), MulDiv(r.height, dpi_, kDesignDpi));
-  };
-  // Labels size themselves to their text, as the classic labels do; only their place is fixed.
-  auto place = [&](QLabel* label, const char* name) {
-    label->move(scaled(name).topLeft());
-    label->adjustSize();
+  auto scaled = [this](const QWidget* control) {
+    const TBounds& r = Row(control->objectName().toStdString()).bounds;
+    return QRect(Scaled(r.left, dpi_), Scaled(r.top, dpi_), Scaled(r.width, dpi_),
+                 Scaled(r.height, dpi_));
   };
   const TBounds& client = SelectDirDlgDesc().bounds;
-  setFixedSize(MulDiv(client.width, dpi_, kDesignDpi), MulDiv(client.height, dpi_, kDesignDpi));
-  place(dirNameCaption_, "DirNameCaption");
-  place(dirCaption_, "DirCaption");
-  place(fileCaption_, "FileCaption");
-  place(driveCaption_, "DriveCaption");
-  dirEdit_->setGeometry(scaled("DirEdit"));
+  setFixedSize(Scaled(client.width, dpi_), Scaled(client.height, dpi_));
+  // Labels size themselves to their text, as the classic labels do; only their place is fixed.
+  for (QLabel* label : {dirNameCaption_, dirCaption_, fileCaption_, driveCaption_}) {
+    label->move(scaled(label).topLeft());
+    label->adjustSize();
+  }
+  const std::initializer_list<QWidget*> fixed = {dirEdit_,   dirList_,   fileList_,
+                                                 driveList_, netButton_, helpButton_};
+  for (QWidget* control : fixed) {
+    control->setGeometry(scaled(control));
+  }
   // The path label sits where the edit is and takes its place when the edit is hidden.
-  dirLabel_->setGeometry(scaled("DirEdit"));
-  dirList_->setGeometry(scaled("DirList"));
-  fileList_->setGeometry(scaled("FileList"));
-  driveList_->setGeometry(scaled("DriveList"));
-  netButton_->setGeometry(scaled("NetButton"));
-  dirList_->SetItemHeight(MulDiv(Row("DirList").itemHeight, dpi_, kDesignDpi));
-  fileList_->SetItemHeight(MulDiv(Row("FileList").itemHeight, dpi_, kDesignDpi));
-  helpButton_->setGeometry(scaled("HelpButton"));
+  dirLabel_->setGeometry(dirEdit_->geometry());
+  dirList_->SetItemHeight(Scaled(Row("DirList").itemHeight, dpi_));
+  fileList_->SetItemHeight(Scaled(Row("FileList").itemHeight, dpi_));
   if (helpContext_ == 0) {
     // Without help the button goes and OK and Cancel move into the places on its side.
-    okButton_->setGeometry(scaled("CancelButton"));
-    cancelButton_->setGeometry(scaled("HelpButton"));
+    okButton_->setGeometry(scaled(cancelButton_));
+    cancelButton_->setGeometry(scaled(helpButton_));
     helpButton_->hide();
   } else {
-    okButton_->setGeometry(scaled("OKButton"));
-    cancelButton_->setGeometry(scaled("CancelButton"));
+    okButton_->setGeometry(scaled(okButton_));
+    cancelButton_->setGeometry(scaled(cancelButton_));
     helpButton_->show();
   }
-}
-
-void TSelectDirDlg::Centre() {
-  QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-  if (s == nullptr) return;
-  const QRect area = s->geometry();
-  const QSize outer = frameGeometry().size();
-  move(area.left() + area.width() / 2 - outer.width() / 2,
-       area.top() + area.height() / 2 - outer.height() / 2);
 }
 
 void TSelectDirDlg::SetDirectory(const std::string& dir) {
@@ -180,7 +162,7 @@ void TSelectDirDlg::SetHelpContext(int helpContext) {
 void TSelectDirDlg::ScaleTo(int dpi) {
   dpi_ = dpi > 0 ? dpi : kDesignDpi;
   Relayout();
-  Centre();
+  CentreOnScreen(*this);
   fileList_->ApplyGreyText();
 }
 
@@ -238,7 +220,7 @@ bool SelectDirectory(std::string& dir, unsigned options, int helpContext, QWidge
   if (dpi != kDesignDpi) {
     dialog->ScaleTo(dpi);
   } else {
-    dialog->Centre();
+    CentreOnScreen(*dialog);
   }
   dialog->SetHelpContext(helpContext);
   if (detail::RunModal(*dialog) != QDialog::Accepted || dialog.isNull()) return false;

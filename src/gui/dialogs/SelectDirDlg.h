@@ -43,8 +43,6 @@ class TSelectDirDlg : public QDialog {
   void SetHelpContext(int helpContext);
   // Scales the dialog built at 96 dots per inch to `dpi` and centres it on the screen.
   void ScaleTo(int dpi);
-  // Centres the dialog on its screen (each half rounded towards zero).
-  void Centre();
 
   // The controls, for the entry and for tests.
   QLineEdit* DirEdit() const { return dirEdit_; }
