@@ -4,17 +4,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
-#include <vector>
+#include <utility>
 
-#include "Unit_main/MainForm.h"
-#include "Unit_main/Program.h"
-#include "commands/DownloadList.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
-#include "dialogs/MessageBox.h"
 #include "forms/FormControls.h"
-#include "media/MPlayer.h"
 #include "utility/ShellOpen.h"
 #include "utility/SysUtils.h"
 
@@ -35,14 +29,6 @@ HFONT MakeFont(const std::string& family, int pixels, bool underline) {
   // The face is a name, not text: it is the same in every code page, so it goes in wide.
   MultiByteToWideChar(CP_UTF8, 0, family.c_str(), -1, font.lfFaceName, LF_FACESIZE - 1);
   return CreateFontIndirectW(&font);
-}
-
-std::string WindowText(HWND control) {
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int got = GetWindowTextA(control, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(std::max(got, 0)));
-  return text;
 }
 
 }  // namespace
@@ -125,42 +111,26 @@ HFONT TForm_main::FontFor(const TFontDesc& font) {
 
 void TForm_main::CreateControls() {
   const TMainFormDesc& desc = Form_mainDesc();
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
   TControlFactory factory;
   factory.dpi = dpi_;
   factory.fontFor = [this](const TControlDesc& control) { return FontFor(control.font); };
   factory.panelClass = kPanelClass;
   const std::map<std::string, HWND> windows = CreateFormControls(desc.form, handle_, factory);
-  for (const TControlDesc& control : desc.form.controls) {
-    const auto it = windows.find(control.name);
-    if (it == windows.end()) continue;
-    look_[it->second] = {control.color, control.cursor, control.onClick, control.onDblClick};
-    if (control.role == TControlRole::Panel) {
-      // Panels hand their children's notifications to the form.
-      SetWindowLongPtrA(it->second, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-      if (control.bevelOuter == TBevel::Lowered) SetWindowLongPtrA(it->second, 0, kBevelLowered);
-    }
-  }
-
+  static constexpr std::pair<const char*, HWND TForm_main::*> kControls[] = {
+      {"CoolBar1", &TForm_main::CoolBar1},   {"Panel2", &TForm_main::Panel2},
+      {"Label3", &TForm_main::Label3},       {"Label4", &TForm_main::Label4},
+      {"Label1", &TForm_main::Label1},       {"Edit1", &TForm_main::Edit1},
+      {"Label2", &TForm_main::Label2},       {"Edit2", &TForm_main::Edit2},
+      {"CheckBox1", &TForm_main::CheckBox1}, {"BitBtn1", &TForm_main::BitBtn1},
+      {"BitBtn2", &TForm_main::BitBtn2},     {"BitBtn5", &TForm_main::BitBtn5},
+      {"BitBtn4", &TForm_main::BitBtn4},     {"BitBtn3", &TForm_main::BitBtn3},
+      {"Panel1", &TForm_main::Panel1},
+  };
   auto named = [&](const char* name) {
     const auto it = windows.find(name);
     return it == windows.end() ? nullptr : it->second;
   };
-  CoolBar1 = named("CoolBar1");
-  Panel2 = named("Panel2");
-  Label3 = named("Label3");
-  Label4 = named("Label4");
-  Label1 = named("Label1");
-  Edit1 = named("Edit1");
-  Label2 = named("Label2");
-  Edit2 = named("Edit2");
-  CheckBox1 = named("CheckBox1");
-  BitBtn1 = named("BitBtn1");
-  BitBtn2 = named("BitBtn2");
-  BitBtn5 = named("BitBtn5");
-  BitBtn4 = named("BitBtn4");
-  BitBtn3 = named("BitBtn3");
-  Panel1 = named("Panel1");
+  for (const auto& [name, control] : kControls) this->*control = named(name);
   listBox1_ = std::make_unique<TListBox>(named("ListBox1"), &dispatcher_);
   // Before the tooltip: the last subclass sees a message first, and the tip must see the press
   // that may start a drag.
@@ -170,11 +140,17 @@ void TForm_main::CreateControls() {
   // The hints: one tooltip per control that has one.
   Hints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_,
-                          nullptr, instance, nullptr);
-  if (!desc.form.showHint) return;
+                          nullptr, GetModuleHandleA(nullptr), nullptr);
   for (const TControlDesc& control : desc.form.controls) {
     const auto it = windows.find(control.name);
-    if (control.hint.empty() || it == windows.end()) continue;
+    if (it == windows.end()) continue;
+    look_[it->second] = {control.color, control.cursor, control.onClick, control.onDblClick};
+    if (control.role == TControlRole::Panel) {
+      // Panels hand their children's notifications to the form.
+      SetWindowLongPtrA(it->second, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      if (control.bevelOuter == TBevel::Lowered) SetWindowLongPtrA(it->second, 0, kBevelLowered);
+    }
+    if (!desc.form.showHint || control.hint.empty()) continue;
     std::string text = AnsiText(control.hint);
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
@@ -198,8 +174,8 @@ void TForm_main::CreateComponents() {
     PostMessageA(handle_, WM_CLOSE, 0, 0);
   };
   TProgramControls controls;
-  controls.maskText = [this] { return MaskText(); };
-  controls.directoryText = [this] { return DirectoryText(); };
+  controls.maskText = [this] { return WindowText(Edit1); };
+  controls.directoryText = [this] { return WindowText(Edit2); };
   controls.listAllFiles = [this] {
     return SendMessageA(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
   };
@@ -221,12 +197,6 @@ void TForm_main::CreateComponents() {
   timer1_->SetOnTimer([this](TTimer&) { Timer1Timer(); });
 }
 
-TFileSystemWatcher& TForm_main::FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
-
-TMediaPlayer& TForm_main::MediaPlayer1() { return program_->MediaPlayer1(); }
-
-TDownloadList& TForm_main::Downloads() { return program_->Downloads(); }
-
 void TForm_main::AlignControls() {
   // CoolBar1 keeps to the top edge, Panel1 fills the rest, ListBox1 fills Panel1 inside its
   // bevel; the controls inside Panel2 keep their places.
@@ -241,48 +211,35 @@ void TForm_main::AlignControls() {
     MoveWindow(listBox1_->Handle(), 1, 1, std::max(0, w - 2), std::max(0, below - 2), TRUE);
 }
 
-std::string TForm_main::MaskText() const { return WindowText(Edit1); }
-
-std::string TForm_main::DirectoryText() const { return WindowText(Edit2); }
-
 bool TForm_main::Command(HWND control, int code) {
   const auto look = look_.find(control);
   if (look == look_.end()) return false;
   // While a copy runs the window takes no input; clicks sent as messages start nothing either.
   if (ui_ && ui_->Busy()) return true;
-  // STN_CLICKED and BN_CLICKED share their code.
-  if (code == BN_CLICKED) {
-    switch (look->second.onClick) {
-      case TCommand::OpenHomePage:
-        Label4Click();
-        return true;
-      case TCommand::StartOrStopWatching:
-        BitBtn1Click();
-        return true;
-      case TCommand::PlayCurrent:
-        BitBtn2Click();
-        return true;
-      case TCommand::StopPlaying:
-        BitBtn5Click();
-        return true;
-      case TCommand::RenameAll:
-        BitBtn4Click();
-        return true;
-      case TCommand::SaveSelected:
-        BitBtn3Click();
-        return true;
-      default:
-        return false;
-    }
-  }
   if (code == LBN_DBLCLK && look->second.onDblClick == TCommand::PlayCurrent) {
     ListBox1DblClick();
     return true;
+  }
+  static constexpr std::pair<TCommand, void (TForm_main::*)()> kClicks[] = {
+      {TCommand::OpenHomePage, &TForm_main::Label4Click},
+      {TCommand::StartOrStopWatching, &TForm_main::BitBtn1Click},
+      {TCommand::PlayCurrent, &TForm_main::BitBtn2Click},
+      {TCommand::StopPlaying, &TForm_main::BitBtn5Click},
+      {TCommand::RenameAll, &TForm_main::BitBtn4Click},
+      {TCommand::SaveSelected, &TForm_main::BitBtn3Click},
+  };
+  // STN_CLICKED and BN_CLICKED share their code.
+  for (const auto& [command, handler] : kClicks) {
+    if (code == BN_CLICKED && look->second.onClick == command) {
+      (this->*handler)();
+      return true;
+    }
   }
   return false;
 }
 
 LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Panels hand on only their children's notifications; the rest is the form's own.
   switch (msg) {
     case WM_COMMAND:
       if (Command(reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
@@ -310,21 +267,18 @@ LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       break;
     case WM_SIZE:
-      if (hwnd == handle_) AlignControls();
+      AlignControls();
       break;
     case WM_CLOSE:
-      if (hwnd == handle_ && ui_ && ui_->Busy()) {
+      if (ui_ && ui_->Busy()) {
         closeAfterCopy_ = true;
         ui_->CancelRunning();
-        return 0;
-      }
-      if (hwnd == handle_) {
+      } else {
         DestroyWindow(hwnd);
-        return 0;
       }
-      break;
+      return 0;
     case WM_DESTROY:
-      if (hwnd == handle_ && QuitOnDestroy) PostQuitMessage(0);
+      if (QuitOnDestroy) PostQuitMessage(0);
       break;
     default:
       break;

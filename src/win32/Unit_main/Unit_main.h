@@ -29,10 +29,6 @@
 
 namespace mv {
 
-class TProgram;
-class TDownloadList;
-class TMediaPlayer;
-
 class TForm_main {
  public:
   // Creates the window (not yet shown), its controls and components, then runs FormCreate.
@@ -70,19 +66,14 @@ class TForm_main {
   TListDrag& ListDrag() { return *listDrag_; }
   // ListBox1's context menu.
   TWin32ListMenu& ListMenu() { return *listMenu_; }
-  // Draws ListBox1's rows, those of files still being written greyed.
-  TWritingMark& WritingMark() { return *writingMark_; }
 
   // --- components ----------------------------------------------------------------------
-  TProgram& Program() { return *program_; }
-  TFileSystemWatcher& FileSystemWatcher1();
+  TFileSystemWatcher& FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
   TTimer& Timer1() { return *timer1_; }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }
   // The dialogs, boxes and progress window of the commands.
   TWin32SaveUi& SaveUi() { return *ui_; }
-  TMediaPlayer& MediaPlayer1();
-  TDownloadList& Downloads();
-  TWin32Dispatcher& Dispatcher() { return dispatcher_; }
+  TMediaPlayer& MediaPlayer1() { return program_->MediaPlayer1(); }
 
   // Opens Label4's page; the shell by default (tests put a recorder here).
   std::function<void(const std::string& page)> OpenPage;
@@ -99,10 +90,6 @@ class TForm_main {
   void BitBtn5Click();
   void BitBtn3Click();
   void BitBtn4Click();
-
-  // Edit1's text (the music mask) and Edit2's (the directory to watch), ANSI bytes.
-  std::string MaskText() const;
-  std::string DirectoryText() const;
 
  private:
   friend void InitWindowClasses();

@@ -53,15 +53,6 @@ void ForceDirectories(std::string dir) {
   CreateDirectoryA(dir.c_str(), nullptr);
 }
 
-std::string ItemText(HWND dialog, int id) {
-  const HWND control = GetDlgItem(dialog, id);
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  GetWindowTextA(control, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(length));
-  return text;
-}
-
 class TSelectDirDlg {
  public:
   TSelectDirDlg(std::string dir, unsigned options, int helpContext)
@@ -193,7 +184,8 @@ class TSelectDirDlg {
   }
 
   bool Accept() {
-    const std::string chosen = ItemText(dialog_, allowCreate_ ? idDirEdit : idDirLabel);
+    const std::string chosen =
+        WindowText(GetDlgItem(dialog_, allowCreate_ ? idDirEdit : idDirLabel));
     if (allowCreate_ && prompt_ && !IsDirectory(chosen)) {
       const int answer =
           MessageBoxA(dialog_, AnsiText(kCreateDirQuestion).c_str(),

@@ -11,8 +11,6 @@
 #include "utility/SysUtils.h"
 
 namespace mv {
-namespace {
-
 std::string WindowText(HWND control) {
   const int length = GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
@@ -20,6 +18,8 @@ std::string WindowText(HWND control) {
   text.resize(static_cast<std::size_t>(std::max(got, 0)));
   return text;
 }
+
+namespace {
 
 // A label is at least as large as its caption needs, so a screen with larger fonts cuts none.
 void FitToText(HWND label) {

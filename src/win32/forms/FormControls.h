@@ -44,6 +44,9 @@ struct TControlFactory {
 std::map<std::string, HWND> CreateFormControls(const TFormDesc& form, HWND host,
                                                const TControlFactory& factory);
 
+// A control's text, ANSI bytes as the window keeps them.
+std::string WindowText(HWND control);
+
 // The bounds of control as they are: relative to its parent's client area.
 TBounds PlacedBounds(HWND control);
 
