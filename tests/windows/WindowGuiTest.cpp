@@ -63,6 +63,14 @@ std::string Text(HWND control) {
   return buffer;
 }
 
+// The bounds of control as they are: relative to its parent's client area.
+TBounds PlacedBounds(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -20,13 +20,12 @@ constexpr UINT_PTR kSubclassId = 0x6472;  // 'dr'
 
 // The COM objects live on the stack of one drag; reference counts are kept for the protocol,
 // not for their lifetime.
-class TFilesData final : public IDataObject {
+template <class TInterface, const IID& kIid>
+class TStackObject : public TInterface {
  public:
-  explicit TFilesData(const std::vector<std::string>& paths) : paths_(paths) {}
-
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDataObject) {
-      *out = static_cast<IDataObject*>(this);
+    if (iid == IID_IUnknown || iid == kIid) {
+      *out = static_cast<TInterface*>(this);
       AddRef();
       return S_OK;
     }
@@ -35,6 +34,14 @@ class TFilesData final : public IDataObject {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+class TFilesData final : public TStackObject<IDataObject, IID_IDataObject> {
+ public:
+  explicit TFilesData(const std::vector<std::string>& paths) : paths_(paths) {}
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
@@ -72,30 +79,15 @@ class TFilesData final : public IDataObject {
 
  private:
   std::vector<std::string> paths_;
-  std::atomic<ULONG> refs_{1};
 };
 
-class TDropSource final : public IDropSource {
+class TDropSource final : public TStackObject<IDropSource, IID_IDropSource> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDropSource) {
-      *out = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
     if (escape) return DRAGDROP_S_CANCEL;
     return (keys & MK_LBUTTON) == 0 ? DRAGDROP_S_DROP : S_OK;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
- private:
-  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

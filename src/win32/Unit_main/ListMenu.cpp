@@ -51,15 +51,6 @@ TWin32ListMenu::~TWin32ListMenu() {
   if (IsWindow(handle_)) RemoveWindowSubclass(handle_, ListProc, kSubclassId);
 }
 
-HMENU TWin32ListMenu::MakeMenu() const {
-  HMENU menu = CreatePopupMenu();
-  for (const TEntryMenuItem& item : EntryMenu(list_)) {
-    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED),
-                static_cast<UINT_PTR>(item.action) + 1, Wide(item.caption).c_str());
-  }
-  return menu;
-}
-
 LRESULT CALLBACK TWin32ListMenu::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR id, DWORD_PTR self) {
   auto* menu = reinterpret_cast<TWin32ListMenu*>(self);
@@ -100,7 +91,12 @@ void TWin32ListMenu::ContextMenu(LPARAM lParam) {
     at = POINT{row.left, row.bottom};
     ClientToScreen(handle_, &at);
   }
-  HMENU menu = MakeMenu();
+  // The menu for the list as it stands; an item's command is its action plus one.
+  HMENU menu = CreatePopupMenu();
+  for (const TEntryMenuItem& item : EntryMenu(list_)) {
+    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED),
+                static_cast<UINT_PTR>(item.action) + 1, Wide(item.caption).c_str());
+  }
   const UINT chosen = Track ? Track(menu, at) : 0;
   DestroyMenu(menu);
   if (chosen == 0) return;

@@ -25,10 +25,6 @@ class TWin32ListMenu final : public IEntryShell {
   TWin32ListMenu(const TWin32ListMenu&) = delete;
   TWin32ListMenu& operator=(const TWin32ListMenu&) = delete;
 
-  // The menu for the list as it stands; an item's command is its TEntryAction plus one. The
-  // caller destroys it.
-  HMENU MakeMenu() const;
-
   // Shows the menu at a screen point and returns the chosen command (0: none); the system's
   // modal menu by default, tests choose here instead.
   std::function<UINT(HMENU menu, POINT at)> Track;

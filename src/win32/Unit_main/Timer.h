@@ -24,11 +24,9 @@ class TTimer {
 
   // Each change kills timer 1 and starts it again with SetTimer when it may tick; when SetTimer
   // fails, EOutOfResources "可用的计时器不足" is raised.
-  bool Enabled() const { return enabled_; }
   void SetEnabled(bool value);
   std::uint32_t Interval() const { return interval_; }
   void SetInterval(std::uint32_t ms);
-  const TNotifyEvent& OnTimer() const { return onTimer_; }
   void SetOnTimer(TNotifyEvent handler);
 
   // The hidden window that receives WM_TIMER (tests send it ticks).

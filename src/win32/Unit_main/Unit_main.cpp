@@ -20,17 +20,6 @@ constexpr const char* kPanelClass = "TPanel";
 // Panel1's lowered outer bevel, kept in the window's extra bytes.
 constexpr int kBevelLowered = 1;
 
-HFONT MakeFont(const std::string& family, int pixels, bool underline) {
-  LOGFONTW font{};
-  font.lfHeight = -pixels;
-  font.lfWeight = FW_NORMAL;
-  font.lfUnderline = underline;
-  font.lfCharSet = DEFAULT_CHARSET;
-  // The face is a name, not text: it is the same in every code page, so it goes in wide.
-  MultiByteToWideChar(CP_UTF8, 0, family.c_str(), -1, font.lfFaceName, LF_FACESIZE - 1);
-  return CreateFontIndirectW(&font);
-}
-
 }  // namespace
 
 void InitWindowClasses() {
@@ -73,8 +62,7 @@ TForm_main::TForm_main() {
                       outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), this);
   if (handle_ == nullptr) throw EOutOfResources(AnsiText("无法创建窗口"));
   OpenPage = [](const std::string& page) { ShellOpen(page, ""); };
-  font_ = MakeFont(form.font.family, Scaled(form.font.pixelHeight, dpi_), form.font.underline);
-  fonts_.push_back(font_);
+  font_ = FontFor(form.font);
   CreateControls();
   CreateComponents();
   AlignControls();
@@ -99,14 +87,19 @@ TForm_main::~TForm_main() {
     if (font != nullptr) DeleteObject(font);
 }
 
-HFONT TForm_main::FontFor(const TFontDesc& font) {
-  if (font.family.empty() && font.pixelHeight == 0 && !font.underline) return font_;
+HFONT TForm_main::FontFor(const TFontDesc& desc) {
+  if (desc.family.empty() && desc.pixelHeight == 0 && !desc.underline) return font_;
   const TFontDesc& base = Form_mainDesc().form.font;
-  const HFONT made = MakeFont(
-      font.family.empty() ? base.family : font.family,
-      Scaled(font.pixelHeight == 0 ? base.pixelHeight : font.pixelHeight, dpi_), font.underline);
-  fonts_.push_back(made);
-  return made;
+  LOGFONTW font{};
+  font.lfHeight = -Scaled(desc.pixelHeight == 0 ? base.pixelHeight : desc.pixelHeight, dpi_);
+  font.lfWeight = FW_NORMAL;
+  font.lfUnderline = desc.underline;
+  font.lfCharSet = DEFAULT_CHARSET;
+  // The face is a name, not text: it is the same in every code page, so it goes in wide.
+  const std::string& family = desc.family.empty() ? base.family : desc.family;
+  MultiByteToWideChar(CP_UTF8, 0, family.c_str(), -1, font.lfFaceName, LF_FACESIZE - 1);
+  fonts_.push_back(CreateFontIndirectW(&font));
+  return fonts_.back();
 }
 
 void TForm_main::CreateControls() {
@@ -250,8 +243,7 @@ LRESULT TForm_main::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (control == Edit1 || control == Edit2) break;
       SetBkMode(dc, TRANSPARENT);
       const auto look = look_.find(control);
-      SetTextColor(dc, ColorRef(look == look_.end() ? TColor{} : look->second.color,
-                                GetSysColor(COLOR_WINDOWTEXT)));
+      SetTextColor(dc, ColorRef(look == look_.end() ? TColor{} : look->second.color));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_SETCURSOR: {

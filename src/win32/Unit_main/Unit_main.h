@@ -100,7 +100,8 @@ class TForm_main {
   void CreateControls();
   void CreateComponents();
   void AlignControls();
-  HFONT FontFor(const TFontDesc& font);
+  // The form's font where desc leaves all to it, else one made for desc (and kept till the end).
+  HFONT FontFor(const TFontDesc& desc);
 
   // What the description says of each control's window: text colour, cursor, commands.
   struct TLook {

@@ -16,8 +16,6 @@ TWin32Dispatcher::TWin32Dispatcher() : window_(kClassName, kRunTasks, [this] { R
   if (window_.Handle() == nullptr) throw EOutOfResources("CreateWindowEx");
 }
 
-TWin32Dispatcher::~TWin32Dispatcher() = default;
-
 void TWin32Dispatcher::Post(std::function<void()> task) {
   std::lock_guard lock(mutex_);
   queue_.push_back(std::move(task));

@@ -17,7 +17,6 @@ namespace mv {
 class TWin32Dispatcher final : public IMainThreadDispatcher {
  public:
   TWin32Dispatcher();
-  ~TWin32Dispatcher() override;
   TWin32Dispatcher(const TWin32Dispatcher&) = delete;
   TWin32Dispatcher& operator=(const TWin32Dispatcher&) = delete;
 

@@ -3,10 +3,13 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "dialogs/AnsiText.h"
+#include "forms/FormControls.h"
 
 namespace mv {
 namespace {
@@ -27,22 +30,19 @@ UINT_PTR CALLBACK CentreHook(HWND child, UINT msg, WPARAM, LPARAM lParam) {
   if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
     const HWND dialog = GetParent(child);
     RECT r{};
-    if (GetWindowRect(dialog, &r)) {
-      const int w = r.right - r.left;
-      const int h = r.bottom - r.top;
-      SetWindowPos(dialog, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2,
-                   GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    if (GetWindowRect(dialog, &r))
+      CentreOnScreen(dialog, r.right - r.left, r.bottom - r.top, SWP_NOSIZE | SWP_NOACTIVATE);
   }
   return 0;
 }
 
-// Disables the thread's enabled windows except the dialog's owner chain for the dialog's time,
-// and gives back the activation and focus afterwards.
+// Disables the thread's enabled windows but owner for the dialog's time, and gives back the
+// activation and focus afterwards. The owner must stay enabled for the system dialog to take it
+// as its owner; the dialog disables it itself.
 class TDisabledWindows {
  public:
-  TDisabledWindows() : active_(GetActiveWindow()), focus_(GetFocus()) {
+  explicit TDisabledWindows(HWND owner)
+      : owner_(owner), active_(GetActiveWindow()), focus_(GetFocus()) {
     EnumThreadWindows(GetCurrentThreadId(), Disable, reinterpret_cast<LPARAM>(this));
   }
   ~TDisabledWindows() {
@@ -53,25 +53,17 @@ class TDisabledWindows {
   }
   TDisabledWindows(const TDisabledWindows&) = delete;
   TDisabledWindows& operator=(const TDisabledWindows&) = delete;
-  // The owner must stay enabled for the system dialog to take it as its owner; the dialog
-  // disables it itself.
-  void Keep(HWND owner) {
-    for (HWND& w : disabled_) {
-      if (w == owner) {
-        EnableWindow(w, TRUE);
-        w = nullptr;
-      }
-    }
-  }
 
  private:
-  static BOOL CALLBACK Disable(HWND w, LPARAM self) {
-    if (IsWindowVisible(w) && IsWindowEnabled(w)) {
+  static BOOL CALLBACK Disable(HWND w, LPARAM data) {
+    auto* self = reinterpret_cast<TDisabledWindows*>(data);
+    if (w != self->owner_ && IsWindowVisible(w) && IsWindowEnabled(w)) {
       EnableWindow(w, FALSE);
-      reinterpret_cast<TDisabledWindows*>(self)->disabled_.push_back(w);
+      self->disabled_.push_back(w);
     }
     return TRUE;
   }
+  HWND owner_;
   HWND active_;
   HWND focus_;
   std::vector<HWND> disabled_;
@@ -79,30 +71,10 @@ class TDisabledWindows {
 
 }  // namespace
 
-DWORD TSaveDialog::PlatformFlags() const {
-  DWORD flags = OFN_ENABLEHOOK;
-  // Each option is the flag of the same value; the explorer bit is toggled, so it is on unless
-  // the old style was asked for.
-  static constexpr DWORD kPassed[] = {0x1,      0x2,      0x4,       0x8,       0x10,    0x100,
-                                      0x200,    0x400,    0x800,     0x1000,    0x2000,  0x4000,
-                                      0x8000,   0x10000,  0x20000,   0x40000,   0x80000, 0x100000,
-                                      0x400000, 0x800000, 0x2000000, 0x10000000};
-  for (DWORD bit : kPassed)
-    if (Options & bit) flags |= bit;
-  flags ^= OFN_EXPLORER;
-  return flags;
-}
-
-std::string TSaveDialog::PlatformFilter() const {
-  std::string filter = AnsiText(Filter);
-  for (char& c : filter)
-    if (c == '|') c = '\0';
-  filter.append(2, '\0');
-  return filter;
-}
-
 bool TSaveDialog::Execute(HWND owner) {
-  std::string filter = PlatformFilter();
+  std::string filter = AnsiText(Filter);
+  std::replace(filter.begin(), filter.end(), '|', '\0');
+  filter.append(2, '\0');
   std::vector<char> name(kNameBuffer, '\0');
   FileName.copy(name.data(), kNameBuffer - 1);
   const std::string initialDir = AnsiText(InitialDir);
@@ -116,7 +88,12 @@ bool TSaveDialog::Execute(HWND owner) {
   ofn.lpstrFile = name.data();
   ofn.nMaxFile = kNameBuffer;
   ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
-  ofn.Flags = PlatformFlags();
+  // The hook always; each option is the flag of the same value; the explorer bit is toggled, so
+  // it is on unless the old style was asked for.
+  constexpr DWORD kPassed = 0x1 | 0x2 | 0x4 | 0x8 | 0x10 | 0x100 | 0x200 | 0x400 | 0x800 | 0x1000 |
+                            0x2000 | 0x4000 | 0x8000 | 0x10000 | 0x20000 | 0x40000 | 0x80000 |
+                            0x100000 | 0x400000 | 0x800000 | 0x2000000 | 0x10000000;
+  ofn.Flags = (OFN_ENABLEHOOK | (Options & kPassed)) ^ OFN_EXPLORER;
   ofn.lpfnHook = CentreHook;
 
   if (!Answers().empty()) {
@@ -129,8 +106,7 @@ bool TSaveDialog::Execute(HWND owner) {
 
   BOOL confirmed = FALSE;
   {
-    TDisabledWindows disabled;
-    disabled.Keep(owner);
+    TDisabledWindows disabled(owner);
     confirmed = GetSaveFileNameA(&ofn);
   }
   if (!confirmed) return false;
@@ -147,9 +123,7 @@ void testing::QueueSaveDialogAnswer(SaveDialogAnswer answer) {
 }
 void testing::ClearSaveDialogAnswers() { Answers().clear(); }
 std::vector<testing::SaveDialogOffer> testing::TakeSaveDialogOffers() {
-  std::vector<SaveDialogOffer> offers;
-  offers.swap(Offers());
-  return offers;
+  return std::exchange(Offers(), {});
 }
 
 }  // namespace mv

@@ -34,12 +34,6 @@ class TSaveDialog {
   // Runs the dialog modally, owned by owner, centred on the screen once it has initialised,
   // with the thread's other windows disabled meanwhile. True when the user confirmed a name.
   bool Execute(HWND owner);
-
-  // The OPENFILENAMEA flags Execute passes: the hook always, one flag per option, and the
-  // explorer style unless the old style is asked for.
-  DWORD PlatformFlags() const;
-  // The filter with every "|" a NUL and a closing NUL pair, in the ANSI code page.
-  std::string PlatformFilter() const;
 };
 
 namespace testing {
@@ -52,7 +46,7 @@ struct SaveDialogAnswer {
 // What an answered dialog was offered: the record Execute built.
 struct SaveDialogOffer {
   std::string fileName;  // the name buffer's text
-  std::string filter;    // PlatformFilter()
+  std::string filter;    // every "|" a NUL, a closing NUL pair, in the ANSI code page
   DWORD flags = 0;
   DWORD nameBufferSize = 0;
   DWORD structSize = 0;

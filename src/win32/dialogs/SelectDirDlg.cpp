@@ -4,6 +4,7 @@
 #include <winnetwk.h>
 
 #include <deque>
+#include <utility>
 
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
@@ -88,9 +89,7 @@ class TSelectDirDlg {
     factory.idFor = [](const TControlDesc& control) { return SelectDirControlId(control.name); };
     CreateFormControls(SelectDirDlgDesc(), dialog_, factory);
     // The path label lies on the edit's bounds; one of the two shows.
-    const TBounds edit = Scaled(SelectDirDlgDesc().Control("DirEdit").bounds, dpi_);
-    SetWindowPos(GetDlgItem(dialog_, idDirLabel), nullptr, edit.left, edit.top, edit.width,
-                 edit.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Place(idDirLabel, "DirEdit");
   }
 
   void Place(int id, const char* boundsOf) {
@@ -155,11 +154,12 @@ class TSelectDirDlg {
     ListFolder(".");
   }
 
+  bool AllowCreate() const { return (options_ & sdAllowCreate) != 0; }
+
   void Layout() {
-    const bool network = connectionDialog_ != nullptr;
-    Show(idNetButton, network);
-    SetAllowCreate((options_ & sdAllowCreate) != 0);
-    prompt_ = (options_ & sdPrompt) != 0;
+    Show(idNetButton, connectionDialog_ != nullptr);
+    Show(idDirEdit, AllowCreate());
+    Show(idDirLabel, !AllowCreate());
     if (helpContext_ == 0) {
       // Without help the button goes and OK and Cancel move into the places on its side.
       Show(idHelpButton, false);
@@ -171,22 +171,13 @@ class TSelectDirDlg {
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE));
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    SetWindowPos(dialog_, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2,
-                 GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2, w, h, SWP_NOZORDER);
-  }
-
-  void SetAllowCreate(bool allow) {
-    allowCreate_ = allow;
-    Show(idDirEdit, allow);
-    Show(idDirLabel, !allow);
+    CentreOnScreen(dialog_, r.right - r.left, r.bottom - r.top, 0);
   }
 
   bool Accept() {
     const std::string chosen =
-        WindowText(GetDlgItem(dialog_, allowCreate_ ? idDirEdit : idDirLabel));
-    if (allowCreate_ && prompt_ && !IsDirectory(chosen)) {
+        WindowText(GetDlgItem(dialog_, AllowCreate() ? idDirEdit : idDirLabel));
+    if (AllowCreate() && (options_ & sdPrompt) != 0 && !IsDirectory(chosen)) {
       const int answer =
           MessageBoxA(dialog_, AnsiText(kCreateDirQuestion).c_str(),
                       AnsiText(kSelectDirCaption).c_str(), MB_YESNO | MB_ICONQUESTION);
@@ -216,8 +207,7 @@ class TSelectDirDlg {
       case WM_CTLCOLORLISTBOX:
         if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, idFileList)) {
           const HDC dc = reinterpret_cast<HDC>(wParam);
-          SetTextColor(dc, ColorRef(SelectDirDlgDesc().Control("FileList").color,
-                                    GetSysColor(COLOR_WINDOWTEXT)));
+          SetTextColor(dc, ColorRef(SelectDirDlgDesc().Control("FileList").color));
           SetBkColor(dc, GetSysColor(COLOR_WINDOW));
           return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
         }
@@ -256,8 +246,6 @@ class TSelectDirDlg {
   HWND dialog_ = nullptr;
   HFONT font_ = nullptr;
   int dpi_ = 96;
-  bool allowCreate_ = false;
-  bool prompt_ = false;
   TConnectionDialog connectionDialog_ = nullptr;
 };
 
@@ -318,9 +306,7 @@ void testing::QueueSelectDirAnswer(SelectDirAnswer answer) {
 }
 void testing::ClearSelectDirAnswers() { Answers().clear(); }
 std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
-  std::vector<SelectDirOffer> offers;
-  offers.swap(Offers());
-  return offers;
+  return std::exchange(Offers(), {});
 }
 void testing::SetLiveDirDialogHook(std::function<void(HWND)> hook) { LiveHook() = std::move(hook); }
 

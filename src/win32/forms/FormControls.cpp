@@ -11,6 +11,11 @@
 #include "utility/SysUtils.h"
 
 namespace mv {
+void CentreOnScreen(HWND window, int width, int height, UINT flags) {
+  SetWindowPos(window, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
+               GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, width, height, flags | SWP_NOZORDER);
+}
+
 std::string WindowText(HWND control) {
   const int length = GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
@@ -117,18 +122,16 @@ TBounds Scaled(const TBounds& b, int dpi) {
   return {Scaled(b.left, dpi), Scaled(b.top, dpi), Scaled(b.width, dpi), Scaled(b.height, dpi)};
 }
 
-COLORREF ColorRef(const TColor& color, COLORREF fallback) {
+COLORREF ColorRef(const TColor& color) {
   switch (color.kind) {
     case TColor::TKind::Rgb:
       return RGB(color.red, color.green, color.blue);
     case TColor::TKind::ButtonFace:
       return GetSysColor(COLOR_BTNFACE);
-    case TColor::TKind::WindowText:
-      return GetSysColor(COLOR_WINDOWTEXT);
     case TColor::TKind::GrayText:
       return GetSysColor(COLOR_GRAYTEXT);
     default:
-      return fallback;
+      return GetSysColor(COLOR_WINDOWTEXT);
   }
 }
 
@@ -179,13 +182,6 @@ std::map<std::string, HWND> CreateFormControls(const TFormDesc& form, HWND host,
   ArrangeTabOrder(form, windows);
   windows.erase(form.name);
   return windows;
-}
-
-TBounds PlacedBounds(HWND control) {
-  RECT r{};
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 }  // namespace mv

@@ -24,8 +24,9 @@ int ScreenDpi();
 inline int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, kDesignDpi); }
 TBounds Scaled(const TBounds& bounds, int dpi);
 
-// A description's colour as a Windows colour; fallback for the parent's (Default).
-COLORREF ColorRef(const TColor& color, COLORREF fallback);
+// A description's colour as a Windows colour; the parent's (Default) is the window's text
+// colour, as every control here is drawn on its parent's face.
+COLORREF ColorRef(const TColor& color);
 
 struct TControlFactory {
   int dpi = kDesignDpi;
@@ -44,10 +45,11 @@ struct TControlFactory {
 std::map<std::string, HWND> CreateFormControls(const TFormDesc& form, HWND host,
                                                const TControlFactory& factory);
 
+// Moves window to the middle of the screen (each half rounded towards zero) with its size
+// width x height (unless flags hold SWP_NOSIZE).
+void CentreOnScreen(HWND window, int width, int height, UINT flags);
+
 // A control's text, ANSI bytes as the window keeps them.
 std::string WindowText(HWND control);
-
-// The bounds of control as they are: relative to its parent's client area.
-TBounds PlacedBounds(HWND control);
 
 }  // namespace mv
