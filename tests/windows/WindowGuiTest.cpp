@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Unit_main/ListBox.h"
@@ -936,6 +937,27 @@ TEST(ErrorBoxTitle, IsTheExecutableNameFirstLetterKept) {
   for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path;
 }
 
+// Runs look on the chooser once it is up, from its own modal loop: a thread timer looks for it
+// among the thread's windows, as a user would meet it, until it is there.
+void OnChooser(std::function<void(HWND dialog)> look) {
+  static std::function<void(HWND)> pending;
+  pending = std::move(look);
+  SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) {
+          if (ClassOf(w) != "#32770" || Text(w) != A("选择目录")) return TRUE;
+          *reinterpret_cast<HWND*>(found) = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) return;
+    KillTimer(nullptr, timer);
+    std::exchange(pending, {})(dialog);
+  });
+}
+
 // The live chooser against its description at the screen's dots per inch, as the program
 // opens it (options 4, help context 0): every control at its bounds with its caption and
 // visibility, the tab stops in order; Help hidden and OK and Cancel in its and Cancel's places;
@@ -948,7 +970,7 @@ TEST(DirectoryChooser, IsBuiltFromItsDescription) {
   test::TTempDir dir;
   std::string shown;
   bool looked = false;
-  testing::SetLiveDirDialogHook([&](HWND dialog) {
+  OnChooser([&](HWND dialog) {
     looked = true;
     EXPECT_EQ(Text(dialog), A("选择目录"));
     RECT client{}, outer{};
@@ -1028,18 +1050,15 @@ TEST(DirectoryChooser, IsBuiltFromItsDescription) {
   });
   std::string chosen = dir.Dir();
   const bool ok = SelectDirectory(chosen, sdPrompt, 0, nullptr);
-  testing::SetLiveDirDialogHook({});
   EXPECT_TRUE(looked);
   EXPECT_TRUE(ok);
   EXPECT_EQ(AsciiLower(chosen), AsciiLower(dir.Dir().substr(0, dir.Dir().size() - 1)));
   EXPECT_EQ(chosen, shown);
 
   // Cancel leaves dir as it was.
-  testing::SetLiveDirDialogHook(
-      [](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+  OnChooser([](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
   std::string kept = "unchanged";
   EXPECT_FALSE(ChooseDirectory(false, kept));
-  testing::SetLiveDirDialogHook({});
   EXPECT_EQ(kept, "unchanged");
 }
 

@@ -12,14 +12,12 @@ namespace mv {
 
 class TSaveDialog {
  public:
-  // The classic option set, as far as this dialog passes it on (each maps to the OFN_ flag of
-  // the same value).
+  // The options this program sets or reads back; each is the OFN_ flag of the same value, and
+  // Execute passes the classic set's other bits on as well.
   enum TOpenOption : unsigned {
     ofReadOnly = 0x1,
-    ofOverwritePrompt = 0x2,
     ofHideReadOnly = 0x4,
     ofExtensionDifferent = 0x400,
-    ofOldStyleDialog = 0x80000,
     ofEnableSizing = 0x800000,
   };
 

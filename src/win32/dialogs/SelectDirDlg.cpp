@@ -13,8 +13,6 @@
 namespace mv {
 namespace {
 
-constexpr UINT kRunLiveHook = WM_APP + 1;
-
 std::deque<testing::SelectDirAnswer>& Answers() {
   static std::deque<testing::SelectDirAnswer> answers;
   return answers;
@@ -22,10 +20,6 @@ std::deque<testing::SelectDirAnswer>& Answers() {
 std::vector<testing::SelectDirOffer>& Offers() {
   static std::vector<testing::SelectDirOffer> offers;
   return offers;
-}
-std::function<void(HWND)>& LiveHook() {
-  static std::function<void(HWND)> hook;
-  return hook;
 }
 
 using TConnectionDialog = DWORD(APIENTRY*)(HWND, DWORD);
@@ -201,7 +195,6 @@ class TSelectDirDlg {
         SetStartingFolder();
         Layout();
         SetFocus(GetDlgItem(dialog, idDirList));
-        if (LiveHook()) PostMessageA(dialog, kRunLiveHook, 0, 0);
         return FALSE;  // the focus is set
       }
       case WM_CTLCOLORLISTBOX:
@@ -212,9 +205,6 @@ class TSelectDirDlg {
           return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
         }
         return FALSE;
-      case kRunLiveHook:
-        if (LiveHook()) LiveHook()(dialog);
-        return TRUE;
       case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
@@ -308,6 +298,5 @@ void testing::ClearSelectDirAnswers() { Answers().clear(); }
 std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
   return std::exchange(Offers(), {});
 }
-void testing::SetLiveDirDialogHook(std::function<void(HWND)> hook) { LiveHook() = std::move(hook); }
 
 }  // namespace mv

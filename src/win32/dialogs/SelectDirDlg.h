@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,10 +60,6 @@ struct SelectDirOffer {
 void QueueSelectDirAnswer(SelectDirAnswer answer);
 void ClearSelectDirAnswers();
 std::vector<SelectDirOffer> TakeSelectDirOffers();
-
-// Called with the live dialog once it is up (from its own message loop); the hook may look at
-// it and close it (IDOK / IDCANCEL by BM_CLICK). Empty: no hook.
-void SetLiveDirDialogHook(std::function<void(HWND dialog)> hook);
 
 }  // namespace testing
 
