@@ -22,7 +22,7 @@ constexpr int kBevelLowered = 1;
 
 }  // namespace
 
-void InitWindowClasses() {
+void TForm_main::InitWindowClasses() {
   static const bool done = [] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_COOL_CLASSES | ICC_BAR_CLASSES |
                                                        ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -297,27 +297,19 @@ LRESULT CALLBACK TForm_main::FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 }
 
 LRESULT CALLBACK TForm_main::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TForm_main*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  LRESULT result = 0;
-  bool handled = false;
-  RunGuarded([&] {
-    if (msg == WM_PAINT && GetWindowLongPtrA(hwnd, 0) == kBevelLowered) {
-      PAINTSTRUCT paint;
-      const HDC dc = BeginPaint(hwnd, &paint);
-      RECT r{};
-      GetClientRect(hwnd, &r);
-      DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-      EndPaint(hwnd, &paint);
-      result = 0;
-    } else if (self != nullptr && (msg == WM_COMMAND || msg == WM_CTLCOLORSTATIC ||
-                                   msg == WM_SETCURSOR || msg == WM_DRAWITEM)) {
-      result = self->Handle(hwnd, msg, wParam, lParam);
-    } else {
-      result = DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    handled = true;
-  });
-  return handled ? result : DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (msg == WM_PAINT && GetWindowLongPtrA(hwnd, 0) == kBevelLowered) {
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(hwnd, &paint);
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+    EndPaint(hwnd, &paint);
+    return 0;
+  }
+  // What the children tell their panel is the form's to handle; a panel's user data is the form.
+  if (msg == WM_COMMAND || msg == WM_CTLCOLORSTATIC || msg == WM_SETCURSOR || msg == WM_DRAWITEM)
+    return FormProc(hwnd, msg, wParam, lParam);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 // --- handlers -----------------------------------------------------------------------------

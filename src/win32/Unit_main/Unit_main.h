@@ -92,7 +92,8 @@ class TForm_main {
   void BitBtn4Click();
 
  private:
-  friend void InitWindowClasses();
+  // Registers the window classes and the common controls; once, before the first window.
+  static void InitWindowClasses();
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -131,8 +132,5 @@ class TForm_main {
   // Last: gone before the program its 播放 calls.
   std::unique_ptr<TWin32ListMenu> listMenu_;
 };
-
-// Registers the window classes and the common controls; once, before the first window.
-void InitWindowClasses();
 
 }  // namespace mv
