@@ -240,13 +240,11 @@ void TListBox::SetItemHeight(int height) {
   CountChanged();
 }
 
-// --- geometry: row r lies at (r - TopIndex()) * RowHeight() in the viewport ---------------------
+// --- geometry: row r lies at (r - TopIndex()) * ItemHeight() in the viewport ---------------------
 
-int TListBox::RowHeight() const { return model_->RowHeight(); }
+int TListBox::FullRows() const { return std::max(1, viewport()->height() / ItemHeight()); }
 
-int TListBox::FullRows() const { return std::max(1, viewport()->height() / RowHeight()); }
-
-int TListBox::VisibleRows() const { return viewport()->height() / RowHeight() + 1; }
+int TListBox::VisibleRows() const { return viewport()->height() / ItemHeight() + 1; }
 
 int TListBox::TopIndex() const { return verticalScrollBar()->value(); }
 
@@ -263,7 +261,7 @@ void TListBox::RowsChangedFrom(int first) {
     viewport()->update();
     return;
   }
-  const int y = (first - top) * RowHeight();
+  const int y = (first - top) * ItemHeight();
   if (y < viewport()->height()) {
     viewport()->update(0, y, viewport()->width(), viewport()->height() - y);
   }
@@ -271,7 +269,7 @@ void TListBox::RowsChangedFrom(int first) {
 
 QRect TListBox::visualRect(const QModelIndex& index) const {
   if (!index.isValid() || index.model() != model_) return {};
-  return QRect(0, (index.row() - TopIndex()) * RowHeight(), viewport()->width(), RowHeight());
+  return QRect(0, (index.row() - TopIndex()) * ItemHeight(), viewport()->width(), ItemHeight());
 }
 
 void TListBox::scrollTo(const QModelIndex& index, ScrollHint hint) {
@@ -304,7 +302,7 @@ void TListBox::scrollTo(const QModelIndex& index, ScrollHint hint) {
 
 QModelIndex TListBox::indexAt(const QPoint& point) const {
   if (point.y() < 0 || point.x() < 0 || point.x() >= viewport()->width()) return {};
-  const long long row = TopIndex() + point.y() / RowHeight();
+  const long long row = TopIndex() + point.y() / ItemHeight();
   if (row >= Count()) return {};
   return model_->index(static_cast<int>(row));
 }
@@ -345,7 +343,7 @@ QModelIndex TListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifier
 
 int TListBox::horizontalOffset() const { return 0; }
 
-int TListBox::verticalOffset() const { return TopIndex() * RowHeight(); }
+int TListBox::verticalOffset() const { return TopIndex() * ItemHeight(); }
 
 bool TListBox::isIndexHidden(const QModelIndex&) const { return false; }
 
@@ -354,9 +352,9 @@ void TListBox::setSelection(const QRect& rect, QItemSelectionModel::SelectionFla
   const QRect r = rect.normalized();
   const int count = Count();
   const long long first =
-      std::max<long long>(0, TopIndex() + std::floor(double(r.top()) / RowHeight()));
+      std::max<long long>(0, TopIndex() + std::floor(double(r.top()) / ItemHeight()));
   const long long last =
-      std::min<long long>(count - 1, TopIndex() + std::floor(double(r.bottom()) / RowHeight()));
+      std::min<long long>(count - 1, TopIndex() + std::floor(double(r.bottom()) / ItemHeight()));
   QItemSelection selection;
   if (count > 0 && first <= last && r.right() >= 0 && r.left() < viewport()->width()) {
     selection.select(model_->index(static_cast<int>(first)), model_->index(static_cast<int>(last)));
@@ -373,8 +371,8 @@ QRegion TListBox::visualRegionForSelection(const QItemSelection& selection) cons
     const int first = std::max(range.top(), top);
     const int last = std::min(range.bottom(), bottom);
     if (first > last) continue;
-    region += QRect(0, (first - top) * RowHeight(), viewport()->width(),
-                    (last - first + 1) * RowHeight());
+    region += QRect(0, (first - top) * ItemHeight(), viewport()->width(),
+                    (last - first + 1) * ItemHeight());
   }
   return region;
 }
@@ -405,8 +403,8 @@ void TListBox::paintEvent(QPaintEvent* event) {
     const bool active = isActiveWindow();
     const QModelIndex current = currentIndex();
     const int top = TopIndex();
-    const int first = top + std::max(0, event->rect().top() / RowHeight());
-    const int last = std::min(Count() - 1, top + event->rect().bottom() / RowHeight());
+    const int first = top + std::max(0, event->rect().top() / ItemHeight());
+    const int last = std::min(Count() - 1, top + event->rect().bottom() / ItemHeight());
     for (int row = first; row <= last; ++row) {
       const QModelIndex index = model_->index(row);
       QStyleOptionViewItem rowOption = option;

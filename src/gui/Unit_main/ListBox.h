@@ -101,7 +101,6 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
-  int RowHeight() const;
   // Rows that fit in the viewport entirely (at least 1), and those touched by it.
   int FullRows() const;
   int VisibleRows() const;
