@@ -7,8 +7,6 @@
 
 namespace mv {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);

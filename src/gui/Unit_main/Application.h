@@ -10,7 +10,7 @@ namespace mv {
 
 class TApplication : public QApplication {
  public:
-  TApplication(int& argc, char** argv);
+  using QApplication::QApplication;
   bool notify(QObject* receiver, QEvent* event) override;
 };
 

@@ -14,8 +14,6 @@ namespace mv {
 
 // --- TLabel -------------------------------------------------------------------------------
 
-TLabel::TLabel(QWidget* parent) : QLabel(parent) {}
-
 void TLabel::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) pressed_ = true;
   QLabel::mousePressEvent(event);

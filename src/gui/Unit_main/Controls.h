@@ -20,7 +20,7 @@ class TLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit TLabel(QWidget* parent = nullptr);
+  using QLabel::QLabel;
   std::function<void()> OnClick;
   void SetKeyboardLink(const QString& description);
 

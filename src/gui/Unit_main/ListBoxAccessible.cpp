@@ -62,8 +62,6 @@ class TListRowAccessible final : public QAccessibleInterface {
     return s;
   }
 
-  int Row() const { return row_; }
-
  private:
   QModelIndex Index() const { return list_->model()->index(row_, 0); }
 

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace mv {
@@ -79,10 +78,6 @@ void TSingleInstance::OnConnection() {
       socket->disconnectFromServer();
     });
   }
-}
-
-QString TSingleInstance::RuntimeDir() {
-  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
 QString TSingleInstance::DisplayKey() {

@@ -25,8 +25,7 @@ class TSingleInstance : public QObject {
   // within `timeoutMs` (it may still be starting, or hang). Blocks; needs no event loop.
   bool RaiseFirst(int timeoutMs);
 
-  // The user's runtime directory and the current display, as the program uses them.
-  static QString RuntimeDir();
+  // The current display, as the program tells two starts apart.
   static QString DisplayKey();
 
  signals:

@@ -25,11 +25,6 @@ TForm_main* Form_main = nullptr;
 
 namespace {
 
-std::string ToBytes(const QString& text) {
-  const QByteArray bytes = text.toLocal8Bit();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 template <class Widget>
 Widget* As(const std::map<std::string, QWidget*>& made, const char* name) {
   auto* widget = qobject_cast<Widget*>(made.at(name));
@@ -37,8 +32,8 @@ Widget* As(const std::map<std::string, QWidget*>& made, const char* name) {
   return widget;
 }
 
-}  // namespace
-
+// The family of the window's font, with the Song-style fonts that stand in for it where it is
+// not installed. Installed once, before the first window is built.
 void InstallFontSubstitutes() {
   static const bool installed = [] {
     // The original face first, where someone has installed it; then Song-style faces of the
@@ -52,6 +47,8 @@ void InstallFontSubstitutes() {
   }();
   (void)installed;
 }
+
+}  // namespace
 
 TForm_main::TForm_main(QWidget* parent, std::unique_ptr<IMediaDevice> device) : QWidget(parent) {
   InstallFontSubstitutes();
@@ -255,9 +252,9 @@ void TForm_main::CloseCancellingCopy() {
   closePending_ = true;
 }
 
-std::string TForm_main::MaskText() const { return ToBytes(Edit1->text()); }
+std::string TForm_main::MaskText() const { return Edit1->text().toLocal8Bit().toStdString(); }
 
-std::string TForm_main::DirectoryText() const { return ToBytes(Edit2->text()); }
+std::string TForm_main::DirectoryText() const { return Edit2->text().toLocal8Bit().toStdString(); }
 
 // --- handlers -----------------------------------------------------------------------------
 

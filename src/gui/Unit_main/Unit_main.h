@@ -24,10 +24,6 @@ class QPushButton;
 
 namespace mv {
 
-// The family of the window's font, with the Song-style fonts that stand in for it where it is
-// not installed. Installed once, before the first window is built.
-void InstallFontSubstitutes();
-
 // The question when the window is closed while a copy runs, and its answers.
 inline constexpr const char* kCloseDuringCopyQuestion =
     "文件还在复制。要等复制完成后关闭窗口，还是取消复制并关闭？";
@@ -63,7 +59,6 @@ class TForm_main : public QWidget {
   TListBox* ListBox1;
 
   // --- components ----------------------------------------------------------------------
-  TProgram& Program() { return *program_; }
   TFileSystemWatcher& FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
   TTicker& Timer1() { return program_->Timer1(); }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }

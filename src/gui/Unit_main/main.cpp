@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -99,7 +100,8 @@ int main(int argc, char* argv[]) {
   QApplication::setWindowIcon(ProgramIcon());
   // A second start on the same display raises the first window instead of watching twice.
   std::unique_ptr<mv::TSingleInstance> instance;
-  if (const QString dir = mv::TSingleInstance::RuntimeDir(); !dir.isEmpty()) {
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (!dir.isEmpty()) {
     instance = std::make_unique<mv::TSingleInstance>(dir, mv::TSingleInstance::DisplayKey());
     if (!instance->Claim()) {
       if (instance->RaiseFirst(5000)) return 0;

@@ -3,13 +3,11 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QStringList>
-#include <cerrno>
 #include <filesystem>
 #include <memory>
-#include <vector>
+#include <system_error>
 
 namespace mv::detail {
 namespace {
@@ -58,12 +56,9 @@ std::string ToLocalPath(const QString& shown) {
 }
 
 std::string CurrentDirectory() {
-  std::vector<char> buffer(4096);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE || buffer.size() > (1u << 20)) return "/";
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
+  std::error_code ec;
+  std::string dir = std::filesystem::current_path(ec).string();
+  return ec || dir.empty() ? std::string("/") : dir;
 }
 
 std::string FullPath(const std::string& path) {
