@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QStringList>
-#include <vector>
 
 #include "dialogs/FormLoader.h"
 #include "dialogs/LocalNames.h"
@@ -14,41 +13,21 @@
 namespace mv {
 namespace {
 
-std::vector<std::string> SplitOn(const std::string& text, char delimiter) {
-  std::vector<std::string> parts;
-  std::string::size_type start = 0;
-  while (true) {
-    std::string::size_type end = text.find(delimiter, start);
-    parts.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
-
-std::string Trimmed(const std::string& s) {
-  std::string::size_type first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 // "Description|pattern;pattern|..." as the dialog lists it: "Description (pattern pattern)".
 // The classic pattern "*.*" means every file, but as a Qt wildcard it only matches names that
 // contain a dot, so it becomes "*". A description without its pattern is dropped.
-std::vector<std::string> NameFilters(const std::string& filter) {
-  std::vector<std::string> result;
-  if (filter.empty()) return result;
-  std::vector<std::string> parts = SplitOn(filter, '|');
-  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-    std::string patterns;
-    for (const std::string& raw : SplitOn(parts[i + 1], ';')) {
-      std::string pattern = Trimmed(raw);
-      if (pattern.empty()) continue;
-      if (pattern == "*.*") pattern = "*";
-      if (!patterns.empty()) patterns += ' ';
-      patterns += pattern;
+QStringList NameFilters(const std::string& filter) {
+  QStringList result;
+  const QStringList parts = QString::fromUtf8(filter).split(u'|');
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& raw : parts[i + 1].split(u';')) {
+      const QString pattern = raw.trimmed();
+      if (!pattern.isEmpty())
+        patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
     }
-    if (patterns.empty()) patterns = "*";
-    result.push_back(parts[i] + " (" + patterns + ")");
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
+    result << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
   }
   return result;
 }
@@ -81,8 +60,7 @@ bool TSaveDialog::Execute(QWidget* owner) {
   // No default suffix: the name is saved exactly as typed.
   dialog.setDefaultSuffix(QString());
 
-  QStringList qtFilters;
-  for (const std::string& f : NameFilters(Filter)) qtFilters << QString::fromUtf8(f);
+  const QStringList qtFilters = NameFilters(Filter);
   if (!qtFilters.isEmpty()) {
     dialog.setNameFilters(qtFilters);
     int index = FilterIndex >= 1 && FilterIndex <= qtFilters.size() ? FilterIndex - 1 : 0;
