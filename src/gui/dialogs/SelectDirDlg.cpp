@@ -44,7 +44,7 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent) : QDialog(parent) {
   BuildControls();
   // No network-connection dialog exists on this platform, so the button stays hidden.
   netButton_->hide();
-  SetAllowCreate(false);
+  SetOptions(0);
   // The folder list starts in the current directory; the step below fills label, files and edit.
   if (!dirList_->SetDirectory(detail::CurrentDirectory())) dirList_->SetDirectory("/");
   DirListChanged();
@@ -141,7 +141,7 @@ void TSelectDirDlg::SetDirectory(const std::string& dir) {
 }
 
 std::string TSelectDirDlg::Directory() const {
-  if (!allowCreate_) return dirLabel_->Path();
+  if ((options_ & sdAllowCreate) == 0) return dirLabel_->Path();
   const QString typed = dirEdit_->text();
   // Unedited, the edit returns the folder's own bytes, whatever text they showed as.
   if (typed == detail::ToDisplay(editBytes_)) return editBytes_;
@@ -150,8 +150,9 @@ std::string TSelectDirDlg::Directory() const {
 
 void TSelectDirDlg::SetOptions(unsigned options) {
   options_ = options;
-  SetAllowCreate((options & sdAllowCreate) != 0);
-  prompt_ = (options & sdPrompt) != 0;
+  const bool allowCreate = (options & sdAllowCreate) != 0;
+  dirEdit_->setVisible(allowCreate);
+  dirLabel_->setVisible(!allowCreate);
 }
 
 void TSelectDirDlg::SetHelpContext(int helpContext) {
@@ -164,12 +165,6 @@ void TSelectDirDlg::ScaleTo(int dpi) {
   Relayout();
   CentreOnScreen(*this);
   fileList_->ApplyGreyText();
-}
-
-void TSelectDirDlg::SetAllowCreate(bool allow) {
-  allowCreate_ = allow;
-  dirEdit_->setVisible(allow);
-  dirLabel_->setVisible(!allow);
 }
 
 void TSelectDirDlg::DirListChanged() {
@@ -192,7 +187,8 @@ void TSelectDirDlg::DriveListChanged() {
 }
 
 void TSelectDirDlg::accept() {
-  if (allowCreate_ && prompt_ && !detail::DirectoryExists(Directory())) {
+  constexpr unsigned kAsk = sdAllowCreate | sdPrompt;
+  if ((options_ & kAsk) == kAsk && !detail::DirectoryExists(Directory())) {
     QMessageBox ask(QMessageBox::Question, QString::fromUtf8(kConfirmCaption),
                     QString::fromUtf8(kCreateDirQuestion), QMessageBox::Yes | QMessageBox::No,
                     this);

@@ -69,7 +69,6 @@ class TSelectDirDlg : public QDialog {
   void Relayout();
   void DirListChanged();
   void DriveListChanged();
-  void SetAllowCreate(bool allow);
 
   QLineEdit* dirEdit_ = nullptr;
   TPathLabel* dirLabel_ = nullptr;
@@ -87,8 +86,6 @@ class TSelectDirDlg : public QDialog {
   unsigned options_ = 0;
   int helpContext_ = 0;
   int dpi_ = 96;
-  bool allowCreate_ = false;
-  bool prompt_ = false;
   // What the edit was last given, so an unedited edit returns these bytes exactly.
   std::string editBytes_;
 };
