@@ -88,7 +88,7 @@ class IDetailsReader {
 };
 
 // The platform's reader. Linux: GStreamer's discoverer, each file bounded by timeout. Windows:
-// size and type only.
+// the file's own headers through the tag reader (.mp3, .wav, .wma), bounded by what it reads.
 std::unique_ptr<IDetailsReader> CreateDetailsReader(std::chrono::milliseconds timeout);
 
 struct TDetailsOptions {

@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Details on Windows: size and the type named by the first bytes. Tags and duration are not
-// read here: the one player device the system offers everywhere answers only for a file it
-// has opened for playing, which is too slow and too fragile for a tooltip.
+// Details on Windows: size and the type named by the first bytes, then tags and duration read
+// from the file's own headers by the portable tag reader. The one player device the system
+// offers everywhere answers only for a file it has opened for playing, which is too slow and
+// too fragile for a tooltip.
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "media/Details.h"
+#include "media/TagReader.h"
 #include "utility/GuessFileExt.h"
 
 namespace mv {
@@ -22,10 +28,28 @@ class THandleFile final : public IDetailsReader::TOpenFile {
   ~THandleFile() override { CloseHandle(h_); }
   THandleFile(const THandleFile&) = delete;
   THandleFile& operator=(const THandleFile&) = delete;
+  HANDLE Handle() const { return h_; }
 
  private:
   HANDLE h_;
 };
+
+// Tags' 8-bit texts are in the ANSI code page of the system that wrote them, in practice the
+// user's own (GBK on Chinese systems).
+std::string AnsiToUtf8(std::string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int length = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (units <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), size, nullptr, nullptr);
+  return out;
+}
 
 std::uint64_t Join(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
 
@@ -78,7 +102,29 @@ class TWinDetailsReader final : public IDetailsReader {
     return file;
   }
 
-  void Discover(TOpenFile&, TMediaDetails&) override {}
+  void Discover(TOpenFile& file, TMediaDetails& details) override {
+    const HANDLE h = static_cast<THandleFile&>(file).Handle();
+    // Reads at an offset through the handle Probe opened: the same file, whatever happened to
+    // its name since, and no file position shared with anyone.
+    const TReadAt read = [h](std::uint64_t offset, unsigned char* buffer,
+                             std::size_t size) -> std::optional<std::size_t> {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset);
+      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+      DWORD got = 0;
+      if (ReadFile(h, buffer, static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD)), &got, &at))
+        return got;
+      return GetLastError() == ERROR_HANDLE_EOF ? std::optional<std::size_t>(0) : std::nullopt;
+    };
+    TTagInfo tags = ReadTags(read, details.size.value_or(0), AnsiToUtf8);
+    details.media = !tags.readable ? TMediaKind::Unknown
+                    : tags.audio   ? TMediaKind::Audio
+                                   : TMediaKind::NotAudio;
+    details.title = std::move(tags.title);
+    details.artist = std::move(tags.artist);
+    details.album = std::move(tags.album);
+    details.durationMs = tags.durationMs;
+  }
 };
 
 }  // namespace
