@@ -653,7 +653,7 @@ std::string Wav(std::size_t dataBytes) {
 
 TEST_F(Window, ListTipShowsSizeAndTypeOfTheHoveredEntry) {
   test::TTempDir dir;
-  test::WriteFile(dir / "take.wav", Wav(500));
+  test::WriteFile(dir / "take.wav", Wav(16000));
   form->ListBox1().Add(dir / "take.wav");
   form->ListBox1().Add(dir / "gone.mp3");
   TListTips& tips = form->ListTips();
@@ -661,7 +661,7 @@ TEST_F(Window, ListTipShowsSizeAndTypeOfTheHoveredEntry) {
     int row;
     std::vector<std::string> lines;  // all of them, in this order
   } cases[] = {
-      {0, {A("大小：544 字节"), A("类型：.wav")}},
+      {0, {A("时长：0:02"), A("大小：15.7 KB"), A("类型：.wav")}},
       {1, {A("文件已不存在")}},
   };
   for (const auto& c : cases) {
