@@ -413,13 +413,15 @@ TEST_F(ListInput, DraggingTheSelectionOutDropsItsFilesAsCopiesAndNothingElse) {
   struct TCase {
     const char* name;
     int pressRow;  // rows 0 and 2 are selected
+    bool moves;    // onto the target, else released where pressed
     bool escape;   // Esc before the release
     bool drops;
   };
   const TCase cases[] = {
-      {"released on the target", 2, false, true},
-      {"Esc before the release", 2, true, false},
-      {"pressed outside the selection", 1, false, false},
+      {"released on the target", 2, true, false, true},
+      {"Esc before the release", 2, true, true, false},
+      {"pressed outside the selection", 1, true, false, false},
+      {"clicked on the selection", 2, false, false, false},
   };
   RECT main{};
   GetWindowRect(form->Handle(), &main);
@@ -459,17 +461,19 @@ TEST_F(ListInput, DraggingTheSelectionOutDropsItsFilesAsCopiesAndNothingElse) {
       // a drag, or for its own selecting.
       if (!WaitFor([&] { return capture() == List(); })) failed += "press not taken by the list; ";
       // Past the drag distance in small steps, as a hand moves, then onto the target.
-      for (int x = 1; x <= 4; ++x) MoveTo(POINT{from.x + x * GetSystemMetrics(SM_CXDRAG), from.y});
-      for (int i = 1; i <= 8; ++i)
+      for (int x = 1; c.moves && x <= 4; ++x)
+        MoveTo(POINT{from.x + x * GetSystemMetrics(SM_CXDRAG), from.y});
+      for (int i = 1; c.moves && i <= 8; ++i)
         MoveTo(POINT{from.x + (onto.x - from.x) * i / 8, from.y + (onto.y - from.y) * i / 8});
       // The drag's loop asks the target only after it took the move.
-      if (drags && !WaitFor([&] { return target.entered.load(); }))
+      if (drags && c.moves && !WaitFor([&] { return target.entered.load(); }))
         failed += "the drag never reached the target; ";
       if (c.escape) {
         Press({VK_ESCAPE});
         if (!WaitFor([&] { return capture() == nullptr; })) failed += "Esc did not end the drag; ";
       }
-      if (!Mouse(MOUSEEVENTF_LEFTUP, WM_LBUTTONUP, onto)) failed += "release not taken; ";
+      if (!Mouse(MOUSEEVENTF_LEFTUP, WM_LBUTTONUP, c.moves ? onto : from))
+        failed += "release not taken; ";
       // A drop comes before the drag's loop lets the mouse go.
       if (!WaitFor([&] { return capture() == nullptr; })) {
         failed += "the mouse stays captured";
@@ -484,8 +488,14 @@ TEST_F(ListInput, DraggingTheSelectionOutDropsItsFilesAsCopiesAndNothingElse) {
       EXPECT_EQ(target.allowed, static_cast<DWORD>(DROPEFFECT_COPY));
       EXPECT_EQ(form->ListBox1().SelCount(), 2);
     }
-    if (!drags) {
+    if (!drags || !c.moves) {
       EXPECT_FALSE(target.entered) << c.name;
+    }
+    // A click is the list box's own: it selects the row clicked alone.
+    if (!c.moves) {
+      EXPECT_EQ(form->ListBox1().SelCount(), 1) << c.name;
+      EXPECT_TRUE(form->ListBox1().Selected(c.pressRow)) << c.name;
+      EXPECT_EQ(form->ListBox1().ItemIndex(), c.pressRow) << c.name;
     }
     // Whatever the drag did, the files stay, whole, and so do the entries.
     for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
