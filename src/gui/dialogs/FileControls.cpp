@@ -13,6 +13,7 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -231,14 +232,11 @@ bool TDirectoryListBox::SetDirectory(const std::string& path) {
   clear();
   addItem(MakeItem(QStringLiteral("/"), "/", 0, QStyle::SP_DirOpenIcon, this));
   int level = 0;
-  std::string::size_type start = 1;
-  while (start < full.size()) {
-    std::string::size_type end = full.find('/', start);
-    if (end == std::string::npos) end = full.size();
-    const std::string name = full.substr(start, end - start);
-    addItem(MakeItem(detail::ToDisplay(name), full.substr(0, end), ++level, QStyle::SP_DirOpenIcon,
-                     this));
-    start = end + 1;
+  std::string reached;
+  for (const std::filesystem::path& part : std::filesystem::path(full).relative_path()) {
+    reached += "/" + part.string();
+    addItem(
+        MakeItem(detail::ToDisplay(part.string()), reached, ++level, QStyle::SP_DirOpenIcon, this));
   }
   QListWidgetItem* current = item(count() - 1);
   for (const std::string& name : ListEntries(full, EntryKind::kFolder)) {

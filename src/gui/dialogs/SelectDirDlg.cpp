@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
 #include "dialogs/FileControls.h"
 #include "dialogs/FormLoader.h"
@@ -56,38 +55,28 @@ TSelectDirDlg::~TSelectDirDlg() = default;
 
 void TSelectDirDlg::BuildControls() {
   ApplyForm(*this, SelectDirDlgDesc());
-  dirEdit_ = new QLineEdit(this);
-  dirLabel_ = new TPathLabel(this);
-  dirList_ = new TDirectoryListBox(this);
-  fileList_ = new TFileListBox(this);
-  driveList_ = new TDriveComboBox(this);
-  dirNameCaption_ = new QLabel(this);
-  dirCaption_ = new QLabel(this);
-  fileCaption_ = new QLabel(this);
-  driveCaption_ = new QLabel(this);
-  netButton_ = new QPushButton(this);
-  okButton_ = new QPushButton(this);
-  cancelButton_ = new QPushButton(this);
-  helpButton_ = new QPushButton(this);
-  const std::pair<QWidget*, const char*> rows[] = {{dirNameCaption_, "DirNameCaption"},
-                                                   {dirLabel_, "DirLabel"},
-                                                   {dirEdit_, "DirEdit"},
-                                                   {dirCaption_, "DirCaption"},
-                                                   {dirList_, "DirList"},
-                                                   {fileCaption_, "FileCaption"},
-                                                   {fileList_, "FileList"},
-                                                   {driveCaption_, "DriveCaption"},
-                                                   {driveList_, "DriveList"},
-                                                   {netButton_, "NetButton"},
-                                                   {okButton_, "OKButton"},
-                                                   {cancelButton_, "CancelButton"},
-                                                   {helpButton_, "HelpButton"}};
-  for (const auto& [widget, name] : rows) ApplyControl(*widget, Row(name));
-  for (const auto& [widget, name] : rows) {
-    const std::string& buddy = Row(name).focusControl;
-    if (!buddy.empty()) {
-      static_cast<QLabel*>(widget)->setBuddy(findChild<QWidget*>(FromUtf8(buddy)));
-    }
+  // Created in this order, each set from its row at once.
+  const auto make = [this]<class Widget>(Widget*& control, const char* name) {
+    control = new Widget(this);
+    ApplyControl(*control, Row(name));
+  };
+  make(dirEdit_, "DirEdit");
+  make(dirLabel_, "DirLabel");
+  make(dirList_, "DirList");
+  make(fileList_, "FileList");
+  make(driveList_, "DriveList");
+  make(dirNameCaption_, "DirNameCaption");
+  make(dirCaption_, "DirCaption");
+  make(fileCaption_, "FileCaption");
+  make(driveCaption_, "DriveCaption");
+  make(netButton_, "NetButton");
+  make(okButton_, "OKButton");
+  make(cancelButton_, "CancelButton");
+  make(helpButton_, "HelpButton");
+  // Each caption names the control that its accelerator focuses.
+  for (QLabel* caption : {dirNameCaption_, dirCaption_, fileCaption_, driveCaption_}) {
+    const std::string& buddy = Row(caption->objectName().toStdString()).focusControl;
+    caption->setBuddy(findChild<QWidget*>(FromUtf8(buddy)));
   }
   okButton_->setDefault(Row("OKButton").isDefault);
   connect(okButton_, &QPushButton::clicked, this, &TSelectDirDlg::accept);
