@@ -36,9 +36,6 @@ class TTaskEvent final : public QEvent {
 
 }  // namespace
 
-TQtDispatcher::TQtDispatcher() = default;
-TQtDispatcher::~TQtDispatcher() = default;
-
 void TQtDispatcher::Post(std::function<void()> task) {
   auto* event = new TTaskEvent(std::move(task));
   HandOver(event);

@@ -10,15 +10,10 @@
 
 namespace mv {
 
+// Create on the main thread. Tasks still queued when the dispatcher is destroyed are dropped
+// (destroyed without running). Not copyable, as its receiver is not.
 class TQtDispatcher final : public IMainThreadDispatcher {
  public:
-  // Create on the main thread. Tasks still queued when the dispatcher is destroyed are dropped
-  // (destroyed without running).
-  TQtDispatcher();
-  ~TQtDispatcher() override;
-  TQtDispatcher(const TQtDispatcher&) = delete;
-  TQtDispatcher& operator=(const TQtDispatcher&) = delete;
-
   // Safe from any thread; never runs the task inline, even when called on the main thread. An
   // error escaping the task goes to the error box.
   void Post(std::function<void()> task) override;
