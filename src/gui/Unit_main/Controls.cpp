@@ -91,13 +91,9 @@ QWidget* TCoolBar::AddBand(int width, int minHeight) {
   return band;
 }
 
-void TCoolBar::LayoutBands() {
-  for (QWidget* band : bands_) band->resize(std::max(0, width() - 2 * kEdge), band->height());
-}
-
 void TCoolBar::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
-  LayoutBands();
+  for (QWidget* band : bands_) band->resize(std::max(0, width() - 2 * kEdge), band->height());
 }
 
 void TCoolBar::paintEvent(QPaintEvent* event) {

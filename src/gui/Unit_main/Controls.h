@@ -63,7 +63,6 @@ class TCoolBar : public QFrame {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void LayoutBands();
   std::vector<QWidget*> bands_;
 };
 

@@ -9,17 +9,16 @@
 
 namespace mv {
 
-TWritingMarkDelegate::TWritingMarkDelegate(const TListBox& list, TQuery beingWritten,
-                                           QObject* parent)
-    : QStyledItemDelegate(parent), list_(list), beingWritten_(std::move(beingWritten)) {}
+TWritingMarkDelegate::TWritingMarkDelegate(TListBox& list, const TDownloadList& downloads)
+    : QStyledItemDelegate(&list), list_(list), downloads_(downloads) {}
 
 void TWritingMarkDelegate::initStyleOption(QStyleOptionViewItem* option,
                                            const QModelIndex& index) const {
   QStyledItemDelegate::initStyleOption(option, index);
   const auto& items = list_.Items();
   const int row = index.row();
-  if (!beingWritten_ || row < 0 || row >= static_cast<int>(items.size())) return;
-  if (!beingWritten_(items[static_cast<std::size_t>(row)])) return;
+  if (row < 0 || row >= static_cast<int>(items.size())) return;
+  if (!downloads_.IsBeingWritten(items[static_cast<std::size_t>(row)])) return;
   option->text += QString::fromUtf8(text::kBeingWrittenMark);
   // The disabled text colour of the style, in every state but selected, where the highlight's
   // own text colour keeps the row readable.
@@ -29,9 +28,7 @@ void TWritingMarkDelegate::initStyleOption(QStyleOptionViewItem* option,
 }
 
 void ShowWritingState(TListBox& list, TDownloadList& downloads) {
-  list.setItemDelegate(new TWritingMarkDelegate(
-      list, [&downloads](const std::string& entry) { return downloads.IsBeingWritten(entry); },
-      &list));
+  list.setItemDelegate(new TWritingMarkDelegate(list, downloads));
   downloads.OnWritingChanged = [&list](const std::string& entry) {
     const int row = list.IndexOfNoCase(entry);
     if (row >= 0) list.viewport()->update(list.visualRect(list.ListModel()->index(row)));

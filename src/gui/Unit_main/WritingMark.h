@@ -5,8 +5,6 @@
 // the entry stays the path, which the commands and the list's rules rely on.
 
 #include <QStyledItemDelegate>
-#include <functional>
-#include <string>
 
 #include "commands/DownloadList.h"
 
@@ -16,15 +14,15 @@ class TListBox;
 
 class TWritingMarkDelegate final : public QStyledItemDelegate {
  public:
-  using TQuery = std::function<bool(const std::string& entry)>;
-  // list: the view whose rows are drawn; beingWritten is asked for the rows painted only.
-  TWritingMarkDelegate(const TListBox& list, TQuery beingWritten, QObject* parent);
+  // list: the view whose rows are drawn, and the delegate's parent; downloads is asked for the
+  // rows painted only.
+  TWritingMarkDelegate(TListBox& list, const TDownloadList& downloads);
 
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
  private:
   const TListBox& list_;
-  TQuery beingWritten_;
+  const TDownloadList& downloads_;
 };
 
 // Draws list's rows as downloads tells and repaints a row when its state changes. downloads

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <QApplication>
 #include <QByteArray>
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/SaveDialog.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QStringList>
