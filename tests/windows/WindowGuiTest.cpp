@@ -1062,6 +1062,22 @@ TEST(DirectoryChooser, IsBuiltFromItsDescription) {
   EXPECT_EQ(kept, "unchanged");
 }
 
+// With sdPerformCreate the chosen folder is made with every missing parent, whichever
+// delimiters it holds or ends in; without it nothing is made.
+TEST(DirectoryChooser, PerformCreateMakesTheMissingFolders) {
+  test::TTempDir dir;
+  const std::pair<std::string, unsigned> cases[] = {
+      {dir / "a\\b\\c", sdPerformCreate}, {dir / "d/e\\", sdPerformCreate}, {dir / "f\\g", 0}};
+  for (const auto& [chosen, options] : cases) {
+    testing::QueueSelectDirAnswer({true, chosen});
+    std::string got;
+    EXPECT_TRUE(SelectDirectory(got, options, 0, nullptr)) << chosen;
+    EXPECT_EQ(got, chosen);
+    EXPECT_EQ(Exists(chosen), options != 0) << chosen;
+  }
+  EXPECT_EQ(testing::TakeSelectDirOffers().size(), 3u);
+}
+
 // Under the Chinese code page (936): names in it are listed, copied and renamed with their
 // bytes intact, a "\" that is the second byte of a character included.
 TEST_F(Window, GbkNamesKeepTheirBytes) {

@@ -9,6 +9,7 @@
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "forms/FormControls.h"
+#include "utility/FileRules.h"
 
 namespace mv {
 namespace {
@@ -31,20 +32,12 @@ TConnectionDialog FindConnectionDialog() {
       reinterpret_cast<void*>(GetProcAddress(mpr, "WNetConnectionDialog")));
 }
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Creates dir and every missing parent.
 void ForceDirectories(std::string dir) {
   while (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-  if (dir.empty() || IsDirectory(dir)) return;
+  if (dir.empty() || DirectoryError(dir) == 0) return;
   const std::string::size_type parent = dir.find_last_of("\\/");
-  if (parent != std::string::npos && parent > 0 && dir[parent - 1] != ':')
-    ForceDirectories(dir.substr(0, parent));
-  else if (parent != std::string::npos && parent > 0)
-    ForceDirectories(dir.substr(0, parent + 1));
+  if (parent != std::string::npos && parent > 0) ForceDirectories(dir.substr(0, parent));
   CreateDirectoryA(dir.c_str(), nullptr);
 }
 
@@ -171,7 +164,7 @@ class TSelectDirDlg {
   bool Accept() {
     const std::string chosen =
         WindowText(GetDlgItem(dialog_, AllowCreate() ? idDirEdit : idDirLabel));
-    if (AllowCreate() && (options_ & sdPrompt) != 0 && !IsDirectory(chosen)) {
+    if (AllowCreate() && (options_ & sdPrompt) != 0 && DirectoryError(chosen) != 0) {
       const int answer =
           MessageBoxA(dialog_, AnsiText(kCreateDirQuestion).c_str(),
                       AnsiText(kSelectDirCaption).c_str(), MB_YESNO | MB_ICONQUESTION);
