@@ -18,6 +18,18 @@
 #include "utility/ShellOpen.h"
 
 namespace mv {
+namespace {
+
+// The file: URLs of paths, leaving out those that cannot be told as one.
+QList<QByteArray> FileUrls(const std::vector<std::string>& paths) {
+  QList<QByteArray> urls;
+  for (const std::string& path : paths) {
+    if (std::string url = FileUrl(path); !url.empty()) urls << QByteArray::fromStdString(url);
+  }
+  return urls;
+}
+
+}  // namespace
 
 // --- the menu -------------------------------------------------------------------------------
 
@@ -61,10 +73,7 @@ bool TListMenu::ShowInFileManager(const std::vector<std::string>& paths) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
   QStringList uris;
-  for (const std::string& path : paths) {
-    const std::string url = FileUrl(path);
-    if (!url.empty()) uris << QString::fromLatin1(url.data(), static_cast<qsizetype>(url.size()));
-  }
+  for (const QByteArray& url : FileUrls(paths)) uris << QString::fromLatin1(url);
   if (uris.isEmpty()) return false;
   QDBusMessage call = QDBusMessage::createMethodCall(
       QString::fromLatin1(kFileManagerService), QString::fromLatin1(kFileManagerPath),
@@ -83,9 +92,7 @@ bool TListMenu::ShowInFileManager(const std::vector<std::string>& paths) {
 bool TListMenu::OpenFolder(const std::string& folder) { return ShellOpen(folder, ""); }
 
 void TListMenu::SetClipboard(const std::vector<std::string>& paths) {
-  const std::string text = JoinLines(paths, "\n");
-  QGuiApplication::clipboard()->setText(
-      QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+  QGuiApplication::clipboard()->setText(QString::fromLocal8Bit(JoinLines(paths, "\n")));
 }
 
 void TListMenu::ShowNotice(const std::string& text) { ShowInfoMessage(text); }
@@ -94,12 +101,7 @@ void TListMenu::ShowNotice(const std::string& text) { ShowInfoMessage(text); }
 
 QMimeData* MakeFilesMimeData(const std::vector<std::string>& paths) {
   QByteArray uris;
-  for (const std::string& path : paths) {
-    const std::string url = FileUrl(path);
-    if (url.empty()) continue;
-    uris.append(url.data(), static_cast<qsizetype>(url.size()));
-    uris.append("\r\n");
-  }
+  for (const QByteArray& url : FileUrls(paths)) uris += url + "\r\n";
   auto* data = new QMimeData;
   // Set as bytes: QUrl would decode the percent-encoded bytes of a name that is not UTF-8.
   data->setData(QStringLiteral("text/uri-list"), uris);

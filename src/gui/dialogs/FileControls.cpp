@@ -100,10 +100,6 @@ class ItemDelegate : public QStyledItemDelegate {
   const int* height_;
 };
 
-QByteArray Bytes(const std::string& s) {
-  return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
@@ -132,7 +128,7 @@ std::vector<std::string> ListEntries(const std::string& folder, EntryKind kind) 
 QListWidgetItem* MakeItem(const QString& text, const std::string& bytes, int level,
                           QStyle::StandardPixmap icon, const QWidget* owner) {
   auto* item = new QListWidgetItem(owner->style()->standardIcon(icon), text);
-  item->setData(kPathRole, Bytes(bytes));
+  item->setData(kPathRole, QByteArray::fromStdString(bytes));
   item->setData(kLevelRole, level);
   return item;
 }
@@ -184,7 +180,7 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
                                   : IsUnder(m, "/media") || IsUnder(m, "/run/media")
                                       ? QStyle::SP_DriveFDIcon
                                       : QStyle::SP_DriveHDIcon;
-    addItem(style()->standardIcon(icon), detail::ToDisplay(m), Bytes(m));
+    addItem(style()->standardIcon(icon), detail::ToDisplay(m), QByteArray::fromStdString(m));
   }
   connect(this, &QComboBox::currentIndexChanged, this, [this] { emit DriveChanged(); });
 }
