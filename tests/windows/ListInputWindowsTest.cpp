@@ -22,6 +22,7 @@
 
 #include "Unit_main/ListBox.h"
 #include "Unit_main/Unit_main.h"
+#include "WinClipboardText.h"
 #include "WinTempDir.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/MessageBox.h"
@@ -140,14 +141,6 @@ HWND OpenMenuOf(DWORD thread) {
   return found;
 }
 
-std::string Utf8(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
-
 // What an open menu shows: its captions and the item the keyboard is on (-1: none).
 struct TMenuSeen {
   HWND window = nullptr;
@@ -166,7 +159,7 @@ TMenuSeen Look(HWND popup) {
   for (int i = 0; menu != nullptr && i < GetMenuItemCount(menu); ++i) {
     wchar_t text[64] = {};
     GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-    seen.captions.push_back(Utf8(text));
+    seen.captions.push_back(test::Utf8(text));
     if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) seen.highlighted = i;
   }
   return seen;
@@ -223,19 +216,6 @@ class TFileDropTarget final : public IDropTarget {
  private:
   std::atomic<ULONG> refs_{1};
 };
-
-std::string ClipboardText(HWND owner) {
-  std::string text = "<none>";
-  if (!Pump([&] { return OpenClipboard(owner) != FALSE; }, 2000)) return "<not opened>";
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
-      text = bytes;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
 
 void SetClipboardText(HWND owner, const std::string& text) {
   ASSERT_TRUE(OpenClipboard(owner));
@@ -354,7 +334,7 @@ TEST_F(ListInput, MenuKeyAndShiftF10OpenTheMenuAtTheCaretRowAndItsItemsAnswerThe
     EXPECT_EQ(seen.bounds.top, caret.bottom) << c.name;
     EXPECT_TRUE(closed) << c.name;
     EXPECT_EQ(form->ListBox1().Count(), 3) << c.name;
-    EXPECT_EQ(ClipboardText(form->Handle()), "before") << c.name;
+    EXPECT_EQ(test::ClipboardText(form->Handle()), "before") << c.name;
     EXPECT_TRUE(notices.empty()) << c.name;
   }
 
@@ -379,7 +359,7 @@ TEST_F(ListInput, MenuKeyAndShiftF10OpenTheMenuAtTheCaretRowAndItsItemsAnswerThe
   EXPECT_EQ(seen.bounds.top, click.y);
   EXPECT_EQ(form->ListBox1().SelCount(), 1);
   EXPECT_TRUE(form->ListBox1().Selected(1));
-  EXPECT_EQ(ClipboardText(form->Handle()), "before");
+  EXPECT_EQ(test::ClipboardText(form->Handle()), "before");
   Select({0, 2}, 2);
   SetFocus(List());
 
@@ -404,7 +384,7 @@ TEST_F(ListInput, MenuKeyAndShiftF10OpenTheMenuAtTheCaretRowAndItsItemsAnswerThe
   ASSERT_FALSE(path.empty()) << "no menu opened";
   EXPECT_EQ(path.back(), 2);
   EXPECT_TRUE(closed);
-  EXPECT_EQ(ClipboardText(form->Handle()), (dir / "one.mp3") + "\r\n" + (dir / "three.mp3"));
+  EXPECT_EQ(test::ClipboardText(form->Handle()), (dir / "one.mp3") + "\r\n" + (dir / "three.mp3"));
   EXPECT_EQ(form->ListBox1().Count(), 3);
   EXPECT_TRUE(notices.empty());
 }

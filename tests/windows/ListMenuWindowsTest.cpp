@@ -12,33 +12,13 @@
 
 #include "Unit_main/ListBox.h"
 #include "Unit_main/ListMenu.h"
+#include "WinClipboardText.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/MessageBox.h"
 
 namespace mv {
 namespace {
-
-std::string Utf8(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
-
-std::string ClipboardText(HWND owner) {
-  std::string text = "<none>";
-  if (!OpenClipboard(owner)) return "<not opened>";
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
-      text = bytes;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
 
 class ListMenuWindows : public ::testing::Test {
  protected:
@@ -63,7 +43,7 @@ class ListMenuWindows : public ::testing::Test {
       for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[64] = {};
         GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-        captions_.push_back(Utf8(text));
+        captions_.push_back(test::Utf8(text));
         enabled_.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) ==
                            0);
       }
@@ -113,7 +93,7 @@ TEST_F(ListMenuWindows, MenuOffersFiveItemsAndCopiesTheSelectedPaths) {
   EXPECT_EQ(captions_, (std::vector<std::string>{"播放", "打开所在文件夹", "复制路径",
                                                  "从列表中移除", "移到回收站"}));
   EXPECT_EQ(enabled_, (std::vector<bool>{true, true, true, true, true}));
-  EXPECT_EQ(ClipboardText(parent_), dir_.Dir() + "a.mp3\r\n" + dir_.Dir() + "gone.mp3");
+  EXPECT_EQ(test::ClipboardText(parent_), dir_.Dir() + "a.mp3\r\n" + dir_.Dir() + "gone.mp3");
 
   // With nothing selected only 播放 is offered (a list box always has a caret row), and it
   // plays only a file that is there.
