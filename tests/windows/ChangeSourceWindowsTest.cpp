@@ -34,7 +34,6 @@ class TCollectSink final : public IChangeSink {
  public:
   void Report(TChange change) override { records.push_back(std::move(change)); }
   bool Interrupted() const override { return false; }
-  void Notice(const std::string& text) override { Notice(TNoticeKind::nkLimit, text); }
   void Notice(TNoticeKind kind, const std::string& text) override {
     notices.emplace_back(kind, text);
   }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileSystemWatcher/ChangeRecords.h"
 
+#include <utility>
+
 #include "utility/NameRules.h"
 
 namespace mv {
@@ -36,53 +38,56 @@ TFileEvent ChangeEvent(const TChange& change, std::string_view directory) {
       change.kind == TChangeKind::ckRenamed ? FullName(directory, change.newName) : std::string()};
 }
 
-TChanges RecordsToChanges(const TChangeBatch& batch, std::vector<std::string>* unpairedOld) {
-  TChanges changes;
-  changes.reserve(batch.size());
-  TRenamePairer pairs;
-  auto dropWaiting = [&] {
-    for (TChange& lost : pairs.TakeWaiting()) {
-      if (unpairedOld != nullptr) unpairedOld->push_back(std::move(lost.name));
-    }
+void PairRecords(const TChangeBatch& batch,
+                 const std::function<bool(TChange change, bool alone)>& visit) {
+  const TChangeRecord* old = nullptr;  // an old name waiting for its new name
+  auto change = [](TChangeKind kind, const std::string& name, const std::string& newName) {
+    return TChange{kind, name, newName, TEntryKind::ekUnknown};
   };
-  // Positions among the records of known actions: unknown ones do not come in between.
-  std::uint64_t i = 0;
+  auto movedOut = [&] {
+    const TChangeRecord* gone = std::exchange(old, nullptr);
+    return gone == nullptr || visit(change(TChangeKind::ckRemoved, gone->name, {}), true);
+  };
   for (const TChangeRecord& r : batch) {
-    if (r.action >= caAdded && r.action <= caRenamedNew) ++i;
+    bool more = true;
     switch (r.action) {
       case caAdded:
       case caRemoved:
       case caModified:
-        dropWaiting();
-        changes.push_back(TChange{static_cast<TChangeKind>(r.action - caAdded),
-                                  TrimmedRecordName(r.name),
-                                  {},
-                                  TEntryKind::ekUnknown});
+        more = movedOut() &&
+               visit(change(static_cast<TChangeKind>(r.action - caAdded), r.name, {}), false);
         break;
       case caRenamedOld:
-        dropWaiting();  // a second old name replaces the first
-        pairs.From(i, TrimmedRecordName(r.name), TEntryKind::ekUnknown);
+        more = movedOut();  // a second old name replaces the first
+        old = &r;
         break;
       case caRenamedNew:
         // Pairs only with the old name right before it, and once.
-        if (auto renamed = pairs.To(i - 1, TrimmedRecordName(r.name), TEntryKind::ekUnknown)) {
-          changes.push_back(std::move(*renamed));
+        if (const TChangeRecord* from = std::exchange(old, nullptr)) {
+          more = visit(change(TChangeKind::ckRenamed, from->name, r.name), false);
+        } else {
+          more = visit(change(TChangeKind::ckAdded, r.name, {}), true);
         }
-        dropWaiting();
         break;
       default:  // unknown actions, and the zero of an empty buffer, leave the state alone
         break;
     }
+    if (!more) return;
   }
-  dropWaiting();
-  return changes;
+  movedOut();
 }
 
 std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view directory) {
-  const TChanges changes = RecordsToChanges(batch);
   std::vector<TFileEvent> events;
-  events.reserve(changes.size());
-  for (const TChange& c : changes) events.push_back(ChangeEvent(c, directory));
+  events.reserve(batch.size());
+  PairRecords(batch, [&](TChange c, bool alone) {
+    if (!alone) {
+      c.name = TrimmedRecordName(c.name);
+      c.newName = TrimmedRecordName(c.newName);
+      events.push_back(ChangeEvent(c, directory));
+    }
+    return true;
+  });
   return events;
 }
 
@@ -109,11 +114,6 @@ TChangeBatch ParseChangeRecords(const std::uint8_t* buf, std::size_t size) {
     pos += next;
   }
   return batch;
-}
-
-std::vector<TFileEvent> DecodeChangeRecords(const std::uint8_t* buf, std::size_t size,
-                                            std::string_view directory) {
-  return DecodeBatch(ParseChangeRecords(buf, size), directory);
 }
 
 }  // namespace mv

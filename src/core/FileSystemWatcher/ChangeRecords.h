@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding of change batches into handler calls. Pure functions: the worker's hand-over runs them
-// on the main thread, the tests run them directly.
+// on the main thread, the Windows source pairs its records with them, the tests run them
+// directly.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,14 +36,16 @@ std::string TrimmedRecordName(std::string_view name);
 // rename, empty otherwise.
 TFileEvent ChangeEvent(const TChange& change, std::string_view directory);
 
-// Windows change records to changes, in record order: actions 1..3 give ckAdded, ckRemoved,
-// ckModified; an old-name record (4) pairs with a new-name record (5) right after it into one
-// ckRenamed. The names are trimmed. A new-name record without its old name, an old name not
-// followed by its new name (appended to unpairedOld when given), and unknown actions give
-// nothing.
-TChanges RecordsToChanges(const TChangeBatch& batch, std::vector<std::string>* unpairedOld = {});
+// Windows change records as changes, in record order, the names exactly as recorded: actions
+// 1..3 give ckAdded, ckRemoved, ckModified; an old-name record (4) and a new-name record (5)
+// right after it give one ckRenamed. A half without its partner comes with alone set: an old
+// name not followed by its new name as ckRemoved (moved out of the tree), a new name without
+// its old name as ckAdded (moved in). Unknown actions are skipped. Stops once visit returns
+// false.
+void PairRecords(const TChangeBatch& batch,
+                 const std::function<bool(TChange change, bool alone)>& visit);
 
-// Records to handler calls: RecordsToChanges, then ChangeEvent.
+// Records to handler calls: the pairs and the whole records of PairRecords, names trimmed.
 std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view directory);
 
 // The system's change-record layout (little-endian, each record: next-entry offset, action,
@@ -49,8 +53,5 @@ std::vector<TFileEvent> DecodeBatch(const TChangeBatch& batch, std::string_view 
 // whose offset is 0, and at the first record that does not fit in the buffer whole; never reads
 // outside [buf, buf + size).
 TChangeBatch ParseChangeRecords(const std::uint8_t* buf, std::size_t size);
-
-std::vector<TFileEvent> DecodeChangeRecords(const std::uint8_t* buf, std::size_t size,
-                                            std::string_view directory);
 
 }  // namespace mv

@@ -53,8 +53,7 @@ class TRenamePairer {
   std::vector<TWaiting> waiting_;
 };
 
-// Actions of the Windows change records (and, until every source reports TChange, of the
-// records a source adds).
+// Actions of the Windows change records.
 enum TChangeAction : std::uint32_t {
   caAdded = 1,
   caRemoved = 2,
@@ -86,18 +85,10 @@ class IChangeSink {
   // Appends a change to the batch being collected. May block while an earlier batch is being
   // decoded on the main thread (a long scan thereby stays bounded in memory).
   virtual void Report(TChange change) = 0;
-  // The older form: a record by action number, a caRenamedOld directly followed by its
-  // caRenamedNew being one rename; an old name without its new name is reported as possibly
-  // removed.
-  void Add(std::uint32_t action, std::string name);
   // True once the worker is told to stop or to reopen: long scans give up early.
   virtual bool Interrupted() const = 0;
-  // A notice for the user (Chinese); the worker passes on the first one only.
-  virtual void Notice(const std::string& text) = 0;
-  // A notice of the given kind: limit notices once per worker, the others each time.
-  virtual void Notice(TNoticeKind kind, const std::string& text) {
-    if (kind == TNoticeKind::nkLimit) Notice(text);
-  }
+  // A notice for the user (Chinese): limit notices once per worker, the others each time.
+  virtual void Notice(TNoticeKind kind, const std::string& text) = 0;
   // From here on the whole tree is watched, every directory with its watch, and every change
   // is reported until the next MayHaveRemoved("", true). Said after each (re)arming.
   virtual void Live() {}
@@ -109,10 +100,6 @@ class IChangeSink {
     (void)rel;
     (void)subtree;
   }
-
- private:
-  TRenamePairer legacyPairs_;
-  std::uint64_t legacyIndex_ = 0;
 };
 
 class IChangeSource {
@@ -124,7 +111,7 @@ class IChangeSource {
   virtual bool Open(const TWatchOptions& options, IChangeSink& sink) = 0;
   virtual void Close() = 0;
   // Worker thread. Waits until the system has changes for it or Wake() is called, then collects
-  // the changes available through sink.Add without waiting again. While closed it only waits
+  // the changes available through sink.Report without waiting again. While closed it only waits
   // for Wake().
   virtual void WaitAndCollect(IChangeSink& sink) = 0;
   // Any thread. Makes a current or the next WaitAndCollect return promptly.

@@ -470,85 +470,55 @@ void TDirectoryChangeSource::Process(const TChangeBatch& batch, IChangeSink& sin
   // Directories are among these records only when asked for; then they are listed from here.
   const bool scanHere = subtree_ && (filter_ & kDirName);
   const TEntryKind entry = (filter_ & kDirName) ? TEntryKind::ekUnknown : TEntryKind::ekFile;
-  TRenamePairer pairs;
-  std::uint64_t at = 0;
-  // An old name whose new name did not follow left the tree; the records give it no event.
-  auto movedOut = [&] {
-    for (const TChange& c : pairs.TakeWaiting()) {
-      sink.MayHaveRemoved(TrimmedRecordName(c.name), entry != TEntryKind::ekFile);
-    }
-  };
-  for (const TChangeRecord& r : batch) {
-    if (sink.Interrupted()) return;
-    if (r.action < caAdded || r.action > caRenamedNew) continue;
-    ++at;
-    if (r.action != caRenamedNew) movedOut();
-    switch (r.action) {
-      case caAdded:
-        Added(sink, r.name, scanHere);
+  PairRecords(batch, [&](TChange c, bool alone) {
+    if (sink.Interrupted()) return false;
+    switch (c.kind) {
+      case TChangeKind::ckAdded:  // alone: moved in from outside the tree
+        Added(sink, c.name, scanHere);
         break;
-      case caRenamedOld:
-        recovery_.Forget(r.name);
-        pairs.From(at, r.name, entry);
+      case TChangeKind::ckRenamed:
+        recovery_.Forget(c.name);
+        Put(sink, TChangeKind::ckRenamed, c.name, entry, c.newName);
+        // A directory renamed within the tree: its files are at a new place, and no record
+        // will name them there.
+        if (scanHere && IsDirectory(c.newName)) QueueScan(c.newName);
         break;
-      case caRenamedNew:
-        if (auto renamed = pairs.To(at - 1, r.name, entry)) {
-          Put(sink, TChangeKind::ckRenamed, renamed->name, entry, renamed->newName);
-          // A directory renamed within the tree: its files are at a new place, and no record
-          // will name them there.
-          if (scanHere && IsDirectory(r.name)) QueueScan(r.name);
+      case TChangeKind::ckRemoved:
+        recovery_.Forget(c.name);
+        if (alone) {  // moved out of the tree: the records give it no event
+          sink.MayHaveRemoved(TrimmedRecordName(c.name), entry != TEntryKind::ekFile);
         } else {
-          movedOut();
-          Added(sink, r.name, scanHere);  // moved in from outside the tree
+          Put(sink, TChangeKind::ckRemoved, c.name, entry);
         }
         break;
-      case caRemoved:
-        recovery_.Forget(r.name);
-        Put(sink, TChangeKind::ckRemoved, r.name, entry);
-        break;
-      case caModified:
-        Put(sink, TChangeKind::ckModified, r.name, entry);
+      case TChangeKind::ckModified:
+        Put(sink, TChangeKind::ckModified, c.name, entry);
         break;
     }
-  }
-  movedOut();
+    return true;
+  });
 }
 
 void TDirectoryChangeSource::ProcessDirectories(const TChangeBatch& batch, IChangeSink& sink) {
-  TRenamePairer pairs;
-  std::uint64_t at = 0;
-  auto movedOut = [&] {
-    for (const TChange& c : pairs.TakeWaiting()) {
-      sink.MayHaveRemoved(TrimmedRecordName(c.name), true);
-    }
-  };
-  for (const TChangeRecord& r : batch) {
-    if (sink.Interrupted()) return;
-    if (r.action < caAdded || r.action > caRenamedNew) continue;
-    ++at;
-    if (r.action != caRenamedNew) movedOut();
-    switch (r.action) {
-      case caRenamedOld:
-        pairs.From(at, r.name, TEntryKind::ekDirectory);
+  PairRecords(batch, [&](TChange c, bool) {
+    if (sink.Interrupted()) return false;
+    switch (c.kind) {
+      case TChangeKind::ckRenamed:
+        // Renamed within the tree: its files are new at this place, as a moved-in one's are.
+        sink.MayHaveRemoved(TrimmedRecordName(c.name), true);
+        QueueScan(c.newName);
         break;
-      case caRenamedNew:
-        // Renamed within the tree or moved in: either way its files are new at this place.
-        if (auto renamed = pairs.To(at - 1, r.name, TEntryKind::ekDirectory)) {
-          sink.MayHaveRemoved(TrimmedRecordName(renamed->name), true);
-        }
-        QueueScan(r.name);
+      case TChangeKind::ckAdded:  // made, or moved in (alone)
+        QueueScan(c.name);
         break;
-      case caAdded:
-        QueueScan(r.name);
+      case TChangeKind::ckRemoved:
+        sink.MayHaveRemoved(TrimmedRecordName(c.name), true);
         break;
-      case caRemoved:
-        sink.MayHaveRemoved(TrimmedRecordName(r.name), true);
-        break;
-      default:
+      case TChangeKind::ckModified:
         break;
     }
-  }
-  movedOut();
+    return true;
+  });
 }
 
 void TDirectoryChangeSource::QueueScan(const std::string& rel) {

@@ -32,32 +32,4 @@ TChanges TRenamePairer::TakeWaiting() {
   return out;
 }
 
-void IChangeSink::Add(std::uint32_t action, std::string name) {
-  // Record positions are the cookies: only the record right after an old name pairs with it.
-  const std::uint64_t at = ++legacyIndex_;
-  if (action == caRenamedNew) {
-    if (auto renamed = legacyPairs_.To(at - 1, std::move(name), TEntryKind::ekUnknown)) {
-      Report(std::move(*renamed));
-    }
-    return;
-  }
-  for (TChange& lost : legacyPairs_.TakeWaiting()) MayHaveRemoved(std::move(lost.name), true);
-  switch (action) {
-    case caAdded:
-      Report(TChange{TChangeKind::ckAdded, std::move(name), {}, TEntryKind::ekUnknown});
-      break;
-    case caRemoved:
-      Report(TChange{TChangeKind::ckRemoved, std::move(name), {}, TEntryKind::ekUnknown});
-      break;
-    case caModified:
-      Report(TChange{TChangeKind::ckModified, std::move(name), {}, TEntryKind::ekUnknown});
-      break;
-    case caRenamedOld:
-      legacyPairs_.From(at, std::move(name), TEntryKind::ekUnknown);
-      break;
-    default:
-      break;
-  }
-}
-
 }  // namespace mv

@@ -123,8 +123,6 @@ class TShellChangeThread::TSink final : public IChangeSink {
     return shared_->terminated.load() || shared_->generation.load() != seenGeneration_;
   }
 
-  void Notice(const std::string& text) override { Notice(TNoticeKind::nkLimit, text); }
-
   void Notice(TNoticeKind kind, const std::string& text) override {
     if (kind == TNoticeKind::nkLimit) {
       if (noticed_) return;

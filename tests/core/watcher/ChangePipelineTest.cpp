@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The portable parts of the change pipeline: rename pairing, the record-number adapter, and the
-// overflow recovery policy, without the operating system.
+// The portable parts of the change pipeline: rename pairing, the pairing of change records, and
+// the overflow recovery policy, without the operating system.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "FileSystemWatcher/ChangeRecords.h"
 #include "FileSystemWatcher/ChangeSource.h"
 #include "FileSystemWatcher/OverflowRecovery.h"
 
@@ -36,31 +37,28 @@ TEST(RenamePairer, PairsByCookieAndLeavesTheRestToTheCaller) {
   EXPECT_FALSE(p.Waiting());
 }
 
-// Collects what a source says through the sink.
-struct TCollect final : IChangeSink {
-  TChanges changes;
-  std::vector<std::pair<std::string, bool>> removed;
-  void Report(TChange c) override { changes.push_back(std::move(c)); }
-  bool Interrupted() const override { return false; }
-  void Notice(const std::string&) override {}
-  void MayHaveRemoved(std::string rel, bool subtree) override {
-    removed.emplace_back(std::move(rel), subtree);
-  }
-};
-
-TEST(ChangeSinkAdd, RecordNumbersBecomeChangesWithNamesKeptExactly) {
-  TCollect sink;
-  sink.Add(caAdded, " lead.mp3");
-  sink.Add(caRenamedOld, "old ");
-  sink.Add(caRenamedNew, "new ");
-  sink.Add(caRenamedNew, "second-new");  // pairs with nothing
-  sink.Add(caRenamedOld, "gone");        // its new name never comes
-  sink.Add(caModified, "m");
-  sink.Add(caRemoved, "r");
-  sink.Add(99, "unknown");
-  EXPECT_EQ(sink.changes, (TChanges{Ch(K::ckAdded, " lead.mp3"), Ch(K::ckRenamed, "old ", "new "),
-                                    Ch(K::ckModified, "m"), Ch(K::ckRemoved, "r")}));
-  EXPECT_EQ(sink.removed, (std::vector<std::pair<std::string, bool>>{{"gone", true}}));
+TEST(PairRecords, RenameHalvesPairRightAfterEachOtherAndNamesAreKeptExactly) {
+  const TChangeBatch batch{{caAdded, " lead.mp3"}, {caRenamedOld, "old "},
+                           {caRenamedNew, "new "}, {caRenamedNew, "second-new"},
+                           {caRenamedOld, "gone"}, {caModified, "m"},
+                           {caRemoved, "r"},       {99, "unknown"},
+                           {caRenamedOld, "last"}};
+  std::vector<std::pair<TChange, bool>> seen;
+  PairRecords(batch, [&](TChange c, bool alone) {
+    seen.emplace_back(std::move(c), alone);
+    return true;
+  });
+  // A new name without its old one was moved in; an old one without its new one, moved out.
+  EXPECT_EQ(seen, (std::vector<std::pair<TChange, bool>>{{Ch(K::ckAdded, " lead.mp3"), false},
+                                                         {Ch(K::ckRenamed, "old ", "new "), false},
+                                                         {Ch(K::ckAdded, "second-new"), true},
+                                                         {Ch(K::ckRemoved, "gone"), true},
+                                                         {Ch(K::ckModified, "m"), false},
+                                                         {Ch(K::ckRemoved, "r"), false},
+                                                         {Ch(K::ckRemoved, "last"), true}}));
+  int calls = 0;
+  PairRecords(batch, [&](TChange, bool) { return ++calls < 2; });
+  EXPECT_EQ(calls, 2);  // nothing more once the visitor says stop
 }
 
 constexpr std::int64_t kS = 1'000'000'000;

@@ -55,7 +55,7 @@ std::vector<TFileEvent> DecodeExact(const std::vector<std::uint8_t>& bytes,
                                     const std::string& dir = "/w/") {
   std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[bytes.size() ? bytes.size() : 1]);
   if (!bytes.empty()) std::memcpy(exact.get(), bytes.data(), bytes.size());
-  return DecodeChangeRecords(exact.get(), bytes.size(), dir);
+  return DecodeBatch(ParseChangeRecords(exact.get(), bytes.size()), dir);
 }
 
 TFileEvent Ev(Op op, std::string a, std::string b = {}) {
@@ -108,7 +108,7 @@ TEST(ChangeRecords, NonAsciiNamesAreConvertedToTheNarrowEncoding) {
 TEST(ChangeRecords, ZeroedOrEmptyBuffersDeliverNothing) {
   EXPECT_TRUE(DecodeExact(std::vector<std::uint8_t>(4096, 0)).empty());
   EXPECT_TRUE(DecodeExact({}).empty());
-  EXPECT_TRUE(DecodeChangeRecords(nullptr, 100, "/w/").empty());
+  EXPECT_TRUE(ParseChangeRecords(nullptr, 100).empty());
   EXPECT_TRUE(DecodeExact(std::vector<std::uint8_t>(11, 1)).empty());  // shorter than a header
 }
 

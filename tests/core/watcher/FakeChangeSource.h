@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "FileSystemWatcher/ChangeRecords.h"
 #include "FileSystemWatcher/ChangeSource.h"
 #include "FileSystemWatcher/FileSystemWatcher.h"
 
@@ -100,7 +101,7 @@ class TFakeSource final : public IChangeSource {
       kindNotices = s_->kindNoticesOnOpen;
       live = s_->liveOnOpen && result;
     }
-    for (const auto& n : notices) sink.Notice(n);
+    for (const auto& n : notices) sink.Notice(TNoticeKind::nkLimit, n);
     for (const auto& [kind, text] : kindNotices) sink.Notice(kind, text);
     if (live) sink.Live();
     return result;
@@ -119,17 +120,33 @@ class TFakeSource final : public IChangeSource {
       // in the system's queue of the new watch.
       if (s_->open && !sink.Interrupted()) records.swap(s_->queue);
     }
+    // Records pushed together are paired as one batch of the system's records.
+    TChangeBatch batch;
+    auto flush = [&] {
+      PairRecords(std::exchange(batch, {}), [&](TChange c, bool alone) {
+        if (!alone) {
+          sink.Report(std::move(c));
+        } else if (c.kind == TChangeKind::ckRemoved) {
+          sink.MayHaveRemoved(std::move(c.name), true);
+        }
+        return true;
+      });
+    };
     for (auto& r : records) {
+      if (!r.change && !r.signal) {
+        batch.push_back(std::move(r.record));
+        continue;
+      }
+      flush();
       if (r.change) {
         sink.Report(std::move(*r.change));
-      } else if (!r.signal) {
-        sink.Add(r.record.action, std::move(r.record.name));
       } else if (r.live) {
         sink.Live();
       } else {
         sink.MayHaveRemoved(std::move(r.record.name), r.subtree);
       }
     }
+    flush();
   }
   void Wake() override {
     {
