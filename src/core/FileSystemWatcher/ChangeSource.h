@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
@@ -91,15 +92,12 @@ class IChangeSink {
   virtual void Notice(TNoticeKind kind, const std::string& text) = 0;
   // From here on the whole tree is watched, every directory with its watch, and every change
   // is reported until the next MayHaveRemoved("", true). Said after each (re)arming.
-  virtual void Live() {}
+  virtual void Live() = 0;
   // Entries at rel (relative to the watched directory; with subtree, everything below it too)
   // may be gone without a record that says so: a directory moved out or removed, a watch lost.
   // rel "" with subtree is a break of continuity over the whole tree (overflow, lost watch,
   // mount, the watched directory gone): the tree counts as unwatched until the next Live().
-  virtual void MayHaveRemoved(std::string rel, bool subtree) {
-    (void)rel;
-    (void)subtree;
-  }
+  virtual void MayHaveRemoved(std::string rel, bool subtree) = 0;
 };
 
 class IChangeSource {
@@ -120,5 +118,9 @@ class IChangeSource {
 
 // The source of this platform (inotify on Linux).
 std::unique_ptr<IChangeSource> CreatePlatformChangeSource();
+
+// The directory a stored or typed value names on this platform: on Linux the stored default
+// "C:\" stands for the user's home directory; other values are kept as they are.
+std::string PlatformWatchedDir(std::string_view value);
 
 }  // namespace mv

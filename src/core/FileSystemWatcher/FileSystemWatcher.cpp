@@ -2,28 +2,20 @@
 #include "FileSystemWatcher/FileSystemWatcher.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 
 #include "FileSystemWatcher/ChangeSource.h"
 #include "FileSystemWatcher/ShellChangeThread.h"
-#include "FileSystemWatcher/WatcherPlatform.h"
 #include "utility/NameRules.h"
 
 namespace mv {
 
 const char* FileOperationName(TFileOperation op) {
-  switch (op) {
-    case TFileOperation::foAdded:
-      return "foAdded";
-    case TFileOperation::foRemoved:
-      return "foRemoved";
-    case TFileOperation::foModified:
-      return "foModified";
-    case TFileOperation::foRenamed:
-      return "foRenamed";
-  }
-  return "";
+  static constexpr const char* kNames[] = {"foAdded", "foRemoved", "foModified", "foRenamed"};
+  const auto i = static_cast<std::size_t>(op);
+  return i < std::size(kNames) ? kNames[i] : "";
 }
 
 std::uint32_t NotifyFilterMask(TNotifyFilters filters) {
@@ -51,23 +43,20 @@ std::string OverflowRecoveredNotice(std::uint64_t names) {
   return "系统的变化通知溢出，重新扫描找回了 " + std::to_string(names) + " 个名称。";
 }
 
-// The component's handlers for notices and arming, read when a worker's task runs so that a
-// handler assigned later still receives them.
-struct TFileSystemWatcher::TEvents {
-  std::function<void(TNoticeKind, const std::string&)> notice;
-  std::function<void(bool)> armed;
-};
-
-TFileSystemWatcher::TFileSystemWatcher(IMainThreadDispatcher& mainThread)
-    : TFileSystemWatcher(mainThread, nullptr) {}
-
 TFileSystemWatcher::TFileSystemWatcher(IMainThreadDispatcher& mainThread,
                                        TChangeSourceFactory sourceFactory)
     : mainThread_(mainThread),
       sourceFactory_(sourceFactory ? std::move(sourceFactory)
                                    : TChangeSourceFactory(CreatePlatformChangeSource)),
       watchedDir_(DefaultWatchedDir()),
-      events_(std::make_shared<TEvents>()) {}
+      hooks_(std::make_shared<TWorkerHooks>()) {
+  // Posted tasks of a worker run only while it is not terminated, and the component terminates
+  // its workers before it goes: they never outlive it.
+  hooks_->live = [this](const std::string& root) { BecameLive(root); };
+  hooks_->mayHaveRemoved = [this](const std::string& path, bool subtree, bool broken) {
+    MayHaveRemoved(path, subtree, broken);
+  };
+}
 
 TFileSystemWatcher::~TFileSystemWatcher() {
   if (worker_) worker_->Terminate();
@@ -120,17 +109,17 @@ void TFileSystemWatcher::SetOnChange(TFileDealMethod handler) {
 
 void TFileSystemWatcher::SetOnNotice(std::function<void(const std::string&)> handler) {
   if (!handler) {
-    events_->notice = nullptr;
+    hooks_->notice = nullptr;
     return;
   }
-  events_->notice = [handler = std::move(handler)](TNoticeKind kind, const std::string& text) {
+  hooks_->notice = [handler = std::move(handler)](TNoticeKind kind, const std::string& text) {
     if (kind != TNoticeKind::nkRecovered) handler(text);
   };
 }
 
 void TFileSystemWatcher::SetOnNoticeOfKind(
     std::function<void(TNoticeKind, const std::string&)> handler) {
-  events_->notice = std::move(handler);
+  hooks_->notice = std::move(handler);
 }
 
 void TFileSystemWatcher::SetOnMayHaveRemoved(
@@ -156,7 +145,7 @@ void TFileSystemWatcher::MayHaveRemoved(const std::string& path, bool subtree, b
 }
 
 void TFileSystemWatcher::SetOnArmed(std::function<void(bool watching)> handler) {
-  events_->armed = std::move(handler);
+  hooks_->armed = std::move(handler);
 }
 
 int TFileSystemWatcher::LiveWorkerCount() {
@@ -178,22 +167,7 @@ void TFileSystemWatcher::Start() {
   if (!onChange_) return;
   // At most one worker delivers: a second start retires the running one first.
   Stop();
-  TShellChangeThread::THooks hooks;
-  hooks.notice = [events = events_](TNoticeKind kind, const std::string& text) {
-    if (events->notice) events->notice(kind, text);
-  };
-  hooks.armed = [events = events_](bool watching) {
-    if (events->armed) events->armed(watching);
-  };
-  // Posted tasks of a worker run only while it is not terminated, and the component terminates
-  // its workers before it goes: they never outlive it.
-  hooks.live = [this](const std::string& root) { BecameLive(root); };
-  hooks.mayHaveRemoved = [this](const std::string& path, bool subtree, bool broken) {
-    MayHaveRemoved(path, subtree, broken);
-  };
-  auto worker = std::make_unique<TShellChangeThread>(mainThread_, onChange_, sourceFactory_(),
-                                                     std::move(hooks));
-  worker_ = std::move(worker);
+  worker_ = std::make_unique<TShellChangeThread>(mainThread_, onChange_, sourceFactory_(), hooks_);
   Reconfigure();
   worker_->Resume();
 }

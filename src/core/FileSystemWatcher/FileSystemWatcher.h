@@ -42,35 +42,13 @@ class TNotifyFilters {
   constexpr TNotifyFilters(std::initializer_list<TNotifyFilter> members) {
     for (TNotifyFilter f : members) Include(f);
   }
-  static constexpr TNotifyFilters FromBits(std::uint8_t bits) {
-    TNotifyFilters s;
-    s.bits_ = bits;
-    return s;
-  }
   constexpr std::uint8_t Bits() const { return bits_; }
-  constexpr bool Empty() const { return bits_ == 0; }
   constexpr bool Contains(TNotifyFilter f) const { return (bits_ & Bit(f)) != 0; }
   constexpr TNotifyFilters& Include(TNotifyFilter f) {
     bits_ = static_cast<std::uint8_t>(bits_ | Bit(f));
     return *this;
   }
-  constexpr TNotifyFilters& Exclude(TNotifyFilter f) {
-    bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(f));
-    return *this;
-  }
-  // Union, difference and intersection, as for any set.
-  friend constexpr TNotifyFilters operator+(TNotifyFilters a, TNotifyFilters b) {
-    return FromBits(static_cast<std::uint8_t>(a.bits_ | b.bits_));
-  }
-  friend constexpr TNotifyFilters operator-(TNotifyFilters a, TNotifyFilters b) {
-    return FromBits(static_cast<std::uint8_t>(a.bits_ & ~b.bits_));
-  }
-  friend constexpr TNotifyFilters operator*(TNotifyFilters a, TNotifyFilters b) {
-    return FromBits(static_cast<std::uint8_t>(a.bits_ & b.bits_));
-  }
-  friend constexpr bool operator==(TNotifyFilters a, TNotifyFilters b) {
-    return a.bits_ == b.bits_;
-  }
+  friend constexpr bool operator==(const TNotifyFilters&, const TNotifyFilters&) = default;
 
  private:
   static constexpr std::uint8_t Bit(TNotifyFilter f) {
@@ -103,14 +81,16 @@ std::string DefaultWatchedDir();
 
 class IChangeSource;
 class TShellChangeThread;
+struct TWorkerHooks;
 
 // Makes the change source of one worker; tests substitute their own.
 using TChangeSourceFactory = std::function<std::unique_ptr<IChangeSource>()>;
 
 class TFileSystemWatcher {
  public:
-  explicit TFileSystemWatcher(IMainThreadDispatcher& mainThread);
-  TFileSystemWatcher(IMainThreadDispatcher& mainThread, TChangeSourceFactory sourceFactory);
+  // Without a factory the watcher uses the platform's change source.
+  explicit TFileSystemWatcher(IMainThreadDispatcher& mainThread,
+                              TChangeSourceFactory sourceFactory = nullptr);
   ~TFileSystemWatcher();
   TFileSystemWatcher(const TFileSystemWatcher&) = delete;
   TFileSystemWatcher& operator=(const TFileSystemWatcher&) = delete;
@@ -157,7 +137,6 @@ class TFileSystemWatcher {
   int LiveWorkerCount();
 
  private:
-  struct TEvents;
   void BecameLive(const std::string& root);
   void MayHaveRemoved(const std::string& path, bool subtree, bool broken);
   void Reconfigure();
@@ -172,7 +151,7 @@ class TFileSystemWatcher {
   bool watchSubTree_ = true;
   TNotifyFilters notifyFilters_{TNotifyFilter::nfFileNameChange, TNotifyFilter::nfDirNameChange};
   TFileDealMethod onChange_;
-  std::shared_ptr<TEvents> events_;
+  std::shared_ptr<TWorkerHooks> hooks_;  // shared with the workers
   std::unique_ptr<TShellChangeThread> worker_;
   // Stopped workers whose threads may still be ending; joined before they are freed.
   std::vector<std::unique_ptr<TShellChangeThread>> retired_;

@@ -199,7 +199,7 @@ bool TInotifyChangeSource::ArmRoot(TWalk mode, IChangeSink& sink) {
   if (mode == TWalk::Arm) {
     Arm(sink);
   } else {
-    Walk(TPending{-1, {}, {}}, mode, sink);
+    Walk(TArmStart{-1, {}, {}}, mode, sink);
   }
   std::unordered_set<int>().swap(walkVisited_);  // as large as the tree; not needed until a rescan
   if (sink.Interrupted()) {
@@ -364,7 +364,7 @@ void TInotifyChangeSource::Rewatch(const std::string& rel, IChangeSink& sink) {
   const std::string name = slash == std::string::npos ? rel : rel.substr(slash + 1);
   const int child = tree_.FindChild(parentWd, name);
   if (child >= 0) RemoveSubtree(child, true);
-  Walk(TPending{parentWd, name, rel}, TWalk::Report, sink);
+  Walk(TArmStart{parentWd, name, rel}, TWalk::Report, sink);
 }
 
 // Beyond PATH_MAX the directory is named by its open descriptor; that name is a link to follow.
@@ -477,8 +477,8 @@ void TInotifyChangeSource::Removed(IChangeSink& sink, std::string rel, bool isDi
 
 // Depth first, without recursion. Each directory is watched before it is listed, so anything
 // created in it after the listing has an event queued.
-void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
-  std::vector<TPending> stack;
+void TInotifyChangeSource::Walk(TArmStart start, TWalk mode, IChangeSink& sink) {
+  std::vector<TArmStart> stack;
   stack.push_back(std::move(start));
   walkVisited_.clear();
   const bool reportDirs = (filter_ & kDirName) != 0;
@@ -487,7 +487,7 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
   std::size_t listed = 0;
   while (!stack.empty()) {
     if ((++listed & 63) == 0 && sink.Interrupted()) return;
-    TPending dir = std::move(stack.back());
+    TArmStart dir = std::move(stack.back());
     stack.pop_back();
     const bool isRoot = dir.rel.empty();
     const std::string path = isRoot ? root_ : root_ + dir.rel;
@@ -593,7 +593,7 @@ void TInotifyChangeSource::Walk(TPending start, TWalk mode, IChangeSink& sink) {
       }
       if (e.isDir && subtree_) {
         std::string rel = prefix + e.name;
-        stack.push_back(TPending{wd, std::move(e.name), std::move(rel)});
+        stack.push_back(TArmStart{wd, std::move(e.name), std::move(rel)});
       }
     }
   }
@@ -729,7 +729,7 @@ void TInotifyChangeSource::Renamed(TChange renamed, const TInotifyEvent& to, ICh
   }
   if (!isDir || !subtree_) return;
   if (moved >= 0) tree_.Link(moved, to.wd, to.name);
-  Walk(TPending{to.wd, to.name, std::move(newRel)}, TWalk::Moved, sink);
+  Walk(TArmStart{to.wd, to.name, std::move(newRel)}, TWalk::Moved, sink);
 }
 
 // Old names whose new name did not follow: moved out of the tree, or to a directory that is not
@@ -750,7 +750,7 @@ void TInotifyChangeSource::NewDirectory(int parentWd, const std::string& name, s
                                         IChangeSink& sink) {
   if (WasScanned(parentWd, name)) return;  // listed, watched and reported by an earlier scan
   Added(sink, rel, true, false);
-  Walk(TPending{parentWd, name, std::move(rel)}, TWalk::Report, sink);
+  Walk(TArmStart{parentWd, name, std::move(rel)}, TWalk::Report, sink);
 }
 
 void TInotifyChangeSource::Rescan(IChangeSink& sink) {
@@ -758,7 +758,7 @@ void TInotifyChangeSource::Rescan(IChangeSink& sink) {
   rescanThreshold_ = recovery_.BeginRescan(SteadyNow());
   lastWasModified_ = false;
   incomplete_ = false;
-  Walk(TPending{-1, {}, {}}, TWalk::Rescan, sink);
+  Walk(TArmStart{-1, {}, {}}, TWalk::Rescan, sink);
   if (!sink.Interrupted()) {
     // Directories that were not met again went away while events were lost.
     for (int wd : tree_.Except(walkVisited_)) {

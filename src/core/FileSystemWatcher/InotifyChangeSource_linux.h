@@ -47,12 +47,6 @@ class TInotifyChangeSource final : public IChangeSource {
   std::uint64_t RescanCount() const { return rescans_.load(); }
 
  private:
-  // A directory still to be listed during a walk.
-  struct TPending {
-    int parentWd;      // -1: the parent is not watched
-    std::string name;  // within the parent
-    std::string rel;   // relative to the root, no trailing "/"; "" for the root
-  };
   enum class TWalk {
     Arm,     // place watches only
     Report,  // a new directory: report everything below it, once
@@ -69,7 +63,7 @@ class TInotifyChangeSource final : public IChangeSource {
   int AddWatch(const std::string& path, int dirFd, bool isRoot);
   void OpenFailed(const std::string& path, int error, IChangeSink& sink);
   void RemoveSubtree(int wd, bool removeOwnWatch);
-  void Walk(TPending start, TWalk mode, IChangeSink& sink);
+  void Walk(TArmStart start, TWalk mode, IChangeSink& sink);
   void ReadEvents(IChangeSink& sink);
   void Process(const std::vector<TInotifyEvent>& events, IChangeSink& sink);
   void Renamed(TChange renamed, const TInotifyEvent& to, IChangeSink& sink);

@@ -25,7 +25,7 @@ constexpr std::size_t kMaxBatch = 16384;
 // and does nothing.
 struct TShellChangeThread::TShared {
   TFileDealMethod handler;
-  THooks hooks;
+  std::shared_ptr<TWorkerHooks> hooks;
   std::shared_ptr<IChangeSource> source;
   // Main thread only: delivery happens only while set.
   bool active = false;
@@ -49,7 +49,7 @@ struct TMark {
 
 // Delivers one batch on the main thread: the handler calls, and the removals and the live and
 // broken states in order with them.
-void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
+void Deliver(const TWorkerHooks& hooks, const TFileDealMethod& handler,
              const std::atomic<bool>& terminated, const bool& active, const TChanges& batch,
              const std::vector<TMark>& marks, const std::string& dir, bool current) {
   // A throwing handler does not cost the rest of the batch; its first exception goes on to the
@@ -67,8 +67,8 @@ void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
     const TMark& k = marks[m];
     if (k.live) {
       // A batch of an earlier configuration cannot make the new one live.
-      if (current && hooks.live) call([&] { hooks.live(dir); });
-    } else if (hooks.mayHaveRemoved) {
+      if (current) call([&] { hooks.live(dir); });
+    } else {
       const bool broken = k.rel.empty();
       const std::string path = broken ? dir : dir + k.rel;
       call([&] { hooks.mayHaveRemoved(path, k.subtree || broken, broken); });
@@ -78,13 +78,10 @@ void Deliver(TShellChangeThread::THooks& hooks, const TFileDealMethod& handler,
   for (std::size_t i = 0; i < batch.size() && open(); ++i) {
     for (; m < marks.size() && marks[m].at == i && open(); ++m) markAt(m);
     const TChange& c = batch[i];
-    if (handler) {
-      const TFileEvent e = ChangeEvent(c, dir);
-      call([&] { handler(e.operation, e.name1, e.name2); });
-    }
+    const TFileEvent e = ChangeEvent(c, dir);
+    call([&] { handler(e.operation, e.name1, e.name2); });
     if (!open()) break;
-    if ((c.kind == TChangeKind::ckRemoved || c.kind == TChangeKind::ckRenamed) &&
-        hooks.mayHaveRemoved && !c.name.empty()) {
+    if ((c.kind == TChangeKind::ckRemoved || c.kind == TChangeKind::ckRenamed) && !c.name.empty()) {
       // Where the source does not know whether it was a directory, all below it may be gone.
       const std::string path = FullName(dir, c.name);
       call([&] { hooks.mayHaveRemoved(path, c.entry != TEntryKind::ekFile, false); });
@@ -129,8 +126,8 @@ class TShellChangeThread::TSink final : public IChangeSink {
       noticed_ = true;
     }
     mainThread_.Post([shared = shared_, kind, text] {
-      if (shared->terminated.load() || !shared->hooks.notice) return;
-      shared->hooks.notice(kind, text);
+      if (shared->terminated.load() || !shared->hooks->notice) return;
+      shared->hooks->notice(kind, text);
     });
   }
 
@@ -169,8 +166,8 @@ class TShellChangeThread::TSink final : public IChangeSink {
           s.source->Wake();
         }
       } done{*shared, seq};
-      Deliver(shared->hooks, shared->handler, shared->terminated, shared->active, batch, marks, dir,
-              shared->generation.load() == generation);
+      Deliver(*shared->hooks, shared->handler, shared->terminated, shared->active, batch, marks,
+              dir, shared->generation.load() == generation);
     });
     return true;
   }
@@ -187,7 +184,8 @@ class TShellChangeThread::TSink final : public IChangeSink {
 };
 
 TShellChangeThread::TShellChangeThread(IMainThreadDispatcher& mainThread, TFileDealMethod handler,
-                                       std::unique_ptr<IChangeSource> source, THooks hooks)
+                                       std::unique_ptr<IChangeSource> source,
+                                       std::shared_ptr<TWorkerHooks> hooks)
     : mainThread_(mainThread), shared_(std::make_shared<TShared>()) {
   shared_->handler = std::move(handler);
   shared_->hooks = std::move(hooks);
@@ -259,8 +257,8 @@ void TShellChangeThread::Execute() {
       if (sink.Interrupted()) continue;
       sink.HandOver(false);  // what the opening said (live, gone) need not wait for a change
       mainThread_.Post([shared = shared_, watching] {
-        if (shared->terminated.load() || !shared->hooks.armed) return;
-        shared->hooks.armed(watching);
+        if (shared->terminated.load() || !shared->hooks->armed) return;
+        shared->hooks->armed(watching);
       });
       continue;
     }

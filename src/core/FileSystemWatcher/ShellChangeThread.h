@@ -19,21 +19,22 @@
 
 namespace mv {
 
+// What a worker tells its component besides the handler calls, each on the main thread and read
+// when the worker's task runs, so that a handler assigned later still receives it.
+struct TWorkerHooks {
+  std::function<void(TNoticeKind, const std::string&)> notice;  // of limit notices the first only
+  std::function<void(bool watching)> armed;                     // after each (re)open
+  // In order with the changes: the tree is watched in full (root with its delimiter), and
+  // something at path may be gone (broken: continuity lost over the tree).
+  std::function<void(const std::string& root)> live;
+  std::function<void(const std::string& path, bool subtree, bool broken)> mayHaveRemoved;
+};
+
 class TShellChangeThread {
  public:
-  struct THooks {
-    // Main thread; of limit notices the first only.
-    std::function<void(TNoticeKind, const std::string&)> notice;
-    std::function<void(bool watching)> armed;  // main thread; after each (re)open
-    // Main thread, in order with the changes: the tree is watched in full (root with its
-    // delimiter), and something at path may be gone (broken: continuity lost over the tree).
-    std::function<void(const std::string& root)> live;
-    std::function<void(const std::string& path, bool subtree, bool broken)> mayHaveRemoved;
-  };
-
   // The handler is fixed for the worker's life. The thread starts at Resume.
   TShellChangeThread(IMainThreadDispatcher& mainThread, TFileDealMethod handler,
-                     std::unique_ptr<IChangeSource> source, THooks hooks = {});
+                     std::unique_ptr<IChangeSource> source, std::shared_ptr<TWorkerHooks> hooks);
   // Terminates the worker and waits for its thread to end (which it does promptly: a worker
   // waiting on the main thread is released by the terminate flag).
   ~TShellChangeThread();

@@ -18,7 +18,7 @@ struct TArmedDir {
 };
 
 struct TArmStart {
-  int parentWd;      // watched already; -1 for the root
+  int parentWd;      // watched already; -1 for the root, or in a walk a parent not watched
   std::string name;  // within the parent
   std::string rel;   // relative to the root, no trailing "/"; "" for the root
 };

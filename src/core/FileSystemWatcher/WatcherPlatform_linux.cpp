@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "FileSystemWatcher/ChangeSource.h"
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "FileSystemWatcher/InotifyChangeSource_linux.h"
-#include "FileSystemWatcher/WatcherPlatform.h"
 #include "utility/NameRules.h"
 
 namespace mv {

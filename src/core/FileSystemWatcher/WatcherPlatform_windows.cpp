@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "FileSystemWatcher/ChangeSource.h"
 #include "FileSystemWatcher/DirectoryChangeSource_windows.h"
 #include "FileSystemWatcher/FileSystemWatcher.h"
-#include "FileSystemWatcher/WatcherPlatform.h"
 
 namespace mv {
 
