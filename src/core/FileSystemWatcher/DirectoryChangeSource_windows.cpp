@@ -157,9 +157,7 @@ bool TDirectoryChangeSource::Arm() {
     CloseHandle(dir);  // backup semantics open files too
     return false;
   }
-  rootVolume_ = info.dwVolumeSerialNumber;
-  rootIndexHigh_ = info.nFileIndexHigh;
-  rootIndexLow_ = info.nFileIndexLow;
+  rootInfo_ = info;
   rootCheckedAt_ = SteadyNow();
   const auto key = reinterpret_cast<ULONG_PTR>(thread_);
   HANDLE port = CreateIoCompletionPort(dir, nullptr, key, 0);
@@ -429,8 +427,9 @@ bool TDirectoryChangeSource::RootReplaced() const {
   BY_HANDLE_FILE_INFORMATION info{};
   const bool same = GetFileInformationByHandle(h, &info) &&
                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    info.dwVolumeSerialNumber == rootVolume_ &&
-                    info.nFileIndexHigh == rootIndexHigh_ && info.nFileIndexLow == rootIndexLow_;
+                    info.dwVolumeSerialNumber == rootInfo_.dwVolumeSerialNumber &&
+                    info.nFileIndexHigh == rootInfo_.nFileIndexHigh &&
+                    info.nFileIndexLow == rootInfo_.nFileIndexLow;
   CloseHandle(h);
   return !same;
 }

@@ -95,9 +95,7 @@ class TDirectoryChangeSource final : public IChangeSource {
   bool subtree_ = true;
   DWORD openError_ = 0;
   // The identity of the opened root, to notice it deleted (and perhaps made again).
-  DWORD rootVolume_ = 0;
-  DWORD rootIndexHigh_ = 0;
-  DWORD rootIndexLow_ = 0;
+  BY_HANDLE_FILE_INFORMATION rootInfo_{};
   std::int64_t rootCheckedAt_ = 0;  // steady ns
   // The root is missing: looked for now and then, and watched once it exists.
   bool missing_ = false;

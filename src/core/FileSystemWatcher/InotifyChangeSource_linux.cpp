@@ -71,14 +71,14 @@ std::string UnescapeMountPath(std::string_view s) {
   return out;
 }
 
-std::int64_t NowRealNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_REALTIME, &ts);
+std::int64_t Ns(const timespec& ts) {
   return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-std::int64_t ChangeTimeNs(const struct stat& st) {
-  return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+std::int64_t NowRealNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return Ns(ts);
 }
 
 long ReadNumber(const std::string& file) {
@@ -133,11 +133,6 @@ std::string MountForm(const std::string& path) {
 TInotifyChangeSource::TInotifyChangeSource() : TInotifyChangeSource(TSystem{}) {}
 
 TInotifyChangeSource::TInotifyChangeSource(TSystem system) : system_(std::move(system)) {
-  if (!system_.addWatch) {
-    system_.addWatch = [](int fd, const char* path, std::uint32_t mask) {
-      return inotify_add_watch(fd, path, mask);
-    };
-  }
   wakeFd_.reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
   if (!wakeFd_) throw EOutOfResources("无法创建监视线程的唤醒事件");
 }
@@ -541,7 +536,7 @@ void TInotifyChangeSource::Walk(TArmStart start, TWalk mode, IChangeSink& sink) 
         statOk = fstatat(listedFd, n, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (statOk && e->d_type == DT_UNKNOWN) isDir = S_ISDIR(st.st_mode);
       }
-      entries.push_back(TEntry{n, isDir, statOk, statOk ? ChangeTimeNs(st) : 0});
+      entries.push_back(TEntry{n, isDir, statOk, statOk ? Ns(st.st_ctim) : 0});
     }
     struct stat listedStat {};
     const bool listedOk = !reporting || isRoot || fstat(listedFd, &listedStat) == 0;

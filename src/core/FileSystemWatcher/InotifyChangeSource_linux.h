@@ -3,7 +3,7 @@
 // The Linux change source: inotify watches on every directory of the tree, read on the worker
 // thread.
 
-#include <sys/types.h>
+#include <sys/inotify.h>
 
 #include <atomic>
 #include <cstdint>
@@ -26,7 +26,7 @@ class TInotifyChangeSource final : public IChangeSource {
  public:
   // The system calls a test may replace.
   struct TSystem {
-    std::function<int(int fd, const char* path, std::uint32_t mask)> addWatch;  // inotify_add_watch
+    std::function<int(int fd, const char* path, std::uint32_t mask)> addWatch = inotify_add_watch;
     std::string procSys = "/proc/sys";  // where the inotify limits are read
   };
 
