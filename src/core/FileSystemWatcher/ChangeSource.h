@@ -32,9 +32,8 @@ struct TChange {
 
 using TChanges = std::vector<TChange>;
 
-// Pairs the two halves of renames, which systems report apart: an old name waits for the new
-// name with the same cookie (inotify's cookie; for change records, the position of the
-// old-name record, so that only the record right after it pairs).
+// Pairs the two halves of renames, which inotify reports apart: an old name waits for the new
+// name with the same cookie.
 class TRenamePairer {
  public:
   void From(std::uint64_t cookie, std::string name, TEntryKind entry);

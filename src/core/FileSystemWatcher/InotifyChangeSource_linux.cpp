@@ -441,11 +441,10 @@ void TInotifyChangeSource::WatchLimitReached(IChangeSink& sink) {
 void TInotifyChangeSource::Emit(IChangeSink& sink, TChangeKind kind, std::string rel, bool isDir) {
   // A write shows as IN_MODIFY per write plus IN_CLOSE_WRITE: one notice per run of them.
   if (kind == TChangeKind::ckModified) {
-    if (lastWasModified_ && lastModified_ == rel) return;
-    lastWasModified_ = true;
+    if (lastModified_ == rel) return;  // rel is never empty: events name an entry
     lastModified_ = rel;
   } else {
-    lastWasModified_ = false;
+    lastModified_.clear();
   }
   sink.Report(
       TChange{kind, std::move(rel), {}, isDir ? TEntryKind::ekDirectory : TEntryKind::ekFile});
@@ -649,7 +648,7 @@ void TInotifyChangeSource::ReadEvents(IChangeSink& sink) {
 }
 
 void TInotifyChangeSource::Process(const std::vector<TInotifyEvent>& events, IChangeSink& sink) {
-  lastWasModified_ = false;
+  lastModified_.clear();
   std::string dirRel;
   for (const TInotifyEvent& e : events) {
     if (e.kind != TInotifyKind::ikMovedTo) MovedOut(sink);
@@ -717,7 +716,7 @@ void TInotifyChangeSource::Renamed(TChange renamed, const TInotifyEvent& to, ICh
   recovery_.RecordAdded(renamed.newName, NowRealNs());  // a rescan need not find it again
   std::string newRel = isDir && subtree_ ? renamed.newName : std::string();
   if (filter_ & (isDir ? kDirName : kFileName)) {
-    lastWasModified_ = false;
+    lastModified_.clear();
     sink.Report(std::move(renamed));
   } else {
     sink.MayHaveRemoved(std::move(renamed.name), isDir);
@@ -751,7 +750,7 @@ void TInotifyChangeSource::NewDirectory(int parentWd, const std::string& name, s
 void TInotifyChangeSource::Rescan(IChangeSink& sink) {
   ++rescans_;
   rescanThreshold_ = recovery_.BeginRescan(SteadyNow());
-  lastWasModified_ = false;
+  lastModified_.clear();
   incomplete_ = false;
   Walk(TArmStart{-1, {}, {}}, TWalk::Rescan, sink);
   if (!sink.Interrupted()) {

@@ -104,8 +104,7 @@ class TInotifyChangeSource final : public IChangeSource {
   bool fdLimitNoticed_ = false;
   bool pathNoticed_ = false;
   std::unordered_set<int> walkVisited_;
-  bool lastWasModified_ = false;  // the last record emitted was a modification of lastModified_
-  std::string lastModified_;
+  std::string lastModified_;  // the last record emitted was a modification of it; "" when not
 
   // Names listed by a scan, with the index of the read after which they were listed: their
   // creation events may still be queued. Forgotten once a read has found the queue empty.
