@@ -109,24 +109,4 @@ void TProgram::RenameAll(const TFileReport& report) {
 
 void TProgram::OpenHomePage() { ShellOpen(kFreeSoftwarePage, ""); }
 
-void TProgram::Run(TCommand command) {
-  switch (command) {
-    case TCommand::OpenHomePage:
-      return OpenHomePage();
-    case TCommand::StartOrStopWatching:
-      return StartOrStopWatching();
-    case TCommand::PlayCurrent:
-      return PlayCurrent();
-    case TCommand::StopPlaying:
-      return StopPlaying();
-    case TCommand::SaveSelected:
-      return SaveSelected();
-    case TCommand::RenameAll:
-      return RenameAll();
-    default:
-      // The dialogs' own commands are the dialogs' business.
-      return;
-  }
-}
-
 }  // namespace mv

@@ -93,7 +93,6 @@ class TProgram {
   TTicker& Timer1() { return timer_; }
   TMediaPlayer& MediaPlayer1();
   TDownloadList& Downloads() { return downloads_; }
-  TListBoxStrings& List() { return list_; }
 
   // --- the commands (errors escape to the caller, which shows them in its error box) -----
   // The form is created: no current entry.
@@ -101,7 +100,6 @@ class TProgram {
   // On: watch the directory control's text with its subdirectories; off: stop. The list keeps
   // its entries. OnWatchingChanged hears the new state.
   void StartOrStopWatching();
-  bool Watching() const { return watcher_.Actived(); }
   // The start/stop button's caption: the action a click performs next.
   const char* WatchCaption() const;
   void PlayCurrent();
@@ -111,8 +109,6 @@ class TProgram {
   void SaveSelectedInto(const std::string& dir, const TFileReport& report = {});
   void RenameAll(const TFileReport& report = {});
   void OpenHomePage();
-  // Runs the command a control's click or double click names in the stored description.
-  void Run(TCommand command);
 
   // Called after StartOrStopWatching, with the new state.
   std::function<void(bool watching)> OnWatchingChanged;

@@ -34,7 +34,6 @@ class TTicker {
   void SetEnabled(bool value);
   std::uint32_t Interval() const { return interval_; }
   void SetInterval(std::uint32_t ms);
-  const TNotifyEvent& OnTimer() const { return onTimer_; }
   void SetOnTimer(TNotifyEvent handler);
 
   // True while ticks are being scheduled.

@@ -133,7 +133,7 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, StartsAsTheStoredDescriptionSays) {
   const TMainFormDesc& desc = Form_mainDesc();
-  EXPECT_EQ(program->Watching(), desc.FileSystemWatcher1.actived);
+  EXPECT_EQ(program->FileSystemWatcher1().Actived(), desc.FileSystemWatcher1.actived);
   EXPECT_EQ(program->FileSystemWatcher1().WatchedDir(), desc.FileSystemWatcher1.watchedDir);
   EXPECT_TRUE(program->FileSystemWatcher1().WatchSubTree());
   EXPECT_TRUE(program->FileSystemWatcher1().NotifyFilters() ==
@@ -182,7 +182,7 @@ TEST_F(ProgramTest, AnErrorInAWatcherEventGoesToTheErrorBoxAndWatchingGoesOn) {
   EXPECT_TRUE(mainThread.RunUntil([&] { return Listed(next); }, kWaitMs));
 }
 
-TEST_F(ProgramTest, ControlsRunTheCommandsTheirDescriptionNames) {
+TEST_F(ProgramTest, CommandsActOnTheListThePlayerAndTheDialogs) {
   const std::string bare = dir / "tagged";
   const std::string wav = dir / "b.wav";
   WriteFile(bare, test::Id3Mp3());
@@ -191,16 +191,15 @@ TEST_F(ProgramTest, ControlsRunTheCommandsTheirDescriptionNames) {
   list.Add(wav);
   program->FormCreate();
   EXPECT_EQ(list.ItemIndex(), -1);
-  const TFormDesc& form = Form_mainDesc().form;
 
   // Play with no current entry does nothing; stop with nothing open is the player's error.
-  program->Run(form.Control("BitBtn2").onClick);
+  program->PlayCurrent();
   EXPECT_FALSE(program->MediaPlayer1().Opened());
-  EXPECT_THROW(program->Run(form.Control("BitBtn5").onClick), EMCIDeviceError);
+  EXPECT_THROW(program->StopPlaying(), EMCIDeviceError);
   list.SetItemIndex(1);
-  program->Run(form.Control("ListBox1").onDblClick);
+  program->PlayCurrent();
   EXPECT_TRUE(program->MediaPlayer1().Opened());
-  program->Run(form.Control("BitBtn5").onClick);
+  program->StopPlaying();
 
   // Save with two selected asks for a directory and copies both into it.
   TTempDir out;
@@ -212,13 +211,13 @@ TEST_F(ProgramTest, ControlsRunTheCommandsTheirDescriptionNames) {
   ui.OnInfoMessage = [&](const std::string& text) { infos.push_back(text); };
   list.SetSelected(0, true);
   list.SetSelected(1, true);
-  program->Run(form.Control("BitBtn3").onClick);
+  program->SaveSelected();
   EXPECT_EQ(infos, std::vector<std::string>{FormatD(kCopiedCount, 2)});
   EXPECT_TRUE(test::Exists(out / "tagged.mp3"));
   EXPECT_TRUE(test::Exists(out / "b.wav"));
 
   // Rename appends the detected extension where the mask lacks it.
-  program->Run(form.Control("BitBtn4").onClick);
+  program->RenameAll();
   EXPECT_TRUE(test::Exists(bare + ".mp3"));
   EXPECT_TRUE(test::Exists(wav));
 }
