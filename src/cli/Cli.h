@@ -20,6 +20,10 @@ extern const TCliCommand kCopy;    // copy --to DIR [--mask M] FILE...
 // One event or entry per line: control bytes become \xHH and a backslash becomes \\.
 std::string EscapeName(const std::string& name);
 
+// True when dir is a directory that can be used; otherwise says why on stderr: "melvigil-cli:
+// cannot <doing> <dir>: <reason>".
+bool UsableDirectory(const std::string& dir, const char* doing);
+
 // Writes the bytes to stdout and flushes, so that a reader sees each line as it happens.
 void PrintLine(const std::string& line);
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "Unit_main/MainForm.h"
+#include "cli/Cli.h"
 #include "cli/StopSignal.h"
 #include "utility/ErrorText.h"
 
@@ -14,11 +15,7 @@ bool TCliUi::ExecuteSaveDialog(std::string& /*fileName*/) { return false; }
 
 bool TCliUi::ChooseDirectory(std::string& /*dir*/) { return false; }
 
-void TCliUi::ShowInfoMessage(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
+void TCliUi::ShowInfoMessage(const std::string& text) { PrintLine(text + "\n"); }
 
 void TCliUi::RunWithProgress(int /*total*/, const std::function<void(TProgress&)>& work) {
   TDirectProgress progress;
@@ -35,7 +32,7 @@ void TCliUi::ShowNotice(const std::string& text) {
 }
 
 void TFlushingDispatcher::Post(std::function<void()> task) {
-  loop_.Post([task = std::move(task)] {
+  TQueueDispatcher::Post([task = std::move(task)] {
     task();
     std::fflush(stdout);
   });

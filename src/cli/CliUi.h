@@ -31,17 +31,9 @@ class TCliUi final : public IProgramUi {
 
 // Runs every task of the main loop, then flushes what it printed: a batch's lines leave
 // together.
-class TFlushingDispatcher final : public IMainThreadDispatcher {
+class TFlushingDispatcher final : public TQueueDispatcher {
  public:
   void Post(std::function<void()> task) override;
-  void Run() { loop_.Run(); }
-  bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
-    return loop_.RunUntil(pred, timeoutMs);
-  }
-  void Quit() { loop_.Quit(); }
-
- private:
-  TQueueDispatcher loop_;
 };
 
 // --mask M, described alike by every subcommand that takes it.

@@ -6,14 +6,11 @@
 // file on stdout, "copied <src> <target>" or "failed <src> <target>"
 // (tab-separated, names escaped), then the window's message "成功复制N个文件".
 // Any failure is also told on stderr with its reason and makes the exit status 1.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
-#include "utility/FileRules.h"
 
 namespace mv::cli {
 
@@ -21,11 +18,7 @@ namespace {
 
 int Copy(const TCliCommand& /*self*/, const TParsedArgs& args) {
   const std::string dir = args.Value("to");
-  if (const int error = DirectoryError(dir)) {
-    std::fprintf(stderr, "melvigil-cli: cannot copy into %s: %s\n", EscapeName(dir).c_str(),
-                 error == ENOTDIR ? "not a directory" : std::strerror(error));
-    return 1;
-  }
+  if (!UsableDirectory(dir, "copy into")) return 1;
 
   TCliProgram cli(TCliProgram::TMode::OneShot, args);
   for (const std::string& file : args.Operands()) {

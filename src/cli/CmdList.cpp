@@ -4,16 +4,13 @@
 // "+\t<entry>" when an entry is appended and "-\t<entry>" when the
 // once-a-second sweep removes one, until SIGINT or SIGTERM; --json prints the same as JSON
 // objects (ListJson.h).
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
 #include "cli/Cli.h"
 #include "cli/CliUi.h"
 #include "cli/ListJson.h"
-#include "utility/FileRules.h"
 
 namespace mv::cli {
 
@@ -29,11 +26,7 @@ int List(const TCliCommand& /*self*/, const TParsedArgs& args) {
     std::fprintf(stderr, "melvigil-cli: cannot watch an empty directory name\n");
     return 1;
   }
-  if (const int error = DirectoryError(dir)) {
-    std::fprintf(stderr, "melvigil-cli: cannot watch %s: %s\n", EscapeName(dir).c_str(),
-                 error == ENOTDIR ? "not a directory" : std::strerror(error));
-    return 1;
-  }
+  if (!UsableDirectory(dir, "watch")) return 1;
 
   TCliProgram cli(TCliProgram::TMode::UntilStopped, args, dir);
   TProgram& program = cli.Program();

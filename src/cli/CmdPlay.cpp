@@ -37,9 +37,7 @@ bool PlayToEnd(TMediaPlayer& player, TFlushingDispatcher& dispatcher, const std:
     player.Close();
     player.SetFileName(file);
     player.Open();
-    const std::string line = EscapeName(file) + "\t" + std::to_string(player.Length()) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    PrintLine(EscapeName(file) + "\t" + std::to_string(player.Length()) + "\n");
     player.Play();
   } catch (const EMCIDeviceError& e) {
     ReportFailure(file, e.what());

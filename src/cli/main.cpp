@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "utility/FileRules.h"
 #include "utility/NameRules.h"
 
 namespace mv::cli {
@@ -25,6 +28,14 @@ std::string EscapeName(const std::string& name) {
     }
   }
   return out;
+}
+
+bool UsableDirectory(const std::string& dir, const char* doing) {
+  const int error = DirectoryError(dir);
+  if (error == 0) return true;
+  std::fprintf(stderr, "melvigil-cli: cannot %s %s: %s\n", doing, EscapeName(dir).c_str(),
+               error == ENOTDIR ? "not a directory" : std::strerror(error));
+  return false;
 }
 
 void PrintLine(const std::string& line) {

@@ -19,7 +19,7 @@ class IMainThreadDispatcher {
 };
 
 // A plain event loop for the main thread of the command-line tool and of tests.
-class TQueueDispatcher final : public IMainThreadDispatcher {
+class TQueueDispatcher : public IMainThreadDispatcher {
  public:
   void Post(std::function<void()> task) override;
   // Runs queued tasks until Quit() is called.
