@@ -5,7 +5,9 @@
 // on stderr once the watches are placed; notices on stderr. SIGINT and SIGTERM (Ctrl+C on Windows)
 // end it.
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -41,24 +43,17 @@ bool ParseKinds(std::string_view text, TNotifyFilters& out, std::string& error) 
     error = "--filter needs at least one kind; " + std::string(kKindHelp);
     return false;
   }
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    const std::size_t comma = text.find(',', pos);
-    const std::string_view word =
-        text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
-    bool known = false;
-    for (const TKind& k : kKinds) {
-      if (k.name == word) {
-        out.Include(k.filter);
-        known = true;
-      }
-    }
-    if (!known) {
+  for (std::size_t pos = 0; pos <= text.size();) {
+    const std::size_t end = std::min(text.find(',', pos), text.size());
+    const std::string_view word = text.substr(pos, end - pos);
+    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [word](const TKind& k) { return k.name == word; });
+    if (kind == std::end(kKinds)) {
       error = "unknown kind '" + std::string(word) + "' in --filter; " + kKindHelp;
       return false;
     }
-    if (comma == std::string_view::npos) break;
-    pos = comma + 1;
+    out.Include(kind->filter);
+    pos = end + 1;
   }
   return true;
 }

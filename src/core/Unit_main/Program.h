@@ -19,6 +19,7 @@
 #include "Unit_main/Ticker.h"
 #include "commands/DownloadList.h"
 #include "commands/SaveCommands.h"
+#include "dialogs/BoxTexts.h"
 #include "media/MPlayer.h"
 #include "utility/Dispatcher.h"
 #include "utility/ListItems.h"
@@ -56,11 +57,14 @@ struct TProgressShown {
 };
 TProgressShown ProgressShown(const TDirectProgress& progress, int total);
 
-// A window's dialogs and boxes: the watcher's notices go to the information box, and copies
-// run on a worker while the window goes on behind a progress display.
+// A window's dialogs and boxes: its information and error boxes (the watcher's notices go to the
+// information box), and copies run on a worker while the window goes on behind a progress
+// display.
 class TWindowProgramUi : public IProgramUi {
  public:
-  void ShowNotice(const std::string& text) override { ShowInfoMessage(text); }
+  void ShowInfoMessage(const std::string& text) override { mv::ShowInfoMessage(text); }
+  void ShowError(const std::exception& error) override { ShowErrorBox(error); }
+  void ShowNotice(const std::string& text) override { mv::ShowInfoMessage(text); }
   // True while RunWithProgress is waiting for its work.
   bool Busy() const { return running_ != nullptr; }
   // Asks the running work to stop after the current file, as the cancel button does.

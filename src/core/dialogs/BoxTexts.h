@@ -26,7 +26,13 @@ std::string ApplicationTitle(const std::string& exePath);
 std::optional<std::string> ErrorBoxText(const std::exception& error);
 std::optional<std::string> ErrorBoxText(std::exception_ptr error);
 
-// Each window shows the error box for an escaped error with its toolkit; it never throws.
+// Each window shows the boxes with its toolkit. The information box: caption kInfoCaption, the
+// information icon and one OK button; its answer is ignored.
+void ShowInfoMessage(const std::string& text);
+// The error box: ErrorBoxText(e) with the error icon and the application title as its caption;
+// an EAbort shows nothing. Whatever holds the mouse gives it up first.
+void ShowErrorBox(const std::exception& e);
+// ShowErrorBox for an escaped error (the catch-alls); never throws.
 void HandleEscapedException(std::exception_ptr error) noexcept;
 
 // Runs handler; whatever escapes it goes to the error box and the caller carries on.

@@ -64,10 +64,6 @@ bool TWindowSaveUi::ExecuteSaveDialog(std::string& fileName) {
 
 bool TWindowSaveUi::ChooseDirectory(std::string& dir) { return mv::ChooseDirectory(false, dir); }
 
-void TWindowSaveUi::ShowInfoMessage(const std::string& text) { mv::ShowInfoMessage(text); }
-
-void TWindowSaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
-
 void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
   auto progress = std::make_shared<TDirectProgress>();
   std::exception_ptr error;

@@ -23,9 +23,7 @@ class TWindowSaveUi final : public TWindowProgramUi {
 
   bool ExecuteSaveDialog(std::string& fileName) override;
   bool ChooseDirectory(std::string& dir) override;
-  void ShowInfoMessage(const std::string& text) override;
   void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
-  void ShowError(const std::exception& error) override;
 
  private:
   QPointer<QWidget> owner_;

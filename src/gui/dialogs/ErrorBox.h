@@ -12,8 +12,7 @@ namespace mv {
 // ApplicationTitle() of the running executable.
 std::string CurrentApplicationTitle();
 
-// Shows ErrorBoxText(e) in a modal box with the error icon and the application title as its
-// caption; an EAbort shows nothing. Any window holding the mouse grab loses it first.
-void ShowErrorBox(const std::exception& e);
+// ShowErrorBox: an application-modal box on the active window's screen; any window holding the
+// mouse grab loses it first.
 
 }  // namespace mv

@@ -10,9 +10,7 @@ class QMessageBox;
 
 namespace mv {
 
-// A modal information box: caption "提示", the information icon and a single OK button.
-// The result of the box is ignored.
-void ShowInfoMessage(const std::string& text);
+// ShowInfoMessage: an application-modal box.
 
 // The narrowest a message box gets, in device-independent pixels: a box as narrow as a short
 // text would be leaves the window manager too little title bar for the caption beside its

@@ -26,22 +26,16 @@ constexpr DWORD kUpdateMs = 100;
 
 // The cancel button, Esc and the close box all ask the copy to stop; the window itself goes
 // when the copy has ended.
+// Nothing here throws (a cancel is one atomic store), so no guard is needed.
 LRESULT CALLBACK ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  LRESULT result = 0;
-  bool handled = false;
-  RunGuarded([&] {
-    auto* progress = reinterpret_cast<TDirectProgress*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (progress != nullptr &&
-        ((msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || msg == WM_CLOSE)) {
-      progress->Cancel();
-      EnableWindow(GetDlgItem(hwnd, IDCANCEL), FALSE);
-      result = 0;
-    } else {
-      result = DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    handled = true;
-  });
-  return handled ? result : DefWindowProcA(hwnd, msg, wParam, lParam);
+  auto* progress = reinterpret_cast<TDirectProgress*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (progress != nullptr &&
+      ((msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || msg == WM_CLOSE)) {
+    progress->Cancel();
+    EnableWindow(GetDlgItem(hwnd, IDCANCEL), FALSE);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 // Files done of all in words and on a bar, and a cancel button, over the main window.
@@ -136,10 +130,6 @@ bool TWin32SaveUi::ExecuteSaveDialog(std::string& fileName) {
 bool TWin32SaveUi::ChooseDirectory(std::string& dir) {
   return mv::ChooseDirectory(false, dir, owner_);
 }
-
-void TWin32SaveUi::ShowInfoMessage(const std::string& text) { mv::ShowInfoMessage(text); }
-
-void TWin32SaveUi::ShowError(const std::exception& error) { ShowErrorBox(error); }
 
 void TWin32SaveUi::RunWithProgress(int total, const std::function<void(TProgress&)>& work) {
   auto progress = std::make_shared<TDirectProgress>();

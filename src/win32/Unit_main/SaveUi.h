@@ -23,9 +23,7 @@ class TWin32SaveUi final : public TWindowProgramUi {
 
   bool ExecuteSaveDialog(std::string& fileName) override;
   bool ChooseDirectory(std::string& dir) override;
-  void ShowInfoMessage(const std::string& text) override;
   void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
-  void ShowError(const std::exception& error) override;
   // The progress window while it is up, else null; readable from any thread.
   HWND ProgressWindow() const { return progressWindow_.load(); }
 

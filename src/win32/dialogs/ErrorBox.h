@@ -13,10 +13,7 @@ namespace mv {
 
 std::string CurrentApplicationTitle();
 
-// Shows ErrorBoxText(e) in the ANSI code page in a modal box with the error icon and the
-// application title as its caption, on the monitor of the active window; the thread's windows
-// are disabled meanwhile. An EAbort shows nothing. A window that holds the mouse capture gets
-// WM_CANCELMODE first.
-void ShowErrorBox(const std::exception& e);
+// ShowErrorBox: in the ANSI code page, on the monitor of the active window; the thread's windows
+// are disabled meanwhile. A window that holds the mouse capture gets WM_CANCELMODE first.
 
 }  // namespace mv

@@ -8,9 +8,7 @@
 
 namespace mv {
 
-// A system message box: caption "提示", the information icon, one OK button. It disables no
-// window of its own accord; its answer is ignored. text may be UTF-8 or ANSI (AnsiText); a
-// capture receives the caption and the text in ANSI.
-void ShowInfoMessage(const std::string& text);
+// ShowInfoMessage: a system message box that disables no window of its own accord. text may be
+// UTF-8 or ANSI (AnsiText); a capture receives the caption and the text in ANSI.
 
 }  // namespace mv
