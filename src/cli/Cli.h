@@ -4,6 +4,7 @@
 // shared parser (Options.h); main.cpp dispatches by name. A subcommand returns the exit status:
 // 0 ok, 1 a file or device failed, 2 bad arguments.
 
+#include <cstdio>
 #include <string>
 
 #include "cli/Options.h"
@@ -24,6 +25,8 @@ std::string EscapeName(const std::string& name);
 // cannot <doing> <dir>: <reason>".
 bool UsableDirectory(const std::string& dir, const char* doing);
 
+// Writes the bytes as they are.
+void Print(std::FILE* to, const std::string& text);
 // Writes the bytes to stdout and flushes, so that a reader sees each line as it happens.
 void PrintLine(const std::string& line);
 

@@ -11,8 +11,7 @@ namespace {
 
 int Guess(const TCliCommand& /*self*/, const TParsedArgs& args) {
   for (const std::string& file : args.Operands()) {
-    const std::string line = EscapeName(file) + "\t" + EscapeName(GuessFileExt(file)) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    Print(stdout, EscapeName(file) + "\t" + EscapeName(GuessFileExt(file)) + "\n");
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -4,24 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/Cli.h"
+
 namespace mv::cli {
 
-namespace {
-
-void Print(std::FILE* to, const std::string& text) { std::fwrite(text.data(), 1, text.size(), to); }
-
-}  // namespace
-
-std::string TParsedArgs::Value(const std::string& name, const std::string& fallback) const {
+std::string TParsedArgs::Value(const std::string& name) const {
   const auto it = values_.find(name);
-  return it == values_.end() ? fallback : it->second;
-}
-
-const TCliOption* TCliCommand::Find(const std::string& optionName) const {
-  for (const TCliOption& option : options) {
-    if (optionName == option.name) return &option;
-  }
-  return nullptr;
+  return it == values_.end() ? std::string() : it->second;
 }
 
 std::optional<std::string> TCliCommand::Parse(const Args& args, TParsedArgs& out,
@@ -45,8 +34,9 @@ std::optional<std::string> TCliCommand::Parse(const Args& args, TParsedArgs& out
     if (arg.rfind("--", 0) != 0) return "unknown option '" + arg + "'";
     const std::size_t equals = arg.find('=');
     const std::string optionName = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const TCliOption* option = Find(optionName);
-    if (option == nullptr) return "unknown option '--" + optionName + "'";
+    const auto option = std::find_if(options.begin(), options.end(),
+                                     [&](const TCliOption& o) { return optionName == o.name; });
+    if (option == options.end()) return "unknown option '--" + optionName + "'";
     if (option->valueName == nullptr) {
       if (equals != std::string::npos) return "--" + optionName + " takes no value";
       out.values_[optionName];

@@ -26,8 +26,8 @@ struct TCliOption {
 class TParsedArgs {
  public:
   bool Has(const std::string& name) const { return values_.count(name) != 0; }
-  // The last value given for the option, or fallback when it was not given.
-  std::string Value(const std::string& name, const std::string& fallback = {}) const;
+  // The last value given for the option; empty when it was not given.
+  std::string Value(const std::string& name) const;
   const Args& Operands() const { return operands_; }
 
  private:
@@ -58,7 +58,6 @@ class TCliCommand {
 
  private:
   std::optional<std::string> Parse(const Args& args, TParsedArgs& out, bool& help) const;
-  const TCliOption* Find(const std::string& optionName) const;
 };
 
 // The subcommands, in the order the help lists them.

@@ -38,8 +38,10 @@ bool UsableDirectory(const std::string& dir, const char* doing) {
   return false;
 }
 
+void Print(std::FILE* to, const std::string& text) { std::fwrite(text.data(), 1, text.size(), to); }
+
 void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  Print(stdout, line);
   std::fflush(stdout);
 }
 
@@ -66,8 +68,7 @@ std::string Overview() {
 }
 
 int Usage(const std::string& message) {
-  const std::string text = "melvigil-cli: " + message + "\n" + Overview();
-  std::fwrite(text.data(), 1, text.size(), stderr);
+  Print(stderr, "melvigil-cli: " + message + "\n" + Overview());
   return 2;
 }
 

@@ -30,8 +30,6 @@ TMainFormDesc Build() {
   d.form.name = "Form_main";
   d.form.caption = "Melvigil";
   d.form.bounds = {192, 114, 688, 446};
-  d.outerWidth = 696;
-  d.outerHeight = 480;
   d.form.color = kClBtnFace;
   d.form.font = {kSongFamily, 16, false};
   d.form.showHint = true;

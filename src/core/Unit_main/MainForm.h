@@ -36,9 +36,6 @@ struct TSaveDialogDesc {
 
 struct TMainFormDesc {
   TFormDesc form;
-  // The outer size the window system adds its frame to at 96 dots per inch.
-  int outerWidth = 0;
-  int outerHeight = 0;
   TWatcherDesc FileSystemWatcher1;
   TTimerDesc Timer1;
   TSaveDialogDesc SaveDialog1;
