@@ -65,19 +65,14 @@ bool PlayToEnd(TMediaPlayer& player, TFlushingDispatcher& dispatcher, const std:
   return true;
 }
 
-bool PlayOne(TMediaPlayer& player, TFlushingDispatcher& dispatcher, const std::string& file) {
-  const bool played = PlayToEnd(player, dispatcher, file);
-  player.OnNotify = nullptr;  // it refers to that call's locals
-  return played;
-}
-
 int Play(const TCliCommand& /*self*/, const TParsedArgs& args) {
-  const std::string sink = args.Value("sink");
-  TCliProgram cli(TCliProgram::TMode::OneShot, args, {}, CreateMediaDevice({sink, {}}));
+  TCliProgram cli(TCliProgram::TMode::OneShot, args, {},
+                  CreateMediaDevice({args.Value("sink"), {}}));
   TMediaPlayer& player = cli.Program().MediaPlayer1();
   bool allPlayed = true;
   for (const std::string& file : args.Operands()) {
-    allPlayed = PlayOne(player, cli.MainThread(), file) && allPlayed;
+    allPlayed = PlayToEnd(player, cli.MainThread(), file) && allPlayed;
+    player.OnNotify = nullptr;  // it refers to that call's locals
   }
   player.Close();
   return allPlayed ? 0 : 1;

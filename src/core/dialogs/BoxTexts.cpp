@@ -34,22 +34,4 @@ std::optional<std::string> ErrorBoxText(std::exception_ptr error) {
   }
 }
 
-testing::TBoxCapture& detail::ErrorBoxCapture() {
-  static testing::TBoxCapture capture;
-  return capture;
-}
-
-testing::TBoxCapture& detail::InfoMessageCapture() {
-  static testing::TBoxCapture capture;
-  return capture;
-}
-
-void testing::SetErrorBoxCapture(TBoxCapture capture) {
-  detail::ErrorBoxCapture() = std::move(capture);
-}
-
-void testing::SetInfoMessageCapture(TBoxCapture capture) {
-  detail::InfoMessageCapture() = std::move(capture);
-}
-
 }  // namespace mv

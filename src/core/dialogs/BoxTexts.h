@@ -49,14 +49,21 @@ namespace testing {
 // When set, the box is not shown; the capture receives the caption and the text it would have
 // shown. Pass an empty function to show real boxes again.
 using TBoxCapture = std::function<void(const std::string& caption, const std::string& text)>;
-void SetErrorBoxCapture(TBoxCapture capture);
-void SetInfoMessageCapture(TBoxCapture capture);
 }  // namespace testing
 
 namespace detail {
 // The captures the boxes hand their caption and text to instead, when set.
-testing::TBoxCapture& ErrorBoxCapture();
-testing::TBoxCapture& InfoMessageCapture();
+inline testing::TBoxCapture errorBoxCapture;
+inline testing::TBoxCapture infoMessageCapture;
 }  // namespace detail
+
+namespace testing {
+inline void SetErrorBoxCapture(TBoxCapture capture) {
+  detail::errorBoxCapture = std::move(capture);
+}
+inline void SetInfoMessageCapture(TBoxCapture capture) {
+  detail::infoMessageCapture = std::move(capture);
+}
+}  // namespace testing
 
 }  // namespace mv

@@ -28,8 +28,8 @@ void ShowBox(const std::optional<std::string>& shown) {
   if (!shown) return;
   const std::string caption = CurrentApplicationTitle();
   const std::string& text = *shown;
-  if (detail::ErrorBoxCapture()) {
-    detail::ErrorBoxCapture()(caption, text);
+  if (detail::errorBoxCapture) {
+    detail::errorBoxCapture(caption, text);
     return;
   }
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {

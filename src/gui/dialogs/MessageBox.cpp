@@ -22,8 +22,8 @@ void detail::KeepMinimumWidth(QMessageBox& box) {
 }
 
 void ShowInfoMessage(const std::string& text) {
-  if (detail::InfoMessageCapture()) {
-    detail::InfoMessageCapture()(kInfoCaption, text);
+  if (detail::infoMessageCapture) {
+    detail::infoMessageCapture(kInfoCaption, text);
     return;
   }
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {

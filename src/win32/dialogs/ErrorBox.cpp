@@ -46,8 +46,8 @@ void ShowBox(const std::optional<std::string>& shown) {
   if (!shown) return;
   const std::string caption = CurrentApplicationTitle();
   const std::string text = AnsiText(*shown);
-  if (detail::ErrorBoxCapture()) {
-    detail::ErrorBoxCapture()(caption, text);
+  if (detail::errorBoxCapture) {
+    detail::errorBoxCapture(caption, text);
     return;
   }
   const HWND active = GetActiveWindow();

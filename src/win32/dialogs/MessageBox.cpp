@@ -10,8 +10,8 @@ namespace mv {
 void ShowInfoMessage(const std::string& text) {
   const std::string caption = AnsiText(kInfoCaption);
   const std::string shown = AnsiText(text);
-  if (detail::InfoMessageCapture()) {
-    detail::InfoMessageCapture()(caption, shown);
+  if (detail::infoMessageCapture) {
+    detail::infoMessageCapture(caption, shown);
     return;
   }
   MessageBoxA(nullptr, shown.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
