@@ -36,10 +36,6 @@ constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kMaxDirtyNames = 4096;
 constexpr std::size_t kMaxDirtyDirs = 64;
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          AsciiCompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
@@ -67,7 +63,6 @@ struct TDownloadList::TState {
   bool sweepRunning = false;
   unsigned long sweep = 0;  // number of the current (or last) sweep
   unsigned long sweepsDone = 0;
-  unsigned long fullSweeps = 0;
   // The count the list has when nobody but this object changed it, and whether someone else
   // is known to have moved entries (then the next sweep checks everything).
   std::size_t expected = 0;
@@ -153,7 +148,7 @@ void TDownloadList::SetEntryLimit(int limit) { state_->limit = limit; }
 
 void TDownloadList::CountDirs(const std::string& entry, int delta) {
   TState& s = *state_;
-  if (s.root.empty() || !StartsWith(entry, s.root)) return;
+  if (s.root.empty() || !entry.starts_with(s.root)) return;
   const char delimiter = s.root.back();
   for (std::size_t p = s.root.size(); p < entry.size(); ++p) {
     if (entry[p] != delimiter) continue;
@@ -162,9 +157,7 @@ void TDownloadList::CountDirs(const std::string& entry, int delta) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
     }
     if (delta > 0) {
-      auto it = s.dirCounts.find(s.dirKey);
-      if (it == s.dirCounts.end()) it = s.dirCounts.emplace(s.dirKey, 0).first;
-      it->second += delta;
+      s.dirCounts.try_emplace(s.dirKey, 0).first->second += delta;
     } else if (auto it = s.dirCounts.find(s.dirKey); it != s.dirCounts.end()) {
       if ((it->second += delta) <= 0) s.dirCounts.erase(it);
     }
@@ -246,7 +239,7 @@ bool TDownloadList::Consider(const std::string& name, bool mayBeWritten) {
     throw;
   }
   ++s.expected;
-  if (!s.root.empty() && !StartsWith(name, s.root)) s.outside.push_back(name);
+  if (!s.root.empty() && !name.starts_with(s.root)) s.outside.push_back(name);
   CountDirs(name, 1);
   if (OnAppended) OnAppended(name);
   return true;
@@ -303,8 +296,6 @@ bool TDownloadList::SweepRunning() const { return state_->sweepRunning; }
 
 unsigned long TDownloadList::SweepsDone() const { return state_->sweepsDone; }
 
-unsigned long TDownloadList::FullSweeps() const { return state_->fullSweeps; }
-
 unsigned long long TDownloadList::EntriesChecked() const { return state_->checked.load(); }
 
 void TDownloadList::Sweep() {
@@ -320,7 +311,6 @@ void TDownloadList::Sweep() {
   const std::string root = liveRoot_ ? liveRoot_() : std::string();
   const bool changed = s.resync || static_cast<std::size_t>(list_.Count()) != s.expected;
   if (!s.trusted || root.empty() || root != s.root || changed) {
-    ++s.fullSweeps;
     s.full = true;
     s.root = root;
     s.trusted = false;
@@ -363,7 +353,7 @@ void TDownloadList::Feed(unsigned long sweep) {
     }
     std::string entry = list_.Get(s.scanPos);
     if (s.full) {
-      if (!s.root.empty() && !StartsWith(entry, s.root)) s.outside.push_back(entry);
+      if (!s.root.empty() && !entry.starts_with(s.root)) s.outside.push_back(entry);
       CountDirs(entry, 1);
       chunk.push_back({s.scanPos, std::move(entry)});
     } else if (std::any_of(s.dirs.begin(), s.dirs.end(),

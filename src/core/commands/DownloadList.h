@@ -85,8 +85,6 @@ class TDownloadList {
   bool SweepRunning() const;
   // Counts finished sweeps (for tests and benchmarks: "one full sweep has happened since").
   unsigned long SweepsDone() const;
-  // Counts the sweeps that checked every entry (diagnostics).
-  unsigned long FullSweeps() const;
   // Counts the existence checks the sweeps made (diagnostics).
   unsigned long long EntriesChecked() const;
 

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "utility/NameRules.h"
-
 namespace mv {
 
 class TListBoxStrings {
@@ -22,28 +20,18 @@ class TListBoxStrings {
   // Deletes without any check (an index outside the list does nothing).
   virtual void Delete(int index) = 0;
   // Deletes the entries at indices, given from the highest index to the lowest without
-  // repeats. Lists that can delete many at once at a lower cost override it.
-  virtual void DeleteMany(const std::vector<int>& indicesDescending) {
-    for (int index : indicesDescending) Delete(index);
-  }
+  // repeats, at a cost that does not grow with their number.
+  virtual void DeleteMany(const std::vector<int>& indicesDescending) = 0;
   // The caret (focus) item, which need not be selected; -1 when none.
   virtual int ItemIndex() const = 0;
   virtual void SetItemIndex(int index) = 0;
   virtual int SelCount() const = 0;
   // Raises EListError "列表索引越界 (%d)" for an index outside the list.
   virtual bool Selected(int index) const = 0;
-  // Same answer as a case-insensitive (ASCII) search from the last entry to the first, but
-  // at a cost that does not grow with the list.
-  virtual bool ContainsNoCase(std::string_view text) const = 0;
-  // The index that search stops at: the last entry equal to text without regard to ASCII case,
-  // or -1. Stores with an index of positions override this walk.
-  virtual int IndexOfNoCase(std::string_view text) const {
-    if (!ContainsNoCase(text)) return -1;
-    for (int i = Count() - 1; i >= 0; --i) {
-      if (AsciiCompareNoCase(Get(i), text) == 0) return i;
-    }
-    return -1;
-  }
+  // The last entry equal to text without regard to ASCII case, or -1, at a cost that does not
+  // grow with the list.
+  virtual int IndexOfNoCase(std::string_view text) const = 0;
+  virtual bool ContainsNoCase(std::string_view text) const { return IndexOfNoCase(text) >= 0; }
 };
 
 }  // namespace mv

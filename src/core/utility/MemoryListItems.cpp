@@ -6,7 +6,6 @@
 #include <limits>
 #include <new>
 
-#include "utility/NameRules.h"
 #include "utility/SysUtils.h"
 
 namespace mv {
@@ -52,20 +51,7 @@ int TMemoryListItems::Add(const std::string& text) {
   return Count() - 1;
 }
 
-void TMemoryListItems::Delete(int index) {
-  if (index < 0 || index >= Count()) return;
-  const auto i = static_cast<std::size_t>(index);
-  if (selected_[i]) --selCount_;
-  const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
-  const std::uint32_t length = ends_[i] - begin;
-  texts_.erase(begin, length);
-  for (std::size_t j = i + 1; j < ends_.size(); ++j) ends_[j] -= length;
-  ends_.erase(ends_.begin() + index);
-  selected_.erase(selected_.begin() + index);
-  index_.Erase(i, i + 1);
-  if (index < caret_) --caret_;
-  if (caret_ >= Count()) caret_ = Count() - 1;
-}
+void TMemoryListItems::Delete(int index) { DeleteMany({index}); }
 
 void TMemoryListItems::DeleteMany(const std::vector<int>& indicesDescending) {
   // Tolerant of any order and of repeats, although callers give them descending.
@@ -142,10 +128,6 @@ void TMemoryListItems::SetSelected(int index, bool selected) {
 void TMemoryListItems::ClearSelection() {
   selected_.assign(selected_.size(), false);
   selCount_ = 0;
-}
-
-bool TMemoryListItems::ContainsNoCase(std::string_view text) const {
-  return IndexOfNoCase(text) >= 0;
 }
 
 int TMemoryListItems::IndexOfNoCase(std::string_view text) const {

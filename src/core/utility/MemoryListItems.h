@@ -21,8 +21,8 @@ class TMemoryListItems final : public TListBoxStrings {
   int Count() const override;
   std::string Get(int index) const override;
   int Add(const std::string& text) override;
-  // O(Count()) for one entry; the caret moves with its entry and stays at the same index
-  // when its own entry goes (clamped to the new end).
+  // DeleteMany of one: the caret moves with its entry and stays at the same index when its own
+  // entry goes (clamped to the new end).
   void Delete(int index) override;
   // Deletes all the given entries in one pass, O(Count() + k log k) for k indices, with the
   // caret ending where one-by-one Delete calls from the highest index down would leave it.
@@ -37,7 +37,6 @@ class TMemoryListItems final : public TListBoxStrings {
   // Raises EListError "列表索引越界 (%d)" for an index outside the list.
   void SetSelected(int index, bool selected);
   void ClearSelection();
-  bool ContainsNoCase(std::string_view text) const override;
   int IndexOfNoCase(std::string_view text) const override;
 
  private:
