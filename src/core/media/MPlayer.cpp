@@ -35,16 +35,9 @@ void TMediaPlayer::SetNotify(bool on) {
 }
 
 TMediaPlayer::TFlags TMediaPlayer::TakeFlags(bool defaultWait, bool defaultNotify) {
-  TFlags flags{defaultWait, defaultNotify};
-  if (waitSet_) {
-    flags.wait = wait_;
-    waitSet_ = false;
-  }
-  if (notifySet_) {
-    flags.notify = notify_;
-    notifySet_ = false;
-  }
-  return flags;
+  const bool wait = std::exchange(waitSet_, false) ? wait_ : defaultWait;
+  const bool notify = std::exchange(notifySet_, false) ? notify_ : defaultNotify;
+  return {wait, notify ? MakeNotifier() : nullptr};
 }
 
 IMediaDevice::TNotifyFn TMediaPlayer::MakeNotifier() {
@@ -71,8 +64,7 @@ void TMediaPlayer::RequireOpened() const {
 void TMediaPlayer::Close() {
   if (deviceId_ == 0) return;
   const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
-  error_ = static_cast<std::int32_t>(
-      device_->Close(flags.wait, flags.notify ? MakeNotifier() : nullptr));
+  error_ = static_cast<std::int32_t>(device_->Close(flags.wait, flags.notify));
   if (error_ == 0) {
     opened_ = false;
     deviceId_ = 0;
@@ -94,15 +86,11 @@ void TMediaPlayer::Open() {
   request.element = fileName_;
   request.shareable = shareable_;
   const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
-  const std::uint32_t result =
-      device_->Open(request, flags.wait, flags.notify ? MakeNotifier() : nullptr);
-  error_ = static_cast<std::int32_t>(result);
-  if (result != 0) {
+  error_ = static_cast<std::int32_t>(device_->Open(request, flags.wait, flags.notify));
+  if (error_ != 0) {
     opened_ = false;
     deviceId_ = 0;
-    std::string message;
-    if (!device_->ErrorText(result, message) || message.empty()) message = text::kUnknownErrorCode;
-    throw EMCIDeviceError(message);
+    throw EMCIDeviceError(ErrorMessage());
   }
 
   opened_ = true;
@@ -119,15 +107,13 @@ void TMediaPlayer::Play() {
     device_->SeekToStart();  // its result is not kept
   }
   const TFlags flags = TakeFlags(/*wait=*/false, /*notify=*/true);
-  error_ =
-      static_cast<std::int32_t>(device_->Play(flags.wait, flags.notify ? MakeNotifier() : nullptr));
+  error_ = static_cast<std::int32_t>(device_->Play(flags.wait, flags.notify));
 }
 
 void TMediaPlayer::Stop() {
   RequireOpened();
   const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
-  error_ =
-      static_cast<std::int32_t>(device_->Stop(flags.wait, flags.notify ? MakeNotifier() : nullptr));
+  error_ = static_cast<std::int32_t>(device_->Stop(flags.wait, flags.notify));
 }
 
 std::int32_t TMediaPlayer::Length() {

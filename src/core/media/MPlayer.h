@@ -88,9 +88,10 @@ class TMediaPlayer {
   TNotifyEvent OnNotify;
 
  private:
+  // The wait choice and the notice (empty when none) of one command.
   struct TFlags {
     bool wait;
-    bool notify;
+    IMediaDevice::TNotifyFn notify;
   };
   TFlags TakeFlags(bool defaultWait, bool defaultNotify);
   IMediaDevice::TNotifyFn MakeNotifier();

@@ -98,26 +98,11 @@ class TMciDevice final : public IMediaDevice {
   }
 
   std::uint32_t Play(bool wait, TNotifyFn notify) override {
-    MCI_PLAY_PARMS parms{};
-    parms.dwCallback = DWORD_PTR(window_);
-    const DWORD flags = Flags(wait, notify != nullptr);
-    // Queued before the command: a waiting play's notice may be posted before it returns.
-    std::lock_guard lock(mutex_);
-    Expect(notify);
-    const MCIERROR result = mciSendCommandA(id_, MCI_PLAY, flags, DWORD_PTR(&parms));
-    if (result != 0) Unexpect(notify);
-    return result;
+    return SendExpecting<MCI_PLAY_PARMS>(MCI_PLAY, wait, notify);
   }
 
   std::uint32_t Stop(bool wait, TNotifyFn notify) override {
-    MCI_GENERIC_PARMS parms{};
-    parms.dwCallback = DWORD_PTR(window_);
-    std::lock_guard lock(mutex_);
-    Expect(notify);
-    const MCIERROR result =
-        mciSendCommandA(id_, MCI_STOP, Flags(wait, notify != nullptr), DWORD_PTR(&parms));
-    if (result != 0) Unexpect(notify);
-    return result;
+    return SendExpecting<MCI_GENERIC_PARMS>(MCI_STOP, wait, notify);
   }
 
   std::uint32_t SeekToStart() override {
@@ -152,20 +137,12 @@ class TMciDevice final : public IMediaDevice {
     if (pending_.empty()) return;
     TNotifyFn fn = std::move(pending_.front());
     pending_.pop_front();
-    TMPNotifyValues value = nvFailure;
-    switch (code) {
-      case MCI_NOTIFY_SUCCESSFUL:
-        value = nvSuccessful;
-        break;
-      case MCI_NOTIFY_SUPERSEDED:
-        value = nvSuperseded;
-        break;
-      case MCI_NOTIFY_ABORTED:
-        value = nvAborted;
-        break;
-      default:
-        value = nvFailure;
-    }
+    // The notice codes carry MCI's own values.
+    static_assert(MCI_NOTIFY_SUCCESSFUL == nvSuccessful && MCI_NOTIFY_SUPERSEDED == nvSuperseded &&
+                  MCI_NOTIFY_ABORTED == nvAborted);
+    const bool known = code == MCI_NOTIFY_SUCCESSFUL || code == MCI_NOTIFY_SUPERSEDED ||
+                       code == MCI_NOTIFY_ABORTED;
+    const TMPNotifyValues value = known ? static_cast<TMPNotifyValues>(code) : nvFailure;
     lock.unlock();
     fn(value);
   }
@@ -183,6 +160,20 @@ class TMciDevice final : public IMediaDevice {
 
   static DWORD Flags(bool wait, bool notify) {
     return (wait ? MCI_WAIT : 0) | (notify ? MCI_NOTIFY : 0);
+  }
+
+  // A command that may end in a notice: the notice is queued before the command, as a
+  // waiting command's notice may be posted before it returns.
+  template <class TParms>
+  std::uint32_t SendExpecting(UINT command, bool wait, const TNotifyFn& notify) {
+    TParms parms{};
+    parms.dwCallback = DWORD_PTR(window_);
+    std::lock_guard lock(mutex_);
+    Expect(notify);
+    const MCIERROR result =
+        mciSendCommandA(id_, command, Flags(wait, notify != nullptr), DWORD_PTR(&parms));
+    if (result != 0) Unexpect(notify);
+    return result;
   }
 
   void Expect(const TNotifyFn& notify) {
