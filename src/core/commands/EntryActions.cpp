@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/EntryActions.h"
 
-#include <initializer_list>
 #include <set>
 
 #include "utility/FileRules.h"
@@ -12,21 +11,6 @@
 namespace mv {
 
 namespace {
-
-// pattern with its %s replaced by args in turn. An argument is never scanned again, so a path
-// holding "%s" comes out as it is.
-std::string FormatS(std::string_view pattern, std::initializer_list<std::string_view> args) {
-  std::string out;
-  auto arg = args.begin();
-  for (std::size_t p = pattern.find("%s"); p != std::string_view::npos && arg != args.end();
-       p = pattern.find("%s")) {
-    out.append(pattern.substr(0, p));
-    out.append(*arg++);
-    pattern.remove_prefix(p + 2);
-  }
-  out.append(pattern);
-  return out;
-}
 
 // Lines for one notice, cut after kMaxNoticeLines.
 class TNotice {
@@ -109,8 +93,8 @@ void TrashSelected(TListBoxStrings& list, IEntryShell& shell) {
       notice.Add(FormatS(shell.OwnText(kFileGone), {path}));
     } else {
       const std::string reason = result.Fault() == TTrashFault::System
-                                     ? TrashReasonText(result)
-                                     : shell.OwnText(TrashReasonText(result).c_str());
+                                     ? result.Reason()
+                                     : shell.OwnText(result.Reason().c_str());
       notice.Add(FormatS(shell.OwnText(kTrashFailed), {path, reason}));
     }
   }
@@ -176,22 +160,6 @@ void OpenFoldersOf(const std::vector<std::string>& paths, IEntryShell& shell) {
     if (!shell.OpenFolder(folder)) notice.Add(FormatS(shell.OwnText(kFolderNotOpened), {folder}));
   }
   notice.ShowOn(shell);
-}
-
-std::string TrashReasonText(const TTrashResult& result) {
-  switch (result.Fault()) {
-    case TTrashFault::None:
-      return {};
-    case TTrashFault::Missing:
-      return kReasonGone;
-    case TTrashFault::NotAFile:
-      return kReasonNotAFile;
-    case TTrashFault::NoTrash:
-      return kReasonNoTrash;
-    case TTrashFault::System:
-      return SystemErrorText(result.Error());
-  }
-  return {};
 }
 
 }  // namespace mv

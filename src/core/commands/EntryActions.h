@@ -27,10 +27,7 @@ inline constexpr const char* kTrashFailed = "无法移到回收站：%s（%s）"
 inline constexpr const char* kFolderNotOpened = "无法打开文件夹：%s";
 // The last line of a notice that leaves out the rest; %d is how many lines were left out.
 inline constexpr const char* kMoreLines = "……另有%d条";
-// Reasons for kTrashFailed.
-inline constexpr const char* kReasonGone = "文件已不存在";
-inline constexpr const char* kReasonNotAFile = "不是文件";
-inline constexpr const char* kReasonNoTrash = "文件所在的文件系统上没有可用的回收站";
+// The reason for kTrashFailed beside TTrashResult::Reason's.
 inline constexpr const char* kReasonBeingWritten = "文件仍在下载中";
 
 // A notice shows at most this many lines, then kMoreLines.
@@ -88,8 +85,5 @@ void RunEntryAction(TEntryAction action, TListBoxStrings& list, IEntryShell& she
 // Opens the distinct folders of paths (at most kMaxFoldersOpened, first come first) through
 // shell.OpenFolder, with one notice for those that could not be opened.
 void OpenFoldersOf(const std::vector<std::string>& paths, IEntryShell& shell);
-
-// The user's words for why a file stayed out of the trash.
-std::string TrashReasonText(const TTrashResult& result);
 
 }  // namespace mv

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/SaveCommands.h"
 
+#include "commands/EntryActions.h"
 #include "utility/FileRules.h"
 #include "utility/GuessFileExt.h"
 #include "utility/ListItems.h"
@@ -88,10 +89,7 @@ void SaveSelected(TListBoxStrings& list, const std::string& maskText, ISaveUi& u
 void SaveSelectedInto(TListBoxStrings& list, const std::string& dir, const std::string& maskText,
                       ISaveUi& ui, const TFileReport& report) {
   // The work runs off the window thread: it gets its own copy of the selected entries.
-  std::vector<std::string> selected;
-  for (int i = 0, n = list.Count(); i < n; ++i) {
-    if (list.Selected(i)) selected.push_back(list.Get(i));
-  }
+  const std::vector<std::string> selected = SelectedPaths(list);
   int count = 0;
   ui.RunWithProgress(static_cast<int>(selected.size()), [&](TProgress& progress) {
     count = CopyEntriesToDirectory(selected, dir, maskText, &progress, report);
@@ -117,14 +115,9 @@ void RenameAll(TListBoxStrings& list, const std::function<std::string()>& maskTe
     const std::string target = entry + ext;
     const TFileResult r = RenameFileTo(entry, target);
     if (!report) continue;
-    if (r) {
-      report(entry, target, TFileOutcome::Done, std::string());
-    } else {
-      report(entry, target,
-             r.Fault() == TFileFault::OpenForWriting ? TFileOutcome::SkippedOpenForWriting
-                                                     : TFileOutcome::Failed,
-             r.Reason());
-    }
+    TFileOutcome outcome = r ? TFileOutcome::Done : TFileOutcome::Failed;
+    if (r.Fault() == TFileFault::OpenForWriting) outcome = TFileOutcome::SkippedOpenForWriting;
+    report(entry, target, outcome, r.Reason());
   }
 }
 

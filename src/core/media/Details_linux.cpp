@@ -118,9 +118,7 @@ void TGstDetailsReader::Prepare() {
   if (!EnsureDiscoverer()) return;
   TUniqueFd fd(::memfd_create("melvigil-prepare", MFD_CLOEXEC));
   static constexpr char kText[] = "Nothing but text, to wake the type finders.\n";
-  if (!fd || ::write(fd.get(), kText, sizeof kText - 1) != sizeof kText - 1 ||
-      ::lseek(fd.get(), 0, SEEK_SET) != 0)
-    return;
+  if (!fd || !WriteAll(fd.get(), kText) || ::lseek(fd.get(), 0, SEEK_SET) != 0) return;
   const std::string uri = "fd://" + std::to_string(fd.get());
   if (GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer_, uri.c_str(), nullptr))
     gst_discoverer_info_unref(info);

@@ -32,12 +32,7 @@ bool FileIsBeingWritten(const std::string& name) {
 }
 
 void RaiseOpenError(const std::string& name) {
-  const std::string_view pattern = text::kCannotOpenFile;
-  const std::size_t at = pattern.find("%s");
-  std::string message(pattern.substr(0, at));
-  message += name;
-  message += pattern.substr(at + 2);
-  throw EFOpenError(message);
+  throw EFOpenError(FormatS(text::kCannotOpenFile, {name}));
 }
 
 }  // namespace mv

@@ -83,16 +83,6 @@ bool FirstMatchIsFile(const std::string& name) {
 
 TFileResult Failed() { return TFileResult::SystemError(errno); }
 
-TFileResult WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = RetryOnEintr("write", [&] { return ::write(fd, data, size); });
-    if (n < 0) return Failed();
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return {};
-}
-
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
   return RetryOnEintr("read", [&] { return ::read(fd, buffer, size); });
 }
@@ -106,7 +96,8 @@ TFileResult CopyData(int in, int out, std::uint64_t& copied, std::uint64_t total
     const ssize_t n = ReadSome(in, buffer.data(), buffer.size());
     if (n < 0) return Failed();
     if (n == 0) return {};
-    if (TFileResult r = WriteAll(out, buffer.data(), static_cast<std::size_t>(n)); !r) return r;
+    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+      return Failed();
     copied += static_cast<std::uint64_t>(n);
     if (progress != nullptr && !progress(context, copied, total)) return TFileFault::Cancelled;
   }

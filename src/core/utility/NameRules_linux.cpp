@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -144,20 +145,16 @@ std::string WideToCodeset(const char16_t* wide, std::size_t len, std::string_vie
 }
 
 TLeadBytes LeadBytesForCodeset(std::string_view codeset) {
+  // Simplified and traditional Chinese (GBK, Big5) and Korean share one lead range.
+  static const std::set<std::string, std::less<>> kWide = {
+      "GBK",   "GB18030",    "CP936", "MS936", "WINDOWS936", "BIG5",      "BIG5HKSCS",
+      "CP950", "WINDOWS950", "EUCKR", "CP949", "UHC",        "WINDOWS949"};
+  static const std::set<std::string, std::less<>> kShiftJis = {"SHIFTJIS", "SJIS", "CP932",
+                                                               "WINDOWS31J", "MSKANJI"};
   const std::string n = NormaliseCodeset(codeset);
-  if (n == "GBK" || n == "GB18030" || n == "CP936" || n == "MS936" || n == "WINDOWS936") {
-    return TLeadBytes::FromRanges({{0x81, 0xFE}});
-  }
+  if (kWide.count(n) != 0) return TLeadBytes::FromRanges({{0x81, 0xFE}});
   if (n == "GB2312" || n == "EUCCN") return TLeadBytes::FromRanges({{0xA1, 0xFE}});
-  if (n == "BIG5" || n == "BIG5HKSCS" || n == "CP950" || n == "WINDOWS950") {
-    return TLeadBytes::FromRanges({{0x81, 0xFE}});
-  }
-  if (n == "SHIFTJIS" || n == "SJIS" || n == "CP932" || n == "WINDOWS31J" || n == "MSKANJI") {
-    return TLeadBytes::FromRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
-  }
-  if (n == "EUCKR" || n == "CP949" || n == "UHC" || n == "WINDOWS949") {
-    return TLeadBytes::FromRanges({{0x81, 0xFE}});
-  }
+  if (kShiftJis.count(n) != 0) return TLeadBytes::FromRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
   return TLeadBytes{};  // UTF-8 and single-byte encodings: double-byte support off
 }
 

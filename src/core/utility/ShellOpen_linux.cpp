@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -33,25 +33,15 @@ std::vector<std::pair<std::string, std::optional<std::string>>>& StartValues() {
 std::vector<char*> ChildEnvironment(std::vector<std::string>& storage) {
   const auto& start = StartValues();
   std::vector<char*> env;
-  if (start.empty()) {
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    env.push_back(nullptr);
-    return env;
-  }
   storage.reserve(start.size());
   for (const auto& [name, value] : start) {
     if (value) storage.push_back(name + "=" + *value);
   }
   for (char** e = environ; *e != nullptr; ++e) {
-    const char* eq = std::strchr(*e, '=');
-    const std::size_t nameLength =
-        eq == nullptr ? std::strlen(*e) : static_cast<std::size_t>(eq - *e);
-    bool own = false;
-    for (const auto& entry : start) {
-      own = own || (entry.first.size() == nameLength &&
-                    entry.first.compare(0, nameLength, *e, nameLength) == 0);
-    }
-    if (!own) env.push_back(*e);
+    const std::string_view entry(*e);
+    const std::string_view name = entry.substr(0, entry.find('='));
+    if (std::none_of(start.begin(), start.end(), [&](const auto& v) { return v.first == name; }))
+      env.push_back(*e);
   }
   for (std::string& text : storage) env.push_back(text.data());
   env.push_back(nullptr);
@@ -62,9 +52,7 @@ std::vector<char*> ChildEnvironment(std::vector<std::string>& storage) {
 
 void SetOwnEnvironment(const char* name, const char* value) {
   auto& start = StartValues();
-  bool known = false;
-  for (const auto& entry : start) known = known || entry.first == name;
-  if (!known) {
+  if (std::none_of(start.begin(), start.end(), [&](const auto& v) { return v.first == name; })) {
     const char* old = ::getenv(name);
     start.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
   }

@@ -3,8 +3,11 @@
 // System calls that fail with -1 and errno go through RetryOnEintr: it repeats a call that a
 // signal interrupted, and it is the one place where a test can make a call fail.
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
+#include <string_view>
 
 namespace mv {
 
@@ -34,6 +37,16 @@ auto RetryOnEintr(const char* name, F&& call) -> decltype(call()) {
     const auto result = call();
     if (result != -1 || errno != EINTR) return result;
   }
+}
+
+// Writes all of data however short the writes; false with errno when the system refuses.
+inline bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = RetryOnEintr("write", [&] { return ::write(fd, data.data(), data.size()); });
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
 }
 
 }  // namespace mv

@@ -15,4 +15,17 @@ std::string FormatD(std::string_view pattern, long long value) {
   return out;
 }
 
+std::string FormatS(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  auto arg = args.begin();
+  for (std::size_t p = pattern.find("%s"); p != std::string_view::npos && arg != args.end();
+       p = pattern.find("%s")) {
+    out.append(pattern.substr(0, p));
+    out.append(*arg++);
+    pattern.remove_prefix(p + 2);
+  }
+  out.append(pattern);
+  return out;
+}
+
 }  // namespace mv

@@ -3,6 +3,7 @@
 // Error classes of the component layer. Handlers let them escape; the application's
 // error box (or the command-line tool) shows the message.
 
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ class EOutOfResources : public Exception {
 // The pattern with its %d replaced by the integer in decimal (leading '-' when negative, no
 // padding, no grouping). Only the first %d is replaced; the rest is copied unchanged.
 std::string FormatD(std::string_view pattern, long long value);
+// The pattern with its %s replaced by args in turn. An argument is never scanned again, so a
+// path holding "%s" comes out as it is.
+std::string FormatS(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 // The user-visible texts, exactly.
 namespace text {

@@ -10,11 +10,11 @@ std::string TTrashResult::Reason() const {
     case TTrashFault::None:
       return {};
     case TTrashFault::Missing:
-      return "the file is gone";
+      return kReasonGone;
     case TTrashFault::NotAFile:
-      return "not a file";
+      return kReasonNotAFile;
     case TTrashFault::NoTrash:
-      return "no trash can take a file from where it is";
+      return kReasonNoTrash;
     case TTrashFault::System:
       return SystemErrorText(error_);
   }

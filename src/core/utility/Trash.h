@@ -17,6 +17,10 @@ enum class TTrashFault {
   System,    // the system refused; error holds errno (Linux) or the shell's code (Windows)
 };
 
+inline constexpr const char* kReasonGone = "文件已不存在";
+inline constexpr const char* kReasonNotAFile = "不是文件";
+inline constexpr const char* kReasonNoTrash = "文件所在的文件系统上没有可用的回收站";
+
 class TTrashResult {
  public:
   TTrashResult() = default;
@@ -24,7 +28,8 @@ class TTrashResult {
   explicit operator bool() const { return fault_ == TTrashFault::None; }
   TTrashFault Fault() const { return fault_; }
   int Error() const { return error_; }
-  // One line for the user: why the file stayed where it was.
+  // The user's words for why the file stayed where it was: one of the texts below, or the
+  // system's own.
   std::string Reason() const;
 
  private:

@@ -65,15 +65,24 @@ std::string TopDir(const std::string& dir, dev_t dev) {
   return top;
 }
 
+// Takes dir as the trash, with files/ and info/ made when missing.
+bool UseTrash(const std::string& dir, const std::string& topDir, TTrashDir* out) {
+  *out = {dir, topDir};
+  return EnsureDir(dir + "/files") && EnsureDir(dir + "/info");
+}
+
+// Makes dir unless it is there, and tells whether it is a real directory of ours.
+bool EnsureOwnDir(const std::string& dir, struct stat* st) {
+  return EnsureDir(dir) && IsDirNoLink(dir, st) && st->st_uid == ::getuid();
+}
+
 // The trash for a file on device dev in directory dir, made ready (files/ and info/ exist).
 bool FindTrash(const std::string& dir, dev_t dev, TTrashDir* out) {
   const std::string dataHome = DataHome();
   if (!dataHome.empty() && EnsureDirs(dataHome)) {
     struct stat st {};
     if (::stat(dataHome.c_str(), &st) == 0 && st.st_dev == dev) {
-      out->dir = dataHome + "/Trash";
-      out->topDir.clear();
-      return EnsureDir(out->dir) && EnsureDir(out->dir + "/files") && EnsureDir(out->dir + "/info");
+      return EnsureDir(dataHome + "/Trash") && UseTrash(dataHome + "/Trash", {}, out);
     }
   }
   const std::string top = TopDir(dir, dev);
@@ -82,23 +91,12 @@ bool FindTrash(const std::string& dir, dev_t dev, TTrashDir* out) {
   // $topdir/.Trash is shared by all users: only a real directory with the sticky bit will do,
   // so that nobody else can take or replace what we put there.
   struct stat st {};
-  if (IsDirNoLink(topSlash + ".Trash", &st) && (st.st_mode & S_ISVTX) != 0) {
-    const std::string mine = topSlash + ".Trash/" + uid;
-    struct stat own {};
-    if (EnsureDir(mine) && IsDirNoLink(mine, &own) && own.st_uid == ::getuid()) {
-      out->dir = mine;
-      out->topDir = topSlash;
-      return EnsureDir(mine + "/files") && EnsureDir(mine + "/info");
-    }
+  if (IsDirNoLink(topSlash + ".Trash", &st) && (st.st_mode & S_ISVTX) != 0 &&
+      EnsureOwnDir(topSlash + ".Trash/" + uid, &st)) {
+    return UseTrash(topSlash + ".Trash/" + uid, topSlash, out);
   }
   const std::string mine = topSlash + ".Trash-" + uid;
-  struct stat own {};
-  if (EnsureDir(mine) && IsDirNoLink(mine, &own) && own.st_uid == ::getuid() && own.st_dev == dev) {
-    out->dir = mine;
-    out->topDir = topSlash;
-    return EnsureDir(mine + "/files") && EnsureDir(mine + "/info");
-  }
-  return false;
+  return EnsureOwnDir(mine, &st) && st.st_dev == dev && UseTrash(mine, topSlash, out);
 }
 
 std::string Now() {
@@ -108,17 +106,6 @@ std::string Now() {
   char buf[32];
   ::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
   return buf;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n =
-        RetryOnEintr("write", [&] { return ::write(fd, text.data() + done, text.size() - done); });
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace

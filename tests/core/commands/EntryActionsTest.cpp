@@ -170,11 +170,10 @@ TEST_F(EntryActionsTest, TrashMovesSelectedFilesAndNamesWhatStayed) {
 }
 
 TEST_F(EntryActionsTest, TrashReasonsAreTheUsersWords) {
-  EXPECT_EQ(TrashReasonText(TTrashResult(TTrashFault::NoTrash)),
-            "文件所在的文件系统上没有可用的回收站");
-  EXPECT_EQ(TrashReasonText(TTrashResult(TTrashFault::NotAFile)), "不是文件");
-  EXPECT_EQ(TrashReasonText(TTrashResult(TTrashFault::Missing)), "文件已不存在");
-  EXPECT_EQ(TrashReasonText(TTrashResult(TTrashFault::System, ENOSPC)), SystemErrorText(ENOSPC));
+  EXPECT_EQ(TTrashResult(TTrashFault::NoTrash).Reason(), "文件所在的文件系统上没有可用的回收站");
+  EXPECT_EQ(TTrashResult(TTrashFault::NotAFile).Reason(), "不是文件");
+  EXPECT_EQ(TTrashResult(TTrashFault::Missing).Reason(), "文件已不存在");
+  EXPECT_EQ(TTrashResult(TTrashFault::System, ENOSPC).Reason(), SystemErrorText(ENOSPC));
 }
 
 TEST_F(EntryActionsTest, LongNoticesAreCut) {
