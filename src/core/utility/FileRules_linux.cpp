@@ -29,18 +29,15 @@ namespace mv {
 
 namespace {
 
-// The kernel's own split: "/" always separates, whatever the locale's lead bytes say.
+// The kernel's own split: "/" always separates, whatever the locale's lead bytes say. A name
+// without a directory lies in the working directory.
 std::string DirectoryOf(const std::string& name) {
   const std::size_t p = name.rfind('/');
-  return p == std::string::npos ? std::string() : name.substr(0, p + 1);
+  return p == std::string::npos ? std::string(".") : name.substr(0, p + 1);
 }
 std::string BaseOf(const std::string& name) {
   const std::size_t p = name.rfind('/');
   return p == std::string::npos ? name : name.substr(p + 1);
-}
-
-bool HasWildcard(std::string_view text) {
-  return text.find_first_of("*?") != std::string_view::npos;
 }
 
 // Only '*' and '?' are wildcards here; everything fnmatch would read otherwise ("[", "\") is
@@ -54,19 +51,12 @@ std::string WildcardToFnmatch(std::string_view pattern) {
   return out;
 }
 
-bool IsFileAt(int dirFd, const char* name) {
-  struct stat st {};
-  return ::fstatat(dirFd, name, &st, 0) == 0 && !S_ISDIR(st.st_mode);
-}
-
 // The directory's entries in its own order; "." and ".." are not names of files and are
 // passed over.
 bool FirstMatchIsFile(const std::string& name) {
-  std::string dir = DirectoryOf(name);
   const std::string pattern = WildcardToFnmatch(BaseOf(name));
   if (pattern.empty()) return false;
-  if (dir.empty()) dir = ".";
-  TUniqueFd fd(OpenLongPath(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  TUniqueFd fd(OpenLongPath(DirectoryOf(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   DIR* d = fd ? ::fdopendir(fd.get()) : nullptr;
   if (d == nullptr) return false;
   fd.release();
@@ -74,7 +64,8 @@ bool FirstMatchIsFile(const std::string& name) {
   while (const dirent* e = ::readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     if (::fnmatch(pattern.c_str(), e->d_name, 0) != 0) continue;
-    result = IsFileAt(::dirfd(d), e->d_name);
+    struct stat st {};
+    result = ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && !S_ISDIR(st.st_mode);
     break;
   }
   ::closedir(d);
@@ -269,6 +260,17 @@ int LinkUnnamed(int fd, int dirFd, const char* name) {
   return rc;
 }
 
+// Moves the finished temporary over base; where that fails, the temporary goes.
+TFileResult RenameTempOver(int dirFd, const std::string& temp, const std::string& base) {
+  if (RetryOnEintr("renameat",
+                   [&] { return ::renameat(dirFd, temp.c_str(), dirFd, base.c_str()); }) == 0) {
+    return {};
+  }
+  const TFileResult r = Failed();
+  ::unlinkat(dirFd, temp.c_str(), 0);
+  return r;
+}
+
 bool RefusesUnnamedFiles(int error) {
   return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
@@ -286,13 +288,7 @@ TFileResult PlaceUnnamed(int out, int dirFd, const std::string& base) {
       if (errno == EEXIST) continue;
       return Failed();
     }
-    if (RetryOnEintr("renameat",
-                     [&] { return ::renameat(dirFd, temp.c_str(), dirFd, base.c_str()); }) != 0) {
-      const TFileResult r = Failed();
-      ::unlinkat(dirFd, temp.c_str(), 0);
-      return r;
-    }
-    return {};
+    return RenameTempOver(dirFd, temp, base);
   }
   return TFileResult::SystemError(EEXIST);
 }
@@ -341,12 +337,8 @@ TFileResult CopyThroughNamedTemp(int in, int dirFd, const std::string& base, con
     }
     TFileResult r = FillCopy(in, out.get(), src, progress, context);
     if (r && ::close(out.release()) != 0) r = Failed();
-    if (r && RetryOnEintr("renameat", [&] {
-               return ::renameat(dirFd, temp.c_str(), dirFd, base.c_str());
-             }) != 0) {
-      r = Failed();
-    }
-    if (!r) ::unlinkat(dirFd, temp.c_str(), 0);
+    if (r) return RenameTempOver(dirFd, temp, base);
+    ::unlinkat(dirFd, temp.c_str(), 0);
     return r;
   }
   return TFileResult::SystemError(EEXIST);
@@ -382,8 +374,7 @@ bool FileIsPresent(const std::string& name) {
   if (const TPathAt at(name); at && ::fstatat(at.Dir(), at.Name(), &st, 0) == 0) {
     return !S_ISDIR(st.st_mode);
   }
-  if (!HasWildcard(BaseOf(name))) return false;
-  return FirstMatchIsFile(name);
+  return BaseOf(name).find_first_of("*?") != std::string::npos && FirstMatchIsFile(name);
 }
 
 int DirectoryError(const std::string& name) {
@@ -436,7 +427,7 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
     if (S_ISDIR(dst.st_mode)) return TFileFault::NotAFile;
   }
 
-  const std::string dir = DirectoryOf(target).empty() ? std::string(".") : DirectoryOf(target);
+  const std::string dir = DirectoryOf(target);
   const std::string base = BaseOf(target);
   if (base.empty()) return TFileResult::SystemError(EISDIR);
   TUniqueFd dirFd(OpenLongPath(dir, O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -469,12 +460,12 @@ std::unique_ptr<TFileStream> OpenForReading(const std::string& name) {
   // O_NONBLOCK for the open only: it neither waits for a FIFO's writer nor for another
   // holder's lease to be broken.
   TUniqueFd fd = OpenNonBlocking(name);
-  if (!fd) RaiseOpenError(name);
   struct stat st {};
   // Only regular files: a FIFO or a terminal could block the caller's thread for good.
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseOpenError(name);
-  if (!NotOpenForWriting(fd.get())) RaiseOpenError(name);
-  if (!ClearNonBlocking(fd.get())) RaiseOpenError(name);
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !NotOpenForWriting(fd.get()) ||
+      !ClearNonBlocking(fd.get())) {
+    RaiseOpenError(name);
+  }
   return std::make_unique<TPosixFileStream>(fd.release(), name);
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "utility/FileRules.h"
@@ -25,18 +26,12 @@ class THandle {
   THandle(THandle&& other) noexcept : h_(other.Release()) {}
   THandle(const THandle&) = delete;
   THandle& operator=(const THandle&) = delete;
-  ~THandle() { Reset(); }
+  ~THandle() {
+    if (Valid()) CloseHandle(h_);
+  }
   HANDLE Get() const { return h_; }
   bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE Release() {
-    HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h;
-  }
-  void Reset() {
-    if (Valid()) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
+  HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
 
  private:
   HANDLE h_;
