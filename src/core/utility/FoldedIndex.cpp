@@ -25,15 +25,6 @@ std::uint32_t TFoldedIndex::Hash(std::string_view text) {
   return static_cast<std::uint32_t>(h);
 }
 
-bool TFoldedIndex::EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 void TFoldedIndex::Append(std::string_view text) {
   hashes_.push_back(Hash(text));
   if (stale_ || hashes_.size() * 2 > slots_.size()) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utility/NameRules.h"
+
 namespace mv {
 
 class TFoldedIndex {
@@ -38,7 +40,7 @@ class TFoldedIndex {
     for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
       const std::uint32_t pos = slots_[i] - 1;
       if (hashes_[pos] == hash && static_cast<int>(pos) > found &&
-          EqualNoCase(std::string_view(textAt(pos)), text)) {
+          AsciiCompareNoCase(std::string_view(textAt(pos)), text) == 0) {
         found = static_cast<int>(pos);
       }
     }
@@ -46,7 +48,6 @@ class TFoldedIndex {
   }
 
  private:
-  static bool EqualNoCase(std::string_view a, std::string_view b);
   void Insert(std::uint32_t pos) const;
   void Rebuild() const;
 

@@ -31,50 +31,8 @@ std::string NormaliseCodeset(std::string_view codeset) {
   return out;
 }
 
-bool IsUtf8(std::string_view codeset) {
-  const std::string n = NormaliseCodeset(codeset);
-  return n == "UTF8" || n == "UTF8MB4";
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-std::string WideToUtf8(const char16_t* wide, std::size_t len) {
-  std::string out;
-  out.reserve(len * 3);
-  for (std::size_t i = 0; i < len; ++i) {
-    const char16_t u = wide[i];
-    if (IsHigh(u) && i + 1 < len && IsLow(wide[i + 1])) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
-                          (static_cast<char32_t>(wide[i + 1]) - 0xDC00);
-      AppendUtf8(out, cp);
-      ++i;
-    } else if (IsHigh(u) || IsLow(u)) {
-      out += '?';  // an unpaired surrogate is no character
-    } else {
-      AppendUtf8(out, u);
-    }
-  }
-  return out;
-}
 
 // One converter per thread and codeset; iconv_open is far dearer than a conversion.
 class TConverter {
@@ -161,10 +119,7 @@ TLeadBytes LeadBytesForCodeset(std::string_view codeset) {
 void InitLeadBytesFromLocale() { SetLeadBytes(LeadBytesForCodeset(nl_langinfo(CODESET))); }
 
 std::string WideToAnsi(const char16_t* wide, std::size_t len) {
-  if (len == 0 || wide == nullptr) return {};
-  const std::string codeset = nl_langinfo(CODESET);
-  if (IsUtf8(codeset)) return WideToUtf8(wide, len);
-  return WideToCodeset(wide, len, codeset);
+  return WideToCodeset(wide, len, nl_langinfo(CODESET));
 }
 
 }  // namespace mv
