@@ -63,27 +63,13 @@ std::string DetailsText(const TMediaDetails& d) {
   if (d.size) lines.push_back("大小：" + SizeText(*d.size));
   if (d.file == TFileState::Present || !d.type.empty())
     lines.push_back("类型：" + (d.type.empty() ? std::string("未知") : d.type));
-  switch (d.file) {
-    case TFileState::Pending:
-      lines.push_back("正在读取…");
-      break;
-    case TFileState::Present:
-      if (!d.complete) {
-        lines.push_back("正在读取…");
-      } else if (d.media == TMediaKind::NotAudio) {
-        lines.push_back("不是音频文件");
-      }
-      break;
-    case TFileState::Gone:
-      lines.push_back("文件已不存在");
-      break;
-    case TFileState::NotAFile:
-      lines.push_back("不是普通文件");
-      break;
-    case TFileState::Unreadable:
-      lines.push_back("无法读取该文件");
-      break;
-  }
+  // Why nothing more is known, by TFileState; a present file is still being read, or no audio.
+  static constexpr const char* kWhy[] = {"正在读取…", "", "文件已不存在", "不是普通文件",
+                                         "无法读取该文件"};
+  const char* why = kWhy[static_cast<std::size_t>(d.file)];
+  if (d.file == TFileState::Present)
+    why = !d.complete ? kWhy[0] : d.media == TMediaKind::NotAudio ? "不是音频文件" : "";
+  if (*why != '\0') lines.push_back(why);
   std::string text;
   for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
   return text;

@@ -159,6 +159,8 @@ class TGstDevice final : public IMediaDevice {
 
  private:
   GstElement* MakeAudioSink(std::string& error);
+  // The open failed for the reason text, or for none that can be named when it is empty.
+  std::uint32_t OpenFailed(std::string text);
   // Stops and frees the pipeline; the pending notices get `pendingValue`.
   void Teardown(TMPNotifyValues pendingValue = nvAborted);
   // Waits until the ASYNC_DONE after `before` arrived or an error; false on timeout.
@@ -222,28 +224,19 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
   // descriptor, so nothing can be put in the file's place between the check and the reading.
   TUniqueFd file(OpenLongPath(request.element, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (!file) {
-    openError_ =
-        ResourceErrorText(errno == ENOENT || errno == ENOTDIR ? GST_RESOURCE_ERROR_NOT_FOUND
-                                                              : GST_RESOURCE_ERROR_OPEN_READ);
-    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+    return OpenFailed(ResourceErrorText(errno == ENOENT || errno == ENOTDIR
+                                            ? GST_RESOURCE_ERROR_NOT_FOUND
+                                            : GST_RESOURCE_ERROR_OPEN_READ));
   }
   struct stat st {};
-  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    openError_ = kNotAFileText;
-    return kDevErrOpen;
-  }
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return OpenFailed(kNotAFileText);
   const int flags = ::fcntl(file.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    openError_ = ResourceErrorText(GST_RESOURCE_ERROR_OPEN_READ);
-    return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
-  }
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+    return OpenFailed(ResourceErrorText(GST_RESOURCE_ERROR_OPEN_READ));
   const std::string uri = "fd://" + std::to_string(file.get());
 
   GstElement* pipeline = gst_element_factory_make("playbin", nullptr);
-  if (pipeline == nullptr) {
-    openError_ = "no element \"playbin\"";
-    return kDevErrOpen;
-  }
+  if (pipeline == nullptr) return OpenFailed("no element \"playbin\"");
   g_object_set(pipeline, "uri", uri.c_str(), nullptr);
   // A music player: no video window, no subtitles.
   gst_util_set_object_arg(G_OBJECT(pipeline), "flags", "audio+soft-volume");
@@ -252,8 +245,7 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
     g_object_set(pipeline, "audio-sink", sink, nullptr);
   } else if (!sinkError.empty()) {
     gst_object_unref(pipeline);
-    openError_ = sinkError;
-    return kDevErrOpen;
+    return OpenFailed(sinkError);
   }
 
   auto bus = std::make_shared<TBusState>();
@@ -283,8 +275,7 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
           ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL ||
           bus->changed.wait_for(lock, kOpenTimeout, [&] { return bus->prerolled || bus->failed; });
       if (bus->failed) {
-        openError_ = bus->firstError;
-        result = openError_.empty() ? kDevErrUnknown : kDevErrOpen;
+        result = OpenFailed(bus->firstError);
       } else if (!ready) {
         // No error was reported, only silence: a cause nobody named.
         result = kDevErrUnknown;
@@ -306,6 +297,11 @@ std::uint32_t TGstDevice::Open(const TOpenRequest& request, bool wait, TNotifyFn
     if (notify) notify(nvSuccessful);
   }
   return kDevOk;
+}
+
+std::uint32_t TGstDevice::OpenFailed(std::string text) {
+  openError_ = std::move(text);
+  return openError_.empty() ? kDevErrUnknown : kDevErrOpen;
 }
 
 void TGstDevice::Teardown(TMPNotifyValues pendingValue) {

@@ -176,6 +176,11 @@ TEST(DetailsText, LinesAsFarAsKnown) {
   TMediaDetails gone;
   gone.file = TFileState::Gone;
   gone.complete = true;
+  TMediaDetails notAFile;
+  notAFile.file = TFileState::NotAFile;
+  TMediaDetails unreadable;
+  unreadable.file = TFileState::Unreadable;
+  unreadable.size = 7;
   const struct {
     TMediaDetails details;
     std::string text;
@@ -187,6 +192,8 @@ TEST(DetailsText, LinesAsFarAsKnown) {
       {notAudio, "时长：0:59\n大小：1023 字节\n类型：未知\n不是音频文件"},
       {gone, "文件已不存在"},
       {TMediaDetails{}, "正在读取…"},
+      {notAFile, "不是普通文件"},
+      {unreadable, "大小：7 字节\n无法读取该文件"},
   };
   for (const auto& c : cases) EXPECT_EQ(DetailsText(c.details), c.text);
 }
