@@ -269,23 +269,19 @@ void TDownloadList::MayHaveRemoved(const std::string& path, bool subtree) {
     s.dirtyNames.clear();
     s.dirtyDirs.clear();
   };
-  if (!subtree) {
-    if (!list_.ContainsNoCase(path)) return;
+  // Whether a file or a directory went is not always known: the entry of that name, if any,
+  // and (subtree) those below it.
+  if (list_.ContainsNoCase(path)) {
     if (s.dirtyNames.size() >= kMaxDirtyNames) return lose();
     s.dirtyNames.push_back(path);
-    return;
   }
+  if (!subtree) return;
   const char delimiter = s.root.back();
   std::string dir = path;
   if (dir.empty() || dir.back() != delimiter) dir += delimiter;
   // The watched directory itself or one above it: nothing below can be relied on.
   if (path.empty() || StartsWithNoCase(s.root, dir)) return lose();
-  // Whether a file or a directory went is not always known: the entry of that name, if any,
-  // and those below it. Elsewhere than below root the entries are checked at every tick.
-  if (list_.ContainsNoCase(path)) {
-    if (s.dirtyNames.size() >= kMaxDirtyNames) return lose();
-    s.dirtyNames.push_back(path);
-  }
+  // Elsewhere than below root the entries are checked at every tick.
   if (!StartsWithNoCase(dir, s.root) || s.dirCounts.find(AsciiLower(dir)) == s.dirCounts.end())
     return;
   if (s.dirtyDirs.size() >= kMaxDirtyDirs) return lose();
