@@ -6,6 +6,7 @@
 
 namespace mv {
 
+template <>
 std::string TFileResult::Reason() const {
   switch (fault_) {
     case TFileFault::None:

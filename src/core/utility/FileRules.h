@@ -40,22 +40,29 @@ enum class TFileFault {
   System,          // the system refused; error holds errno (Linux) or GetLastError() (Windows)
 };
 
-class TFileResult {
+// What an operation on a file came to: None, or why not (TFault::System with the system's
+// error code in Error()). Each fault type words its reasons in Reason().
+template <class TFault>
+class TResult {
  public:
-  TFileResult() = default;
-  TFileResult(TFileFault fault, int error = 0) : fault_(fault), error_(error) {}
-  static TFileResult SystemError(int error) { return {TFileFault::System, error}; }
-  explicit operator bool() const { return fault_ == TFileFault::None; }
-  TFileFault Fault() const { return fault_; }
+  TResult() = default;
+  TResult(TFault fault, int error = 0) : fault_(fault), error_(error) {}
+  static TResult SystemError(int error) { return {TFault::System, error}; }
+  explicit operator bool() const { return fault_ == TFault::None; }
+  TFault Fault() const { return fault_; }
   int Error() const { return error_; }
-  // In plain words, for the command-line tool: "No space left on device", "Permission
-  // denied", "the source changed during the copy", ...
   std::string Reason() const;
 
  private:
-  TFileFault fault_ = TFileFault::None;
+  TFault fault_ = TFault::None;
   int error_ = 0;
 };
+
+// In plain words, for the command-line tool: "No space left on device", "Permission denied",
+// "the source changed during the copy", ...
+using TFileResult = TResult<TFileFault>;
+template <>
+std::string TFileResult::Reason() const;
 
 // The system's own words for an error code of this platform.
 std::string SystemErrorText(int error);

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "utility/Trash.h"
 
-#include "utility/FileRules.h"
-
 namespace mv {
 
+template <>
 std::string TTrashResult::Reason() const {
   switch (fault_) {
     case TTrashFault::None:

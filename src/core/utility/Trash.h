@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "utility/FileRules.h"
+
 namespace mv {
 
 enum class TTrashFault {
@@ -21,21 +23,11 @@ inline constexpr const char* kReasonGone = "文件已不存在";
 inline constexpr const char* kReasonNotAFile = "不是文件";
 inline constexpr const char* kReasonNoTrash = "文件所在的文件系统上没有可用的回收站";
 
-class TTrashResult {
- public:
-  TTrashResult() = default;
-  TTrashResult(TTrashFault fault, int error = 0) : fault_(fault), error_(error) {}
-  explicit operator bool() const { return fault_ == TTrashFault::None; }
-  TTrashFault Fault() const { return fault_; }
-  int Error() const { return error_; }
-  // The user's words for why the file stayed where it was: one of the texts below, or the
-  // system's own.
-  std::string Reason() const;
-
- private:
-  TTrashFault fault_ = TTrashFault::None;
-  int error_ = 0;
-};
+// The user's words for why the file stayed where it was: one of the texts above, or the
+// system's own.
+using TTrashResult = TResult<TTrashFault>;
+template <>
+std::string TTrashResult::Reason() const;
 
 // Moves the file to the trash of the user's desktop. On Linux: the home trash
 // ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) when the file lies on the same file system,
