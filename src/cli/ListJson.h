@@ -7,7 +7,6 @@
 #include <deque>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "commands/DownloadList.h"
 #include "media/Details.h"

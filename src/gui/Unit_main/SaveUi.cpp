@@ -6,14 +6,12 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QTimer>
 #include <exception>
 #include <memory>
 #include <thread>
 
 #include "Unit_main/Guarded.h"
-#include "dialogs/MessageBox.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/SelectDirDlg.h"
 
@@ -71,7 +69,8 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
 
   QEventLoop loop;
   TInputBlocker blocker(owner_);
-  std::thread worker([&, progress] {
+  // Should anything below fail, the worker is still waited for before its references go.
+  std::jthread worker([&, progress] {
     try {
       work(*progress);
     } catch (...) {
@@ -85,13 +84,6 @@ void TWindowSaveUi::RunWithProgress(int total, const std::function<void(TProgres
         },
         Qt::QueuedConnection);
   });
-  // Should anything below fail, the worker is still waited for before its references go.
-  struct TJoin {
-    std::thread& thread;
-    ~TJoin() {
-      if (thread.joinable()) thread.join();
-    }
-  } joinGuard{worker};
   running_ = progress;
 
   // The display appears only for copies that take a while.

@@ -2,7 +2,6 @@
 #pragma once
 // The application's error box (texts, RunGuarded and the test capture: dialogs/BoxTexts.h).
 
-#include <exception>
 #include <string>
 
 #include "dialogs/BoxTexts.h"

@@ -2,8 +2,6 @@
 #pragma once
 // Information for the user (the outcome of a copy, for example).
 
-#include <string>
-
 #include "dialogs/BoxTexts.h"
 
 class QMessageBox;

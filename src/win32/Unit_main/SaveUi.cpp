@@ -9,8 +9,6 @@
 #include <thread>
 
 #include "dialogs/AnsiText.h"
-#include "dialogs/ErrorBox.h"
-#include "dialogs/MessageBox.h"
 #include "dialogs/SelectDirDlg.h"
 #include "forms/FormControls.h"
 #include "utility/SysUtils.h"

@@ -4,7 +4,6 @@
 // the timer, a notice) ends that one command and is shown here; the program then goes on (texts,
 // RunGuarded and the test capture: dialogs/BoxTexts.h).
 
-#include <exception>
 #include <string>
 
 #include "dialogs/BoxTexts.h"
