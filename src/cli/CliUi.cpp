@@ -23,7 +23,6 @@ void TCliUi::RunWithProgress(int /*total*/, const std::function<void(TProgress&)
 }
 
 void TCliUi::ShowError(const std::exception& error) {
-  failed_ = true;
   std::fprintf(stderr, "melvigil-cli: %s\n", ErrorMessageText(error.what()).c_str());
 }
 

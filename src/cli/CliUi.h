@@ -22,11 +22,6 @@ class TCliUi final : public IProgramUi {
   void RunWithProgress(int total, const std::function<void(TProgress&)>& work) override;
   void ShowError(const std::exception& error) override;
   void ShowNotice(const std::string& text) override;
-  // True once ShowError was called.
-  bool Failed() const { return failed_; }
-
- private:
-  bool failed_ = false;
 };
 
 // Runs every task of the main loop, then flushes what it printed: a batch's lines leave
