@@ -8,9 +8,7 @@
 set -eu
 
 if [ "${MELVIGIL_SMOKE_INSIDE:-}" != 1 ]; then
-  # xvfb-run -a races with other X tests starting at the same moment for the same free number:
-  # this one starts its search elsewhere.
-  MELVIGIL_SMOKE_INSIDE=1 exec xvfb-run -a -n $((200 + $$ % 700)) -s "-screen 0 1024x768x24" \
+  MELVIGIL_SMOKE_INSIDE=1 exec "$(dirname "$0")/../../run-in-xvfb.sh" "-screen 0 1024x768x24" \
     "$0" "$1"
 fi
 

@@ -11,7 +11,7 @@ if [ "${MELVIGIL_SMOKE_INSIDE:-}" != 1 ]; then
   binary=$1
   out=$2
   mkdir -p "$out"
-  MELVIGIL_SMOKE_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+  MELVIGIL_SMOKE_INSIDE=1 exec "$(dirname "$0")/../../run-in-xvfb.sh" "-screen 0 1024x768x24 -dpi 96" \
     "$0" "$binary" "$out"
 fi
 
