@@ -293,14 +293,6 @@ TFileResult PlaceUnnamed(int out, int dirFd, const std::string& base) {
   return TFileResult::SystemError(EEXIST);
 }
 
-struct TSourceState {
-  off_t size;
-  struct timespec mtime;
-  bool operator==(const TSourceState& o) const {
-    return size == o.size && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
-  }
-};
-
 // Fills out with the source's data, permissions and date and flushes it; then checks that the
 // source stayed as it was.
 TFileResult FillCopy(int in, int out, const struct stat& src, TCopyProgress progress,
@@ -310,8 +302,8 @@ TFileResult FillCopy(int in, int out, const struct stat& src, TCopyProgress prog
   if (TFileResult r = CopyData(in, out, copied, total, progress, context); !r) return r;
   struct stat now {};
   if (::fstat(in, &now) != 0) return Failed();
-  if (copied != total ||
-      !(TSourceState{now.st_size, now.st_mtim} == TSourceState{src.st_size, src.st_mtim})) {
+  if (copied != total || now.st_size != src.st_size || now.st_mtim.tv_sec != src.st_mtim.tv_sec ||
+      now.st_mtim.tv_nsec != src.st_mtim.tv_nsec) {
     return TFileFault::SourceChanged;
   }
   if (::fchmod(out, src.st_mode & 0777) != 0) return Failed();

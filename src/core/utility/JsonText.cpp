@@ -7,8 +7,6 @@ namespace mv {
 
 namespace {
 
-bool Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 // The length of the well-formed sequence at the start of s, 0 when there is none.
 std::size_t SequenceLength(std::string_view s) {
   const auto at = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
@@ -33,7 +31,7 @@ std::size_t SequenceLength(std::string_view s) {
   }
   if (s.size() < length || at(1) < low || at(1) > high) return 0;
   for (std::size_t i = 2; i < length; ++i) {
-    if (!Continuation(at(i))) return 0;
+    if ((at(i) & 0xC0) != 0x80) return 0;  // no continuation byte
   }
   return length;
 }
