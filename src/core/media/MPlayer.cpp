@@ -74,12 +74,9 @@ void TMediaPlayer::Close() {
 void TMediaPlayer::Open() {
   // The implicit close of the previous device is not the caller's command: it runs with the
   // default flags so that a Wait/Notify override set for this Open reaches the Open.
-  if (opened_ && deviceId_ != 0) {
-    const std::int32_t closeResult = static_cast<std::int32_t>(device_->Close(true, nullptr));
-    if (closeResult == 0) {
-      opened_ = false;
-      deviceId_ = 0;
-    }
+  if (opened_ && deviceId_ != 0 && device_->Close(true, nullptr) == 0) {
+    opened_ = false;
+    deviceId_ = 0;
   }
 
   IMediaDevice::TOpenRequest request;
