@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "Unit_main/Program.h"
+#include "Unit_main/WindowProgramUi.h"
 
 namespace mv {
 

@@ -11,7 +11,7 @@
 #include <atomic>
 #include <functional>
 
-#include "Unit_main/Program.h"
+#include "Unit_main/WindowProgramUi.h"
 #include "dialogs/SaveDialog.h"
 
 namespace mv {
