@@ -133,8 +133,6 @@ bool TListBox::Selected(int index) const {
   return selected != 0;
 }
 
-bool TListBox::ContainsNoCase(std::string_view text) const { return IndexOfNoCase(text) >= 0; }
-
 int TListBox::IndexOfNoCase(std::string_view text) const {
   return folded_.FindLast(text, [this](std::size_t i) { return Get(static_cast<int>(i)); });
 }
