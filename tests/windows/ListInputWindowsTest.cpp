@@ -25,7 +25,6 @@
 #include "WinClipboardText.h"
 #include "WinTempDir.h"
 #include "dialogs/ErrorBox.h"
-#include "dialogs/MessageBox.h"
 
 namespace mv {
 namespace {

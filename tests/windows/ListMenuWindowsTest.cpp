@@ -15,7 +15,7 @@
 #include "WinClipboardText.h"
 #include "WinTempDir.h"
 #include "dialogs/AnsiText.h"
-#include "dialogs/MessageBox.h"
+#include "dialogs/BoxTexts.h"
 
 namespace mv {
 namespace {

@@ -32,7 +32,6 @@
 #include "commands/EntryActions.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
-#include "dialogs/MessageBox.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/SelectDirDlg.h"
 #include "forms/FormControls.h"

@@ -14,7 +14,6 @@
 #include "Unit_main/ListTips.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
-#include "dialogs/MessageBox.h"
 #include "utility/ShellOpen.h"
 
 namespace mv {
