@@ -3,26 +3,24 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <algorithm>
+
+#include "utility/NameRules.h"
 
 namespace mv {
 
 std::string AnsiText(std::string_view text) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
   if (ascii || text.size() > 0x7FFFFFF) return std::string(text);
   const int size = static_cast<int>(text.size());
   const int wide =
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (wide <= 0) return std::string(text);
-  std::vector<wchar_t> units(static_cast<std::size_t>(wide));
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, units.data(), wide);
-  const int narrow =
-      WideCharToMultiByte(CP_ACP, 0, units.data(), wide, nullptr, 0, nullptr, nullptr);
-  if (narrow <= 0) return std::string(text);
-  std::string out(static_cast<std::size_t>(narrow), '\0');
-  WideCharToMultiByte(CP_ACP, 0, units.data(), wide, out.data(), narrow, nullptr, nullptr);
-  return out;
+  std::u16string units(static_cast<std::size_t>(wide), u'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size,
+                      reinterpret_cast<wchar_t*>(units.data()), wide);
+  std::string out = WideToAnsi(units.data(), units.size());
+  return out.empty() ? std::string(text) : out;
 }
 
 }  // namespace mv
