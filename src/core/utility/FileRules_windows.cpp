@@ -48,23 +48,17 @@ std::string DirectoryOf(const std::string& name) {
   return name.substr(0, static_cast<std::size_t>(p));
 }
 
-// The identity of an open file: same volume and same file index means the same file, whatever
-// name (hard link, "a\..\a", short name, case) reached it.
-struct TFileId {
-  DWORD volume = 0;
-  DWORD indexHigh = 0;
-  DWORD indexLow = 0;
-  bool directory = false;
-};
+// The identity of a file: same volume and same file index means the same file, whatever name
+// (hard link, "a\..\a", short name, case) reached it.
+using TFileId = BY_HANDLE_FILE_INFORMATION;
 
-bool IdentifyOpen(HANDLE h, TFileId& id) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info)) return false;
-  id.volume = info.dwVolumeSerialNumber;
-  id.indexHigh = info.nFileIndexHigh;
-  id.indexLow = info.nFileIndexLow;
-  id.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  return true;
+bool IsSameFile(const TFileId& a, const TFileId& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool IsDirectory(const TFileId& id) {
+  return (id.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // Identity of whatever the name names now, without disturbing anyone who holds it open.
@@ -72,7 +66,7 @@ bool IdentifyName(const std::string& name, TFileId& id) {
   THandle h(CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return h.Valid() && IdentifyOpen(h.Get(), id);
+  return h.Valid() && GetFileInformationByHandle(h.Get(), &id);
 }
 
 bool WriteAll(HANDLE h, const char* data, DWORD size) {
@@ -239,9 +233,9 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
     if (GetLastError() == ERROR_SHARING_VIOLATION) return TFileFault::OpenForWriting;
     return Failed();
   }
-  TFileId src;
-  if (!IdentifyOpen(in.Get(), src)) return Failed();
-  if (src.directory || GetFileType(in.Get()) != FILE_TYPE_DISK) return TFileFault::NotAFile;
+  TFileId src{};
+  if (!GetFileInformationByHandle(in.Get(), &src)) return Failed();
+  if (IsDirectory(src) || GetFileType(in.Get()) != FILE_TYPE_DISK) return TFileFault::NotAFile;
   FILETIME created{}, accessed{}, written{};
   GetFileTime(in.Get(), &created, &accessed, &written);
   const DWORD attributes = GetFileAttributesA(source.c_str());
@@ -250,13 +244,10 @@ TFileResult CopyFileOverwrite(const std::string& source, const std::string& targ
 
   // The same file under another name must not be copied onto itself: replacing it would
   // drop its data.
-  TFileId dst;
+  TFileId dst{};
   if (IdentifyName(target, dst)) {
-    if (dst.volume == src.volume && dst.indexHigh == src.indexHigh &&
-        dst.indexLow == src.indexLow) {
-      return TFileFault::SameFile;
-    }
-    if (dst.directory) return TFileFault::NotAFile;
+    if (IsSameFile(dst, src)) return TFileFault::SameFile;
+    if (IsDirectory(dst)) return TFileFault::NotAFile;
   }
 
   // Write beside the target, then move into place: the old target stays whole until the new
