@@ -2,9 +2,8 @@
 #include "Unit_main/ListMenu.h"
 
 #include <windowsx.h>
-// After windows.h: the subclassing helpers and the shell's execute call.
+// After windows.h: the subclassing helpers.
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <set>
@@ -38,11 +37,8 @@ TWin32ListMenu::TWin32ListMenu(TListBox& list, std::function<void()> play)
     return static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
                                               at.x, at.y, handle_, nullptr));
   };
-  Launch = [](const std::string& program, const std::string& parameters) {
-    const HINSTANCE result = ShellExecuteA(GetActiveWindow(), nullptr, program.c_str(),
-                                           parameters.c_str(), nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(result) > 32;
-  };
+  // The shell's execute operation, as every start of another program here.
+  Launch = ShellOpen;
   SetWindowSubclass(handle_, ListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
