@@ -49,8 +49,6 @@ const TCliCommand kCopy{
     .options =
         {{.name = "to", .valueName = "DIR", .help = "the directory to copy into", .required = true},
          MaskOption()},
-    .minOperands = 1,
-    .maxOperands = TCliCommand::kAny,
     .run = Copy};
 
 }  // namespace mv::cli

@@ -22,8 +22,6 @@ const TCliCommand kGuess{.name = "guess",
                          .operands = "FILE...",
                          .summary = "print the extension each file's first bytes name",
                          .options = {},
-                         .minOperands = 1,
-                         .maxOperands = TCliCommand::kAny,
                          .run = Guess};
 
 }  // namespace mv::cli

@@ -78,7 +78,6 @@ const TCliCommand kList{
                          "  is gone or cannot be opened. \"details\" follows once the complete\n"
                          "  file has been read (media: audio, not-audio or unknown; null for\n"
                          "  what the file does not state), none for a file gone by then"}},
-    .minOperands = 1,
     .maxOperands = 1,
     .run = List};
 

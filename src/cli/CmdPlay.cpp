@@ -87,8 +87,6 @@ const TCliCommand kPlay{
     .options = {{.name = "sink",
                  .valueName = "NAME",
                  .help = "the GStreamer audio sink element (default: the system's)"}},
-    .minOperands = 1,
-    .maxOperands = TCliCommand::kAny,
     .run = Play};
 
 }  // namespace mv::cli

@@ -67,8 +67,6 @@ const TCliCommand kRename{
     .operands = "FILE...",
     .summary = "rename files in place by adding the detected extension (\"自动更名\")",
     .options = {MaskOption()},
-    .minOperands = 1,
-    .maxOperands = TCliCommand::kAny,
     .run = Rename};
 
 }  // namespace mv::cli

@@ -99,7 +99,6 @@ const TCliCommand kWatch{
     .summary = "print every change the watcher reports below DIR, until stopped",
     .options = {{.name = "no-subtree", .valueName = nullptr, .help = "watch DIR alone"},
                 {.name = "filter", .valueName = "KIND[,KIND...]", .help = kKindHelp}},
-    .minOperands = 1,
     .maxOperands = 1,
     .run = Watch};
 

@@ -45,8 +45,9 @@ class TCliCommand {
   const char* operands;  // as the usage line names them: "DIR", "FILE..."
   const char* summary;   // one line, for the list of commands
   std::vector<TCliOption> options;
-  std::size_t minOperands;
-  std::size_t maxOperands;
+  // One operand or more unless a subcommand says otherwise.
+  std::size_t minOperands = 1;
+  std::size_t maxOperands = kAny;
   TRun run;
 
   // Parses args and runs the subcommand; 0 after --help, 2 for arguments it cannot take.
