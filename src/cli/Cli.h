@@ -25,6 +25,11 @@ std::string EscapeName(const std::string& name);
 // cannot <doing> <dir>: <reason>".
 bool UsableDirectory(const std::string& dir, const char* doing);
 
+// A copy or rename that failed: "melvigil-cli: cannot <doing> <from> to <to>: <reason>" on
+// stderr, then "failed<TAB><from><TAB><to>" on stdout, names escaped.
+void TellFailed(const char* doing, const std::string& from, const std::string& to,
+                const std::string& reason);
+
 // Writes the bytes as they are.
 void Print(std::FILE* to, const std::string& text);
 // Writes the bytes to stdout and flushes, so that a reader sees each line as it happens.

@@ -6,7 +6,6 @@
 // file on stdout, "copied <src> <target>" or "failed <src> <target>"
 // (tab-separated, names escaped), then the window's message "成功复制N个文件".
 // Any failure is also told on stderr with its reason and makes the exit status 1.
-#include <cstdio>
 #include <string>
 
 #include "cli/Cli.h"
@@ -27,14 +26,11 @@ int Copy(const TCliCommand& /*self*/, const TParsedArgs& args) {
   bool failed = false;
   cli.Program().SaveSelectedInto(dir, [&failed](const std::string& from, const std::string& to,
                                                 TFileOutcome outcome, const std::string& reason) {
-    const std::string line = EscapeName(from) + "\t" + EscapeName(to) + "\n";
     if (outcome == TFileOutcome::Done) {
-      PrintLine("copied\t" + line);
+      PrintLine("copied\t" + EscapeName(from) + "\t" + EscapeName(to) + "\n");
       return;
     }
-    std::fprintf(stderr, "melvigil-cli: cannot copy %s to %s: %s\n", EscapeName(from).c_str(),
-                 EscapeName(to).c_str(), reason.c_str());
-    PrintLine("failed\t" + line);
+    TellFailed("copy", from, to, reason);
     failed = true;
   });
   return failed ? 1 : 0;

@@ -48,13 +48,10 @@ int Rename(const TCliCommand& /*self*/, const TParsedArgs& args) {
         PrintLine("skipped\t" + f + "\topen-for-writing\n");
         failed = true;
         break;
-      case TFileOutcome::Failed: {
-        std::fprintf(stderr, "melvigil-cli: cannot rename %s to %s: %s\n", f.c_str(),
-                     EscapeName(to).c_str(), reason.c_str());
-        PrintLine("failed\t" + f + "\t" + EscapeName(to) + "\n");
+      case TFileOutcome::Failed:
+        TellFailed("rename", from, to, reason);
         failed = true;
         break;
-      }
     }
   });
   return failed ? 1 : 0;

@@ -38,6 +38,14 @@ bool UsableDirectory(const std::string& dir, const char* doing) {
   return false;
 }
 
+void TellFailed(const char* doing, const std::string& from, const std::string& to,
+                const std::string& reason) {
+  const std::string names[] = {EscapeName(from), EscapeName(to)};
+  std::fprintf(stderr, "melvigil-cli: cannot %s %s to %s: %s\n", doing, names[0].c_str(),
+               names[1].c_str(), reason.c_str());
+  PrintLine("failed\t" + names[0] + "\t" + names[1] + "\n");
+}
+
 void Print(std::FILE* to, const std::string& text) { std::fwrite(text.data(), 1, text.size(), to); }
 
 void PrintLine(const std::string& line) {
