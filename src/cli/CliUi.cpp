@@ -22,9 +22,7 @@ void TCliUi::RunWithProgress(int /*total*/, const std::function<void(TProgress&)
   work(progress);
 }
 
-void TCliUi::ShowError(const std::exception& error) {
-  std::fprintf(stderr, "melvigil-cli: %s\n", ErrorMessageText(error.what()).c_str());
-}
+void TCliUi::ShowError(const std::exception& error) { ShowNotice(ErrorMessageText(error.what())); }
 
 void TCliUi::ShowNotice(const std::string& text) {
   std::fprintf(stderr, "melvigil-cli: %s\n", text.c_str());
@@ -74,7 +72,7 @@ void TCliProgram::RunUntilStopped() {
   if (!catchesStop_) return;  // a one-shot program has no loop to run
   // The stop request is taken by this helper thread alone: the watcher's workers never see it.
   std::thread stopWaiter([this] {
-    WaitForStop(-1);
+    WaitForStop();
     stopping_ = true;
     mainThread_.Quit();
   });

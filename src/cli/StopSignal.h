@@ -9,8 +9,7 @@ namespace mv::cli {
 // blocked in every thread, so that only WaitForStop receives them.
 void CatchStopSignals();
 
-// Waits for a stop request, at most timeoutMs milliseconds (-1: no limit); true when one
-// came. A request is consumed by the wait that sees it.
-bool WaitForStop(int timeoutMs);
+// Waits for a stop request; a request is consumed by the wait that sees it.
+void WaitForStop();
 
 }  // namespace mv::cli

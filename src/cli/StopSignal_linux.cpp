@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <pthread.h>
 #include <signal.h>
-#include <time.h>
 
 #include "cli/StopSignal.h"
 
@@ -24,14 +23,10 @@ void CatchStopSignals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-bool WaitForStop(int timeoutMs) {
+void WaitForStop() {
   const sigset_t set = StopSet();
-  if (timeoutMs < 0) {
-    int sig = 0;
-    return sigwait(&set, &sig) == 0;
-  }
-  const timespec ts{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1'000'000};
-  return sigtimedwait(&set, nullptr, &ts) > 0;
+  int sig = 0;
+  sigwait(&set, &sig);
 }
 
 }  // namespace mv::cli

@@ -29,10 +29,8 @@ void CatchStopSignals() {
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-bool WaitForStop(int timeoutMs) {
-  if (g_stop == nullptr) return false;
-  const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
-  return WaitForSingleObject(g_stop, wait) == WAIT_OBJECT_0;
+void WaitForStop() {
+  if (g_stop != nullptr) WaitForSingleObject(g_stop, INFINITE);
 }
 
 }  // namespace mv::cli
