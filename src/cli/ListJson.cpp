@@ -28,13 +28,15 @@ const char* MediaName(TMediaKind kind) {
   }
 }
 
-}  // namespace
-
+// {"event":event,"path":...} with "path_bytes" (the exact bytes in base64) where the path is not
+// UTF-8, left open for more members.
 std::string JsonEntryStart(const char* event, const std::string& path) {
   std::string line = std::string("{\"event\":\"") + event + "\",\"path\":" + JsonString(path);
   if (!IsValidUtf8(path)) line += ",\"path_bytes\":\"" + Base64(path) + "\"";
   return line;
 }
+
+}  // namespace
 
 TJsonListing::TJsonListing(IMainThreadDispatcher& mainThread, const TDownloadList& downloads)
     : details_(mainThread), downloads_(downloads) {}

@@ -15,10 +15,6 @@
 
 namespace mv::cli {
 
-// {"event":event,"path":...} with "path_bytes" (the exact bytes in base64) where the path is not
-// UTF-8, left open for more members.
-std::string JsonEntryStart(const char* event, const std::string& path);
-
 class TJsonListing {
  public:
   TJsonListing(IMainThreadDispatcher& mainThread, const TDownloadList& downloads);
