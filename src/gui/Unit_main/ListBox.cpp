@@ -229,10 +229,6 @@ bool TListBox::Selected(int index) const {
   return selectionModel()->isSelected(model_->index(index));
 }
 
-bool TListBox::ContainsNoCase(std::string_view text) const {
-  return model_->IndexOfNoCase(text) >= 0;
-}
-
 int TListBox::IndexOfNoCase(std::string_view text) const { return model_->IndexOfNoCase(text); }
 
 void TListBox::SetItemHeight(int height) {

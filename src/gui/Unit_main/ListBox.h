@@ -64,7 +64,6 @@ class TListBox : public QAbstractItemView, public TListBoxStrings {
   void SetItemIndex(int index) override;
   int SelCount() const override;
   bool Selected(int index) const override;
-  bool ContainsNoCase(std::string_view text) const override;
   int IndexOfNoCase(std::string_view text) const override;
 
   int ItemHeight() const { return model_->RowHeight(); }
