@@ -99,15 +99,6 @@ void TListMenu::ShowNotice(const std::string& text) { ShowInfoMessage(text); }
 
 // --- dragging out -----------------------------------------------------------------------------
 
-QMimeData* MakeFilesMimeData(const std::vector<std::string>& paths) {
-  QByteArray uris;
-  for (const QByteArray& url : FileUrls(paths)) uris += url + "\r\n";
-  auto* data = new QMimeData;
-  // Set as bytes: QUrl would decode the percent-encoded bytes of a name that is not UTF-8.
-  data->setData(QStringLiteral("text/uri-list"), uris);
-  return data;
-}
-
 Qt::ItemFlags TListBoxModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractListModel::flags(index);
   if (index.isValid()) flags |= Qt::ItemIsDragEnabled;
@@ -124,9 +115,16 @@ QMimeData* TListBoxModel::mimeData(const QModelIndexList& indexes) const {
   // In list order, whatever order the selection was made in.
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  // text/uri-list: one file: URL per line (CR LF after each), every byte of a name that is not
+  // plain ASCII percent-encoded.
   std::vector<std::string> paths;
   for (const int row : rows) paths.push_back(items_[static_cast<std::size_t>(row)]);
-  return MakeFilesMimeData(paths);
+  QByteArray uris;
+  for (const QByteArray& url : FileUrls(paths)) uris += url + "\r\n";
+  auto* data = new QMimeData;
+  // Set as bytes: QUrl would decode the percent-encoded bytes of a name that is not UTF-8.
+  data->setData(QStringLiteral("text/uri-list"), uris);
+  return data;
 }
 
 Qt::DropActions TListBoxModel::supportedDragActions() const { return Qt::CopyAction; }

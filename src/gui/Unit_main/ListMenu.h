@@ -12,7 +12,6 @@
 #include "commands/EntryActions.h"
 
 class QMenu;
-class QMimeData;
 class QPoint;
 class QWidget;
 
@@ -49,9 +48,5 @@ class TListMenu final : public QObject, public IEntryShell {
   TListBox& list_;
   std::function<void()> play_;
 };
-
-// The paths as a drag or the clipboard carries files: text/uri-list, one file: URL per line
-// (CR LF after each), every byte of a name that is not plain ASCII percent-encoded.
-QMimeData* MakeFilesMimeData(const std::vector<std::string>& paths);
 
 }  // namespace mv
