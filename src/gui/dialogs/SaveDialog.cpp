@@ -62,15 +62,14 @@ bool TSaveDialog::Execute(QWidget* owner) {
   const QStringList qtFilters = NameFilters(Filter);
   if (!qtFilters.isEmpty()) {
     dialog.setNameFilters(qtFilters);
-    int index = FilterIndex >= 1 && FilterIndex <= qtFilters.size() ? FilterIndex - 1 : 0;
-    dialog.selectNameFilter(qtFilters[index]);
+    dialog.selectNameFilter(qtFilters.front());
   }
 
   // A folder in FileName is where the dialog starts; the rest is the proposed name.
   std::string::size_type slash = FileName.find_last_of('/');
-  std::string folder = slash == std::string::npos ? InitialDir : FileName.substr(0, slash + 1);
+  std::string folder = slash == std::string::npos ? "." : FileName.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
-  std::string fullFolder = detail::FullPath(folder.empty() ? std::string(".") : folder);
+  std::string fullFolder = detail::FullPath(folder);
   dialog.setDirectory(detail::ToDisplay(fullFolder));
   dialog.selectFile(detail::ToDisplay(name));
 
@@ -84,8 +83,6 @@ bool TSaveDialog::Execute(QWidget* owner) {
   std::string proposed = fullFolder == "/" ? "/" + name : fullFolder + "/" + name;
   FileName = chosen.front() == detail::ToDisplay(proposed) ? proposed
                                                            : detail::ToLocalPath(chosen.front());
-  int picked = static_cast<int>(qtFilters.indexOf(dialog.selectedNameFilter()));
-  if (picked >= 0) FilterIndex = picked + 1;
   return true;
 }
 

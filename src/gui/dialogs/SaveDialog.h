@@ -19,16 +19,14 @@ class TSaveDialog {
 
   TSaveDialog() = default;
 
-  // "Description|pattern[;pattern...]|Description|pattern..." -- e.g. "音乐|*.*".
+  // "Description|pattern[;pattern...]|Description|pattern..." -- e.g. "音乐|*.*"; the first is
+  // offered first.
   std::string Filter;
-  // 1-based index of the filter offered first; updated from the user's choice.
-  int FilterIndex = 1;
-  // In: the proposed name, optionally with a directory, which then is the starting folder.
+  // In: the proposed name, optionally with a directory, which then is the starting folder (else
+  // the current directory).
   // Out (after true): the full path the user chose, exactly as typed (no extension is added).
   // Bytes in the locale's encoding; bytes the user did not edit are returned unchanged.
   std::string FileName;
-  // Folder to start in when FileName carries none; empty lets the dialog choose.
-  std::string InitialDir;
   // A set of TOpenOption bits. The default: read-only hidden, sizable, no overwrite question.
   unsigned Options = ofHideReadOnly | ofEnableSizing;
 
