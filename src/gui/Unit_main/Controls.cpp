@@ -55,10 +55,8 @@ void TLabel::paintEvent(QPaintEvent* event) {
 
 // --- TPanel -------------------------------------------------------------------------------
 
-TPanel::TPanel(QWidget* parent) : QFrame(parent) {
-  setAutoFillBackground(true);
-  SetBevelOuter(TBevel::None);
-}
+// A frame has none until SetBevelOuter gives it one.
+TPanel::TPanel(QWidget* parent) : QFrame(parent) { setAutoFillBackground(true); }
 
 void TPanel::SetBevelOuter(TBevel bevel) {
   bevel_ = bevel;
@@ -77,10 +75,7 @@ namespace {
 constexpr int kEdge = 2;
 }  // namespace
 
-TCoolBar::TCoolBar(QWidget* parent) : QFrame(parent) {
-  setAutoFillBackground(true);
-  setFrameStyle(QFrame::NoFrame);
-}
+TCoolBar::TCoolBar(QWidget* parent) : QFrame(parent) { setAutoFillBackground(true); }
 
 QWidget* TCoolBar::AddBand(int width, int minHeight) {
   auto* band = new QWidget(this);

@@ -32,6 +32,39 @@ Widget* As(const std::map<std::string, QWidget*>& made, const char* name) {
   return widget;
 }
 
+// The widget of the control's role, with what only that role has.
+QWidget* NewWidget(const TControlDesc& control, QWidget* parent) {
+  switch (control.role) {
+    case TControlRole::CoolBar:
+      return new TCoolBar(parent);
+    case TControlRole::Panel: {
+      auto* panel = new TPanel(parent);
+      panel->SetBevelOuter(control.bevelOuter);
+      return panel;
+    }
+    case TControlRole::Label:
+      return new TLabel(parent);
+    case TControlRole::Edit:
+      return new QLineEdit(parent);
+    case TControlRole::CheckBox:
+      return new QCheckBox(parent);
+    case TControlRole::Button: {
+      auto* button = new QPushButton(parent);
+      button->setAutoDefault(false);  // Enter in an edit starts no command.
+      return button;
+    }
+    case TControlRole::MediaPlayer:
+      return new TMediaPlayerControl(parent);
+    case TControlRole::ListBox: {
+      auto* list = new TListBox(parent);
+      list->SetItemHeight(control.itemHeight);
+      return list;
+    }
+    default:
+      throw Exception("no widget for the role of " + control.name);
+  }
+}
+
 // The family of the window's font, with the Song-style fonts that stand in for it where it is
 // not installed. Installed once, before the first window is built.
 void InstallFontSubstitutes() {
@@ -85,43 +118,7 @@ void TForm_main::CreateControls() {
     if (auto* coolBar = qobject_cast<TCoolBar*>(parent); coolBar && control.bandWidth > 0) {
       parent = coolBar->AddBand(control.bandWidth, control.bandMinHeight);
     }
-    QWidget* widget = nullptr;
-    switch (control.role) {
-      case TControlRole::CoolBar:
-        widget = new TCoolBar(parent);
-        break;
-      case TControlRole::Panel: {
-        auto* panel = new TPanel(parent);
-        panel->SetBevelOuter(control.bevelOuter);
-        widget = panel;
-        break;
-      }
-      case TControlRole::Label:
-        widget = new TLabel(parent);
-        break;
-      case TControlRole::Edit:
-        widget = new QLineEdit(parent);
-        break;
-      case TControlRole::CheckBox:
-        widget = new QCheckBox(parent);
-        break;
-      case TControlRole::Button:
-        // Enter in an edit starts no command.
-        widget = new QPushButton(parent);
-        static_cast<QPushButton*>(widget)->setAutoDefault(false);
-        break;
-      case TControlRole::MediaPlayer:
-        widget = new TMediaPlayerControl(parent);
-        break;
-      case TControlRole::ListBox: {
-        auto* list = new TListBox(parent);
-        list->SetItemHeight(control.itemHeight);
-        widget = list;
-        break;
-      }
-      default:
-        throw Exception("no widget for the role of " + control.name);
-    }
+    QWidget* widget = NewWidget(control, parent);
     ApplyControl(*widget, control);
     made[control.name] = widget;
   }

@@ -16,15 +16,11 @@
 namespace mv {
 namespace {
 
-void ReleaseMouseGrab() {
+void ShowBox(const std::optional<std::string>& shown) {
   // A drag or a pressed button would otherwise keep the grab behind the modal box.
   if (QCoreApplication::instance() != nullptr) {
     if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
   }
-}
-
-void ShowBox(const std::optional<std::string>& shown) {
-  ReleaseMouseGrab();
   if (!shown) return;
   const std::string caption = CurrentApplicationTitle();
   const std::string& text = *shown;
