@@ -15,12 +15,12 @@
 #include <cerrno>
 #include <climits>
 #include <fstream>
-#include <sstream>
 #include <utility>
 
 #include "FileSystemWatcher/FileSystemWatcher.h"
 #include "FileSystemWatcher/TreeArm_linux.h"
 #include "utility/LongPath_linux.h"
+#include "utility/MountTable_linux.h"
 #include "utility/SysCall.h"
 #include "utility/SysUtils.h"
 
@@ -44,32 +44,6 @@ constexpr std::uint32_t kSize = 0x008;
 constexpr std::uint32_t kLastWrite = 0x010;
 constexpr std::uint32_t kLastAccess = 0x020;
 constexpr std::uint32_t kSecurity = 0x100;
-
-// File systems without files of users, by their names in the mount table.
-bool IsPseudoFsName(std::string_view type) {
-  static constexpr std::string_view kNames[] = {
-      "proc",       "sysfs",   "devtmpfs",   "devpts",  "cgroup",      "cgroup2",
-      "securityfs", "debugfs", "tracefs",    "pstore",  "bpf",         "configfs",
-      "fusectl",    "mqueue",  "hugetlbfs",  "autofs",  "binfmt_misc", "efivarfs",
-      "selinuxfs",  "nsfs",    "rpc_pipefs", "resctrl", "binder"};
-  return std::find(std::begin(kNames), std::end(kNames), type) != std::end(kNames);
-}
-
-// Mount points in the mount table escape space, tab, newline and backslash as \ooo.
-std::string UnescapeMountPath(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
-        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
-      out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-      i += 3;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
 
 std::int64_t Ns(const timespec& ts) {
   return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
@@ -301,24 +275,14 @@ void TInotifyChangeSource::ReadMountTable() {
     }
   }
   const std::string below = MountForm(realRoot_);
-  std::istringstream in(table);
-  std::string line;
-  while (std::getline(in, line)) {
-    // id parent major:minor root mount-point options [optional...] - type source options
-    std::istringstream fields(line);
-    std::string id, parent, dev, root, mountPoint, field;
-    if (!(fields >> id >> parent >> dev >> root >> mountPoint)) continue;
-    while (fields >> field && field != "-") {
-    }
-    std::string type;
-    if (!(fields >> type)) continue;
-    std::string point = UnescapeMountPath(mountPoint);
+  for (const TMountEntry& mount : ParseMountInfo(table)) {
+    const std::string& point = mount.point;
     const bool inside = point == below || (point.size() > below.size() &&
                                            point.compare(0, below.size(), below) == 0 &&
                                            (below == "/" || point[below.size()] == '/'));
     if (!inside) continue;
-    if (IsPseudoFsName(type)) pseudoMounts_.insert(point);
-    if (point != below) mountsBelow_[point] = id;  // the last one listed is the one on top
+    if (IsPseudoFsType(mount.type)) pseudoMounts_.insert(point);
+    if (point != below) mountsBelow_[point] = mount.id;  // the last one listed is the one on top
   }
 }
 

@@ -17,9 +17,9 @@
 #include <iterator>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include "dialogs/LocalNames.h"
+#include "utility/MountTable_linux.h"
 
 namespace mv {
 namespace {
@@ -27,13 +27,9 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kLevelRole = Qt::UserRole + 1;
 
-// Kernel and service file systems that hold nothing a user would save music to.
-const std::set<std::string, std::less<>> kPseudoTypes = {
-    "autofs",      "binfmt_misc", "bpf",       "cgroup",   "cgroup2", "configfs",
-    "debugfs",     "devpts",      "devtmpfs",  "efivarfs", "fusectl", "hugetlbfs",
-    "mqueue",      "nsfs",        "overlay",   "proc",     "pstore",  "ramfs",
-    "rpc_pipefs",  "securityfs",  "selinuxfs", "sysfs",    "tracefs", "fuse.gvfsd-fuse",
-    "fuse.portal", "fuse.lxcfs",  "squashfs"};
+// Besides the kernel's own, file systems that hold nothing a user would save music to.
+const std::set<std::string, std::less<>> kNoPlaceTypes = {
+    "overlay", "ramfs", "squashfs", "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
 
 bool IsUnder(const std::string& path, std::string_view folder) {
   return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -46,26 +42,6 @@ bool IsSystemPlace(const std::string& mount) {
   }
   // Removable media are mounted below /run/media; everything else under /run is the system's.
   return (mount == "/run" || IsUnder(mount, "/run")) && !IsUnder(mount, "/run/media");
-}
-
-// The mount table writes a space as "\040", a tab as "\011" and so on.
-std::string Unescape(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size()) {
-      const char* digits = field.c_str() + i + 1;
-      bool octal = true;
-      for (int k = 0; k < 3; ++k) octal = octal && digits[k] >= '0' && digits[k] <= '7';
-      if (octal) {
-        out +=
-            static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
-        i += 3;
-        continue;
-      }
-    }
-    out += field[i];
-  }
-  return out;
 }
 
 std::string HomeDirectory() {
@@ -137,15 +113,11 @@ QListWidgetItem* MakeItem(const QString& text, const std::string& bytes, int lev
 
 std::vector<std::string> PickableMounts(std::string_view mountTable, const std::string& home) {
   std::vector<std::string> mounts;
-  std::istringstream lines{std::string(mountTable)};
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string device, point, type;
-    if (!(fields >> device >> point >> type)) continue;
-    point = Unescape(point);
+  for (const TMountEntry& mount : ParseMountInfo(mountTable)) {
+    const std::string& point = mount.point;
     if (point.empty() || point[0] != '/' || point == "/") continue;
-    if (kPseudoTypes.count(type) != 0 || IsSystemPlace(point)) continue;
+    if (IsPseudoFsType(mount.type) || kNoPlaceTypes.count(mount.type) != 0) continue;
+    if (IsSystemPlace(point)) continue;
     mounts.push_back(detail::FullPath(point));
   }
   if (!home.empty() && home != "/") mounts.push_back(home);
@@ -167,7 +139,7 @@ std::string MountOf(const std::vector<std::string>& mounts, const std::string& p
 // ---------------------------------------------------------------------------------------------
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
-  std::ifstream file("/proc/self/mounts");
+  std::ifstream file("/proc/self/mountinfo");
   std::string table((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::string home = HomeDirectory();
   std::vector<std::string> candidates = PickableMounts(table, home);

@@ -13,7 +13,7 @@
 
 namespace mv {
 
-// The mount points a user would pick from a mount table in the format of /proc/self/mounts:
+// The mount points a user would pick from a mount table in the format of /proc/self/mountinfo:
 // pseudo and system file systems left out, the root and `home` always included; root first,
 // the rest in byte order. Octal escapes of the table ("\040" for a space) are decoded.
 std::vector<std::string> PickableMounts(std::string_view mountTable, const std::string& home);

@@ -566,24 +566,27 @@ class SelectDirDlgTest : public QObject {
   }
 
   void mountTableIsFilteredForPicking() {
+    // /proc/self/mountinfo: id parent major:minor root point options [optional...] - type source
     const std::string table =
-        "sysfs /sys sysfs rw 0 0\n"
-        "proc /proc proc rw 0 0\n"
-        "udev /dev devtmpfs rw 0 0\n"
-        "devpts /dev/pts devpts rw 0 0\n"
-        "tmpfs /run tmpfs rw 0 0\n"
-        "tmpfs /run/user/1000 tmpfs rw 0 0\n"
-        "/dev/sda1 / ext4 rw 0 0\n"
-        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
-        "tmpfs /tmp tmpfs rw 0 0\n"
-        "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
-        "/dev/sdc1 /run/media/u/CARD exfat rw 0 0\n"
-        "/dev/sda2 /home ext4 rw 0 0\n"
-        "/dev/loop0 /snap/core/1 squashfs ro 0 0\n"
-        "overlay /var/lib/docker/overlay2/x/merged overlay rw 0 0\n"
-        "gvfsd-fuse /run/user/1000/gvfs fuse.gvfsd-fuse rw 0 0\n"
-        "/dev/sda2 /home ext4 rw 0 0\n"
-        "garbage\n";
+        "21 1 0:21 / /sys rw shared:21 - sysfs sysfs rw\n"
+        "22 1 0:22 / /proc rw - proc proc rw\n"
+        "23 1 0:23 / /dev rw shared:23 - devtmpfs udev rw\n"
+        "24 1 0:24 / /dev/pts rw - devpts devpts rw\n"
+        "25 1 0:25 / /run rw shared:25 - tmpfs tmpfs rw\n"
+        "26 1 0:26 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+        "27 1 0:27 / / rw shared:27 - ext4 /dev/sda1 rw\n"
+        "28 1 0:28 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+        "29 1 0:29 / /tmp rw shared:29 - tmpfs tmpfs rw\n"
+        "30 1 0:30 / /mnt/queue rw - mqueue mqueue rw\n"
+        "31 1 0:31 / /media/usb\\040stick rw - vfat /dev/sdb1 rw\n"
+        "32 1 0:32 / /run/media/u/CARD rw shared:32 - exfat /dev/sdc1 rw\n"
+        "33 1 0:33 / /home rw - ext4 /dev/sda2 rw\n"
+        "34 1 0:34 / /snap/core/1 ro shared:34 - squashfs /dev/loop0 rw\n"
+        "35 1 0:35 / /var/lib/docker/overlay2/x/merged rw - overlay overlay rw\n"
+        "36 1 0:36 / /run/user/1000/gvfs rw shared:36 - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+        "37 1 0:37 / /home rw - ext4 /dev/sda2 rw\n"
+        "garbage\n"
+        "99 1 0:99 / /mnt/unfinished rw shared:1\n";
     std::vector<std::string> mounts = mv::PickableMounts(table, "/home/u");
     QCOMPARE(mounts, (std::vector<std::string>{"/", "/home", "/home/u", "/media/usb stick",
                                                "/run/media/u/CARD", "/tmp"}));
