@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, driven by messages as a user's clicks arrive (BM_CLICK, WM_SETTEXT,
-// LBN_DBLCLK) and read back through the controls' own messages, with the dialogs
+// LBN_DBLCLK, WM_TIMER) and read back through the controls' own messages, with the dialogs
 // answered through their seams. Runs under Wine in a private X server (with-xvfb.sh), with a
 // null ALSA output for the player.
 
@@ -130,20 +130,22 @@ class Window : public ::testing::Test {
   void SetText(HWND edit, const std::string& text) {
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
+  void Tick() { SendMessageA(form->Timer1().Window(), WM_TIMER, 1, 0); }
   void Caret(int i) { SendMessageA(List(), LB_SETCARETINDEX, static_cast<WPARAM>(i), FALSE); }
   void Select(int i) { SendMessageA(List(), LB_SETSEL, TRUE, i); }
   void DoubleClick() {
     SendMessageA(GetParent(List()), WM_COMMAND, MAKEWPARAM(0, LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(List()));
   }
-  // The sweep runs at the timer's ticks, made frequent here, and checks on a thread of its own:
-  // pump until done says its result has come back.
-  bool SweepUntil(const std::function<bool()>& done) {
-    form->Timer1().SetInterval(20);
-    return Pump(done, 5000);
-  }
+  // The sweep checks on a thread of its own: tick, then let its result come back.
   bool SweepUntil(int count) {
-    return SweepUntil([&] { return Count() == count; });
+    return Pump(
+        [&] {
+          if (Count() == count) return true;
+          Tick();
+          return false;
+        },
+        5000);
   }
 
   std::unique_ptr<TForm_main> form;
@@ -544,14 +546,23 @@ TEST_F(Window, AutoRenameAddsTheDetectedExtensionAndTheSweepDropsTheOldName) {
   EXPECT_EQ(Entry(0), dir / "y.mp3");
 }
 
-TEST_F(Window, TimerHandlerErrors) {
+TEST_F(Window, TimerFailuresAndHandlerErrors) {
   // A handler that fails goes to the error box, and the timer ticks on.
-  form->Timer1().SetInterval(20);
-  form->Timer1().SetOnTimer([](TTicker&) { throw EListError("tick failed"); });
-  ASSERT_TRUE(Pump([&] { return errors.size() >= 2; }, 3000)) << "the timer stopped";
+  form->Timer1().SetOnTimer([](TTimer&) { throw EListError("tick failed"); });
+  Tick();
+  ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].text, "tick failed.");
-  EXPECT_EQ(errors[1].text, "tick failed.");
   EXPECT_TRUE(form->Timer1().Running());
+  ASSERT_TRUE(Pump([&] { return errors.size() >= 2; }, 3000)) << "the timer stopped";
+
+  testing::FailNextSetTimer();
+  try {
+    form->Timer1().SetInterval(500);
+    ADD_FAILURE() << "nothing raised";
+  } catch (const EOutOfResources& e) {
+    EXPECT_STREQ(e.what(), text::kNoTimers);
+  }
+  EXPECT_FALSE(form->Timer1().Running());
 }
 
 // The list rules through the list box's messages.
@@ -815,7 +826,12 @@ TEST_F(Window, RowsOfFilesStillBeingWrittenAreGreyedUntilTheWriterCloses) {
 
   // Once the writer closes, the next tick finds the file complete.
   CloseHandle(writer);
-  EXPECT_TRUE(SweepUntil([&] { return DrawRow(List(), 1).grey == 0; }));
+  EXPECT_TRUE(Pump(
+      [&] {
+        Tick();
+        return DrawRow(List(), 1).grey == 0;
+      },
+      5000));
   EXPECT_GT(DrawRow(List(), 1).plain, 0);
   EXPECT_EQ(SendMessageA(List(), LB_GETITEMHEIGHT, 0, 0), Scaled(16, form->Dpi()));
   EXPECT_TRUE(errors.empty());

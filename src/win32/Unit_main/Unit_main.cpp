@@ -72,6 +72,8 @@ TForm_main::TForm_main() {
 TForm_main::~TForm_main() {
   // Components first, in an order where nothing is left to post into a window that is going:
   // no more ticks, no more watcher events, no sweep, the player's device closed.
+  if (timer1_) timer1_->SetOnTimer({});
+  timer1_.reset();
   writingMark_.reset();
   program_.reset();
   listTips_.reset();
@@ -174,11 +176,18 @@ void TForm_main::CreateComponents() {
   writingMark_ = std::make_unique<TWritingMark>(*listBox1_, program_->Downloads());
   // The list's own menu; 播放 is the play command.
   listMenu_ = std::make_unique<TWin32ListMenu>(*listBox1_, [this] { ListBox1DblClick(); });
+  program_->Timer1().SetEnabled(false);
   // Watcher events reach the form's handler, as the description wires them.
   program_->FileSystemWatcher1().SetOnChange(
       [this](TFileOperation op, const std::string& name1, const std::string& name2) {
         RunGuarded([&] { FileSystemWatcher1Change(op, name1, name2); });
       });
+
+  timer1_ = std::make_unique<TTimer>();
+  timer1_->SetEnabled(desc.Timer1.enabled);
+  timer1_->SetInterval(desc.Timer1.interval);
+  // Last: the timer ticks from here on, whether or not watching is on.
+  timer1_->SetOnTimer([this](TTimer&) { Timer1Timer(); });
 }
 
 void TForm_main::AlignControls() {
@@ -321,6 +330,8 @@ void TForm_main::FileSystemWatcher1Change(TFileOperation FileOperation,
                                           const std::string& FileName2) {
   program_->Downloads().FileChanged(FileOperation, FileName1, FileName2);
 }
+
+void TForm_main::Timer1Timer() { program_->Downloads().Sweep(); }
 
 void TForm_main::BitBtn2Click() { program_->PlayCurrent(); }
 

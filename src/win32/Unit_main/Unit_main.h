@@ -3,8 +3,8 @@
 // The main window on Windows: native controls built from the stored description around the
 // program (TProgram: watcher, download list, player, commands), and the event handlers, which
 // call the program's commands. Every window procedure here routes what escapes to the error box.
-// The tick is the program's own timer, as in every front end: its ticks arrive through the
-// dispatcher's message-only window.
+// The tick is the system's timer (SetTimer on a hidden window); the program's portable ticker
+// stays off.
 
 #include <windows.h>
 
@@ -21,6 +21,7 @@
 #include "Unit_main/ListTips.h"
 #include "Unit_main/Program.h"
 #include "Unit_main/SaveUi.h"
+#include "Unit_main/Timer.h"
 #include "Unit_main/Win32Dispatcher.h"
 #include "Unit_main/WritingMark.h"
 #include "dialogs/SaveDialog.h"
@@ -68,7 +69,7 @@ class TForm_main {
 
   // --- components ----------------------------------------------------------------------
   TFileSystemWatcher& FileSystemWatcher1() { return program_->FileSystemWatcher1(); }
-  TTicker& Timer1() { return program_->Timer1(); }
+  TTimer& Timer1() { return *timer1_; }
   TSaveDialog& SaveDialog1() { return saveDialog1_; }
   // The dialogs, boxes and progress window of the commands.
   TWin32SaveUi& SaveUi() { return *ui_; }
@@ -83,6 +84,7 @@ class TForm_main {
   void BitBtn1Click();
   void FileSystemWatcher1Change(TFileOperation FileOperation, const std::string& FileName1,
                                 const std::string& FileName2);
+  void Timer1Timer();
   void BitBtn2Click();
   void ListBox1DblClick();
   void BitBtn5Click();
@@ -126,6 +128,7 @@ class TForm_main {
   bool closeAfterCopy_ = false;
   std::unique_ptr<TProgram> program_;
   std::unique_ptr<TWritingMark> writingMark_;
+  std::unique_ptr<TTimer> timer1_;
   // Last: gone before the program its 播放 calls.
   std::unique_ptr<TWin32ListMenu> listMenu_;
 };

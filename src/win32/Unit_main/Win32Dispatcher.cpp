@@ -12,39 +12,15 @@ constexpr UINT kRunTasks = WM_APP + 1;
 
 }  // namespace
 
-TWin32Dispatcher::TWin32Dispatcher() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kClassName, &wc)) {
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClassName;
-    RegisterClassA(&wc);
-  }
-  window_ =
-      CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (window_ == nullptr) throw EOutOfResources("CreateWindowEx");
-  SetWindowLongPtrA(window_, GWLP_USERDATA, LONG_PTR(this));
-}
-
-TWin32Dispatcher::~TWin32Dispatcher() {
-  // Wake-ups still queued for the window find no owner.
-  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-  DestroyWindow(window_);
-}
-
-LRESULT CALLBACK TWin32Dispatcher::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TWin32Dispatcher*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr || msg != kRunTasks) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  RunGuarded([self] { self->RunPending(); });
-  return 0;
+TWin32Dispatcher::TWin32Dispatcher() : window_(kClassName, kRunTasks, [this] { RunPending(); }) {
+  if (window_.Handle() == nullptr) throw EOutOfResources("CreateWindowEx");
 }
 
 void TWin32Dispatcher::Post(std::function<void()> task) {
   std::lock_guard lock(mutex_);
   queue_.push_back(std::move(task));
   // One wake-up message at a time: a burst of posts costs one message.
-  if (!wakePosted_) wakePosted_ = PostMessageA(window_, kRunTasks, 0, 0) != 0;
+  if (!wakePosted_) wakePosted_ = PostMessageA(window_.Handle(), kRunTasks, 0, 0) != 0;
 }
 
 int TWin32Dispatcher::RunPending() {

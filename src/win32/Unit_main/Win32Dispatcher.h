@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main thread's dispatcher for the Windows window: tasks posted from any thread run on the
-// thread that created it, from its message loop, through a message-only window. Whatever escapes
-// a task goes to the error box: nothing unwinds into the system's dispatch.
+// thread that created it, from its message loop, through a message-only window.
 
 #include <windows.h>
 
@@ -10,6 +9,7 @@
 #include <functional>
 #include <mutex>
 
+#include "Unit_main/HiddenWindow.h"
 #include "utility/Dispatcher.h"
 
 namespace mv {
@@ -17,7 +17,6 @@ namespace mv {
 class TWin32Dispatcher final : public IMainThreadDispatcher {
  public:
   TWin32Dispatcher();
-  ~TWin32Dispatcher() override;
   TWin32Dispatcher(const TWin32Dispatcher&) = delete;
   TWin32Dispatcher& operator=(const TWin32Dispatcher&) = delete;
 
@@ -27,12 +26,11 @@ class TWin32Dispatcher final : public IMainThreadDispatcher {
   int RunPending();
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
   std::mutex mutex_;
   std::deque<std::function<void()>> queue_;
   bool wakePosted_ = false;
-  HWND window_ = nullptr;
+  // Last: its messages find the queue still there until it is gone.
+  THiddenWindow window_;
 };
 
 }  // namespace mv
