@@ -64,10 +64,6 @@ int LastDelimiterPos(std::string_view delimiters, std::string_view text, const T
   return 0;
 }
 
-int LastDelimiterPos(std::string_view delimiters, std::string_view text) {
-  return LastDelimiterPos(delimiters, text, LeadBytes());
-}
-
 std::string NameExtension(std::string_view name, const TDelimiters& d, const TLeadBytes& lead) {
   const int p = LastDelimiterPos(d.extension, name, lead);
   if (p > 0 && name[static_cast<std::size_t>(p) - 1] == '.') {
@@ -76,17 +72,9 @@ std::string NameExtension(std::string_view name, const TDelimiters& d, const TLe
   return {};
 }
 
-std::string NameExtension(std::string_view name) {
-  return NameExtension(name, PlatformDelimiters(), LeadBytes());
-}
-
 std::string NameDirectory(std::string_view name, const TDelimiters& d, const TLeadBytes& lead) {
   const int p = LastDelimiterPos(d.directory, name, lead);
   return std::string(name.substr(0, static_cast<std::size_t>(p)));
-}
-
-std::string NameDirectory(std::string_view name) {
-  return NameDirectory(name, PlatformDelimiters(), LeadBytes());
 }
 
 std::string NameOnly(std::string_view name, const TDelimiters& d, const TLeadBytes& lead) {
@@ -94,19 +82,11 @@ std::string NameOnly(std::string_view name, const TDelimiters& d, const TLeadByt
   return std::string(name.substr(static_cast<std::size_t>(p)));
 }
 
-std::string NameOnly(std::string_view name) {
-  return NameOnly(name, PlatformDelimiters(), LeadBytes());
-}
-
 bool EndsWithDirDelimiter(std::string_view text, const TDelimiters& d, const TLeadBytes& lead) {
   if (text.empty()) return false;
   const char c = text.back();
   if (c == '\0' || d.directory.find(c) == std::string::npos) return false;
   return ByteKind(text, text.size(), lead) != TByteKind::Trail;
-}
-
-bool EndsWithDirDelimiter(std::string_view text) {
-  return EndsWithDirDelimiter(text, PlatformDelimiters(), LeadBytes());
 }
 
 std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead) {
@@ -119,10 +99,6 @@ std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const T
     out += delimiter;
   }
   return out;
-}
-
-std::string WithDirDelimiter(std::string_view dir) {
-  return WithDirDelimiter(dir, PlatformDelimiters(), LeadBytes());
 }
 
 std::string AsciiLower(std::string_view text) {

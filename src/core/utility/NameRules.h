@@ -41,26 +41,28 @@ TDelimiters WindowsDelimiters();
 enum class TByteKind { Single, Lead, Trail };
 TByteKind ByteKind(std::string_view text, std::size_t pos1, const TLeadBytes& lead);
 
-int LastDelimiterPos(std::string_view delimiters, std::string_view text, const TLeadBytes& lead);
-int LastDelimiterPos(std::string_view delimiters, std::string_view text);
+// The rules below take this platform's delimiters and the locale's lead bytes unless told
+// otherwise.
+int LastDelimiterPos(std::string_view delimiters, std::string_view text,
+                     const TLeadBytes& lead = LeadBytes());
 
-std::string NameExtension(std::string_view name, const TDelimiters& d, const TLeadBytes& lead);
-std::string NameExtension(std::string_view name);
-std::string NameDirectory(std::string_view name, const TDelimiters& d, const TLeadBytes& lead);
-std::string NameDirectory(std::string_view name);
-std::string NameOnly(std::string_view name, const TDelimiters& d, const TLeadBytes& lead);
-std::string NameOnly(std::string_view name);
+std::string NameExtension(std::string_view name, const TDelimiters& d = PlatformDelimiters(),
+                          const TLeadBytes& lead = LeadBytes());
+std::string NameDirectory(std::string_view name, const TDelimiters& d = PlatformDelimiters(),
+                          const TLeadBytes& lead = LeadBytes());
+std::string NameOnly(std::string_view name, const TDelimiters& d = PlatformDelimiters(),
+                     const TLeadBytes& lead = LeadBytes());
 
 // True when the text's last byte is a directory delimiter that is not a trail byte.
-bool EndsWithDirDelimiter(std::string_view text, const TDelimiters& d, const TLeadBytes& lead);
-bool EndsWithDirDelimiter(std::string_view text);
+bool EndsWithDirDelimiter(std::string_view text, const TDelimiters& d = PlatformDelimiters(),
+                          const TLeadBytes& lead = LeadBytes());
 
 // The directory with the first directory delimiter ("\\" on Windows, "/" on Linux) appended
 // unless it already ends in that one (a trail byte that equals the delimiter does not count:
 // appending is needed there, or the next name would join that character; a drive "D:" gets
 // one too). Empty stays empty.
-std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d, const TLeadBytes& lead);
-std::string WithDirDelimiter(std::string_view dir);
+std::string WithDirDelimiter(std::string_view dir, const TDelimiters& d = PlatformDelimiters(),
+                             const TLeadBytes& lead = LeadBytes());
 
 std::string AsciiLower(std::string_view text);
 int AsciiCompareNoCase(std::string_view a, std::string_view b);
