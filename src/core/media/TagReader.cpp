@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "utility/JsonText.h"
+
 namespace mv {
 
 namespace {
@@ -114,30 +116,14 @@ std::string_view Until0(TView b) {
   return {s, static_cast<std::size_t>(std::find(s, s + b.size(), '\0') - s)};
 }
 
-// Whatever a tag holds, what we hand on is valid UTF-8 without trailing blanks: an invalid
-// sequence becomes U+FFFD.
+// Whatever a tag holds, what we hand on is valid UTF-8 without trailing blanks: a byte that
+// starts no well-formed sequence becomes U+FFFD.
 std::string CleanUtf8(std::string_view s) {
   std::string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const int n = b < 0x80 ? 1 : b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
-    char32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-    bool ok = n > 0 && i + n <= s.size();
-    for (int k = 1; ok && k < n; ++k) {
-      const auto t = static_cast<unsigned char>(s[i + k]);
-      ok = (t & 0xC0) == 0x80;
-      c = c << 6 | (t & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not text either.
-    ok = ok && !(n == 3 && c < 0x800) && !(n == 4 && (c < 0x10000 || c > 0x10FFFF)) &&
-         !(c >= 0xD800 && c < 0xE000);
-    if (ok) {
-      out.append(s.substr(i, n));
-      i += n;
-    } else {
-      PutUtf8(out, 0xFFFD);
-      ++i;
-    }
+  while (!s.empty()) {
+    const std::size_t n = Utf8SequenceLength(s);
+    out += n > 0 ? s.substr(0, n) : std::string_view("\xEF\xBF\xBD");
+    s.remove_prefix(std::max<std::size_t>(n, 1));
   }
   out.erase(out.find_last_not_of(" \t\r\n") + 1);
   return out;

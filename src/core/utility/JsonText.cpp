@@ -5,10 +5,7 @@
 
 namespace mv {
 
-namespace {
-
-// The length of the well-formed sequence at the start of s, 0 when there is none.
-std::size_t SequenceLength(std::string_view s) {
+std::size_t Utf8SequenceLength(std::string_view s) {
   const auto at = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
   const unsigned char lead = at(0);
   if (lead < 0x80) return 1;
@@ -36,11 +33,9 @@ std::size_t SequenceLength(std::string_view s) {
   return length;
 }
 
-}  // namespace
-
 bool IsValidUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
-    const std::size_t n = SequenceLength(bytes);
+    const std::size_t n = Utf8SequenceLength(bytes);
     if (n == 0) return false;
     bytes.remove_prefix(n);
   }
@@ -52,7 +47,7 @@ std::string JsonString(std::string_view bytes) {
   out.reserve(bytes.size() + 2);
   while (!bytes.empty()) {
     const auto c = static_cast<unsigned char>(bytes.front());
-    const std::size_t n = SequenceLength(bytes);
+    const std::size_t n = Utf8SequenceLength(bytes);
     if (n == 0) {
       out += "\xEF\xBF\xBD";
       bytes.remove_prefix(1);
