@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "utility/SysUtils.h"
 
@@ -24,28 +23,23 @@ std::string TMemoryListItems::Get(int index) const {
 
 int TMemoryListItems::Add(const std::string& text) {
   const std::size_t size = texts_.size();
+  const std::size_t count = ends_.size();
   // The offsets are 32 bits: 4 GiB of texts in all make a full list.
   if (text.size() > std::numeric_limits<std::uint32_t>::max() - size) {
     throw EOutOfResources(text::kCannotInsertLine);
   }
-  int done = 0;
   try {
     texts_ += text;
-    ++done;
     ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
-    ++done;
     selected_.push_back(false);
-    ++done;
     index_.Append(text);
-  } catch (const std::exception& e) {
-    // What was added before the failure goes again, so the store stays as it was.
-    if (done >= 3) selected_.pop_back();
-    if (done >= 2) ends_.pop_back();
+  } catch (...) {
+    // Only memory can run out here (bad_alloc, length_error). What was added before the failure
+    // goes again, so the store stays as it was: shrinking allocates nothing, and the index adds
+    // nothing when it fails.
     texts_.resize(size);
-    if (dynamic_cast<const std::bad_alloc*>(&e) == nullptr &&
-        dynamic_cast<const std::length_error*>(&e) == nullptr) {
-      throw;
-    }
+    ends_.resize(count);
+    selected_.resize(count);
     throw EOutOfResources(text::kCannotInsertLine);
   }
   return Count() - 1;
