@@ -47,7 +47,7 @@ class TMediaPlayer {
   void Play();
   // Stops playback, keeping the position. Raises like Play; device errors go into Error().
   void Stop();
-  // Runs AutoOpen: opens when AutoOpen() holds. The window calls it once it is set up.
+  // Runs AutoOpen: opens when SetAutoOpen(true) was called. The window calls it once it is set up.
   void Loaded();
 
   // --- properties -----------------------------------------------------------------------
@@ -57,9 +57,7 @@ class TMediaPlayer {
 
   bool AutoRewind() const { return autoRewind_; }
   void SetAutoRewind(bool on) { autoRewind_ = on; }
-  bool AutoOpen() const { return autoOpen_; }
   void SetAutoOpen(bool on) { autoOpen_ = on; }
-  bool Shareable() const { return shareable_; }
   void SetShareable(bool on) { shareable_ = on; }
 
   bool Opened() const { return opened_; }
@@ -73,8 +71,6 @@ class TMediaPlayer {
   // Stop. Defaults: Open/Close/Stop wait and do not notify; Play notifies and does not wait.
   void SetWait(bool on);
   void SetNotify(bool on);
-  bool Wait() const { return wait_; }
-  bool Notify() const { return notify_; }
 
   // Length of the medium; raises EMCIDeviceError(text::kNoDeviceOpen) when nothing is open.
   std::int32_t Length();
