@@ -499,16 +499,9 @@ TMPModes TGstDevice::Mode() {
 }
 
 bool TGstDevice::ErrorText(std::uint32_t code, std::string& text) const {
-  switch (code) {
-    case kDevErrOpen:
-      text = openError_;
-      return !text.empty();
-    case kDevErrPlayback:
-      text = playError_;
-      return !text.empty();
-    default:
-      return false;
-  }
+  if (code != kDevErrOpen && code != kDevErrPlayback) return false;
+  text = code == kDevErrOpen ? openError_ : playError_;
+  return !text.empty();
 }
 
 }  // namespace

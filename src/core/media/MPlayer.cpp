@@ -84,14 +84,9 @@ void TMediaPlayer::Open() {
   request.shareable = shareable_;
   const TFlags flags = TakeFlags(/*wait=*/true, /*notify=*/false);
   error_ = static_cast<std::int32_t>(device_->Open(request, flags.wait, flags.notify));
-  if (error_ != 0) {
-    opened_ = false;
-    deviceId_ = 0;
-    throw EMCIDeviceError(ErrorMessage());
-  }
-
-  opened_ = true;
-  deviceId_ = device_->Id();
+  opened_ = error_ == 0;
+  deviceId_ = opened_ ? device_->Id() : 0;
+  if (!opened_) throw EMCIDeviceError(ErrorMessage());
 }
 
 void TMediaPlayer::Loaded() {
