@@ -131,16 +131,13 @@ void TDetailsProvider::TState::Run() {
         queue.pop_front();
       }
     }
-    if (prepare) {
-      try {
-        reader->Prepare();
-      } catch (...) {
-      }
-      continue;
-    }
     // Nothing may end the worker early: the next hover would wait for good.
     try {
-      Serve(request);
+      if (prepare) {
+        reader->Prepare();
+      } else {
+        Serve(request);
+      }
     } catch (...) {
     }
   }
