@@ -8,13 +8,9 @@
 namespace mv {
 
 std::string ApplicationTitle(const std::string& exePath) {
-  std::string title = NameOnly(exePath);
-  if (const std::string::size_type dot = title.find('.'); dot != std::string::npos) {
-    title.resize(dot);
-  }
-  for (std::string::size_type i = 1; i < title.size(); ++i) {
-    if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
-  }
+  const std::string name = NameOnly(exePath);
+  std::string title = name.substr(0, name.find('.'));
+  if (title.size() > 1) title = title.front() + AsciiLower(std::string_view(title).substr(1));
   return title;
 }
 

@@ -6,12 +6,10 @@
 namespace mv {
 
 std::string FormatD(std::string_view pattern, long long value) {
-  const std::size_t p = pattern.find("%d");
-  if (p == std::string_view::npos) return std::string(pattern);
-  std::string out(pattern.substr(0, p));
+  std::string out(pattern);
   // to_string handles the most negative value too (no negation of value is needed).
-  out += std::to_string(value);
-  out += pattern.substr(p + 2);
+  if (const std::size_t p = out.find("%d"); p != std::string::npos)
+    out.replace(p, 2, std::to_string(value));
   return out;
 }
 
