@@ -22,8 +22,6 @@ namespace mv {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 50;
-
 class TFdFile final : public IDetailsReader::TOpenFile {
  public:
   explicit TFdFile(TUniqueFd fd) : fd_(std::move(fd)) {}
@@ -91,7 +89,7 @@ std::unique_ptr<IDetailsReader::TOpenFile> TGstDetailsReader::Probe(const std::s
   details.size = static_cast<std::uint64_t>(st.st_size);
   stamp.size = static_cast<std::uint64_t>(st.st_size);
   stamp.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  unsigned char header[kHeaderSize];
+  unsigned char header[kGuessHeaderSize];
   const ssize_t got =
       RetryOnEintr("pread", [&] { return ::pread(fd.get(), header, sizeof header, 0); });
   if (got < 0) {

@@ -11,8 +11,6 @@ namespace mv {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 50;
-
 // Bytes past the end never match.
 bool At(const unsigned char* data, std::size_t size, std::size_t offset, const char* bytes) {
   const std::size_t n = std::strlen(bytes);
@@ -22,7 +20,7 @@ bool At(const unsigned char* data, std::size_t size, std::size_t offset, const c
 }  // namespace
 
 std::string GuessExtFromHeader(const unsigned char* data, std::size_t size) {
-  if (size > kHeaderSize) size = kHeaderSize;
+  if (size > kGuessHeaderSize) size = kGuessHeaderSize;
   // An ordinary wave file is a RIFF (or, past 4 GiB, RF64) container of form type WAVE.
   if ((At(data, size, 0, "RIFF") || At(data, size, 0, "RF64")) && At(data, size, 8, "WAVE")) {
     return ".wav";
@@ -36,7 +34,7 @@ std::string GuessExtFromHeader(const unsigned char* data, std::size_t size) {
 
 std::string GuessFileExt(const std::string& fileName) {
   if (!FileIsPresent(fileName)) return {};
-  unsigned char header[kHeaderSize];
+  unsigned char header[kGuessHeaderSize];
   std::size_t size = 0;
   try {
     const auto stream = OpenForReading(fileName);

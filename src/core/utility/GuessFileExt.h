@@ -12,7 +12,8 @@ namespace mv {
 // the program downloading it still holds it open for writing).
 std::string GuessFileExt(const std::string& fileName);
 
-// The rule on the first bytes alone (at most the first 50 are looked at).
+// The rule on the first bytes alone: at most this many are looked at.
+inline constexpr std::size_t kGuessHeaderSize = 50;
 std::string GuessExtFromHeader(const unsigned char* data, std::size_t size);
 
 }  // namespace mv
