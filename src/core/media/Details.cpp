@@ -161,6 +161,8 @@ void TDetailsProvider::TState::Serve(TRequest& request) {
     return;
   }
   if (auto cached = Cached(request.path, stamp)) {
+    // Closed before the answer goes out: whoever acts on it may want the file to themselves.
+    file.reset();
     Deliver(std::move(request.done), *cached);
     return;
   }

@@ -9,10 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,8 +37,12 @@ constexpr int kAnswerMs = 10000;
 class TScriptedReader final : public IDetailsReader {
  public:
   struct TFile final : TOpenFile {
-    explicit TFile(std::string p) : path(std::move(p)) {}
+    TFile(std::string p, std::atomic<int>& o) : path(std::move(p)), open(o) { ++open; }
+    ~TFile() override { --open; }
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
     std::string path;
+    std::atomic<int>& open;
   };
 
   std::unique_ptr<TOpenFile> Probe(const std::string& path, TMediaDetails& details,
@@ -58,7 +65,7 @@ class TScriptedReader final : public IDetailsReader {
     details.size = path.size();
     details.type = ".mp3";
     stamp.size = path.size();
-    return std::make_unique<TFile>(path);
+    return std::make_unique<TFile>(path, open);
   }
   void Discover(TOpenFile& file, TMediaDetails& details) override {
     const std::string& path = static_cast<TFile&>(file).path;
@@ -80,6 +87,8 @@ class TScriptedReader final : public IDetailsReader {
     std::lock_guard lock(mutex);
     return probed;
   }
+
+  std::atomic<int> open{0};  // files probed and not yet closed
 
  private:
   std::mutex mutex;
@@ -153,6 +162,36 @@ TEST(DetailsProvider, FailingReaderAnswersWithWhatIsKnown) {
     EXPECT_EQ(got->media, c.media);
     EXPECT_EQ(got->size.has_value(), c.sized);
   }
+}
+
+// Whoever acts on an answer (a rename, a copy, a writer that shares nothing) may need the file
+// to themselves, so it is closed before a complete answer is posted, read or cached alike.
+TEST(DetailsProvider, FileIsClosedBeforeTheCompleteAnswerGoesOut) {
+  struct TSeeingDispatcher final : IMainThreadDispatcher {
+    explicit TSeeingDispatcher(std::atomic<int>& o) : open(o) {}
+    void Post(std::function<void()> task) override {
+      inner.Post([this, n = open.load(), task = std::move(task)] {
+        openWhenPosted = n;
+        task();
+      });
+    }
+    std::atomic<int>& open;
+    TQueueDispatcher inner;
+    int openWhenPosted = -1;
+  };
+  auto owned = std::make_unique<TScriptedReader>();
+  TSeeingDispatcher dispatcher(owned->open);
+  TDetailsProvider provider(dispatcher, std::move(owned));
+  for (const char* answer : {"read", "cached"}) {
+    SCOPED_TRACE(answer);
+    std::optional<int> open;
+    provider.Request("fine", [&](const TMediaDetails& d) {
+      if (d.complete) open = dispatcher.openWhenPosted;
+    });
+    ASSERT_TRUE(dispatcher.inner.RunUntil([&] { return open.has_value(); }, kAnswerMs));
+    EXPECT_EQ(*open, 0);
+  }
+  EXPECT_EQ(provider.DiscoveriesStarted(), 1u);
 }
 
 TEST(DetailsText, LinesAsFarAsKnown) {
