@@ -16,7 +16,7 @@
 namespace mv {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x6472;  // 'dr'
+constexpr UINT_PTR kDragSubclassId = 0x6472;  // 'dr'
 
 // The COM objects live on the stack of one drag; reference counts are kept for the protocol,
 // not for their lifetime.
@@ -120,11 +120,11 @@ TListDrag::TListDrag(TListBox& list) : list_(list) {
     DWORD effect = DROPEFFECT_NONE;
     DoDragDrop(data, source, allowed, &effect);
   };
-  SetWindowSubclass(list_.Handle(), ListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(list_.Handle(), ListProc, kDragSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 TListDrag::~TListDrag() {
-  if (IsWindow(list_.Handle())) RemoveWindowSubclass(list_.Handle(), ListProc, kSubclassId);
+  if (IsWindow(list_.Handle())) RemoveWindowSubclass(list_.Handle(), ListProc, kDragSubclassId);
   if (oleReady_) OleUninitialize();
 }
 

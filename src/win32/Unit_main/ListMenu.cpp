@@ -19,7 +19,7 @@ namespace mv {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x4C4D;  // one subclass of ours per list box
+constexpr UINT_PTR kMenuSubclassId = 0x4C4D;  // one subclass of ours per list box
 
 std::wstring Wide(const char* utf8) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
@@ -39,11 +39,11 @@ TWin32ListMenu::TWin32ListMenu(TListBox& list, std::function<void()> play)
   };
   // The shell's execute operation, as every start of another program here.
   Launch = ShellOpen;
-  SetWindowSubclass(handle_, ListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(handle_, ListProc, kMenuSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 TWin32ListMenu::~TWin32ListMenu() {
-  if (IsWindow(handle_)) RemoveWindowSubclass(handle_, ListProc, kSubclassId);
+  if (IsWindow(handle_)) RemoveWindowSubclass(handle_, ListProc, kMenuSubclassId);
 }
 
 LRESULT CALLBACK TWin32ListMenu::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,

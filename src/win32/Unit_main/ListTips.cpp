@@ -10,7 +10,7 @@
 namespace mv {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x7469;  // 'ti'
+constexpr UINT_PTR kTipsSubclassId = 0x7469;  // 'ti'
 // The tip wraps its lines no wider than this (96-dpi pixels); without a width it would not
 // break at '\n' at all.
 constexpr int kMaxTipWidth = 480;
@@ -44,11 +44,11 @@ TListTips::TListTips(TListBox& list, IMainThreadDispatcher& dispatcher, HFONT fo
   SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   SendMessageA(tip_, TTM_SETMAXTIPWIDTH, 0, MulDiv(kMaxTipWidth, dpi, 96));
   if (font != nullptr) SendMessageA(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  SetWindowSubclass(list_.Handle(), ListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(list_.Handle(), ListProc, kTipsSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 TListTips::~TListTips() {
-  if (IsWindow(list_.Handle())) RemoveWindowSubclass(list_.Handle(), ListProc, kSubclassId);
+  if (IsWindow(list_.Handle())) RemoveWindowSubclass(list_.Handle(), ListProc, kTipsSubclassId);
   if (IsWindow(tip_)) DestroyWindow(tip_);
 }
 

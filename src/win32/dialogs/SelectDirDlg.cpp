@@ -14,11 +14,11 @@
 namespace mv {
 namespace {
 
-std::deque<testing::SelectDirAnswer>& Answers() {
+std::deque<testing::SelectDirAnswer>& DirAnswers() {
   static std::deque<testing::SelectDirAnswer> answers;
   return answers;
 }
-std::vector<testing::SelectDirOffer>& Offers() {
+std::vector<testing::SelectDirOffer>& DirOffers() {
   static std::vector<testing::SelectDirOffer> offers;
   return offers;
 }
@@ -264,10 +264,10 @@ int SelectDirControlId(const std::string& name) {
 }
 
 bool SelectDirectory(std::string& dir, unsigned options, int helpContext, HWND owner) {
-  if (!Answers().empty()) {
-    Offers().push_back({dir, options, helpContext});
-    const testing::SelectDirAnswer answer = Answers().front();
-    Answers().pop_front();
+  if (!DirAnswers().empty()) {
+    DirOffers().push_back({dir, options, helpContext});
+    const testing::SelectDirAnswer answer = DirAnswers().front();
+    DirAnswers().pop_front();
     if (!answer.confirmed) return false;
     dir = answer.dir;
     if (options & sdPerformCreate) ForceDirectories(dir);
@@ -285,11 +285,11 @@ bool ChooseDirectory(bool flag, std::string& dir, HWND owner) {
 }
 
 void testing::QueueSelectDirAnswer(SelectDirAnswer answer) {
-  Answers().push_back(std::move(answer));
+  DirAnswers().push_back(std::move(answer));
 }
-void testing::ClearSelectDirAnswers() { Answers().clear(); }
+void testing::ClearSelectDirAnswers() { DirAnswers().clear(); }
 std::vector<testing::SelectDirOffer> testing::TakeSelectDirOffers() {
-  return std::exchange(Offers(), {});
+  return std::exchange(DirOffers(), {});
 }
 
 }  // namespace mv
