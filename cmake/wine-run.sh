@@ -30,4 +30,32 @@ if "$wineserver" -p30 </dev/null >/dev/null 2>&1; then
 fi
 flock -u 9
 exec 9>&-
-exec "$loader" "$@"
+
+# A program's first window starts Wine's desktop process, which inherits the program's standard
+# output and error and keeps them until the server's last window is gone: a reader of our
+# output (ctest) would wait that long for the program's end. So the program writes to files,
+# passed on as they grow until it has ended. wine-cli.sh, whose Ctrl+C must reach the program
+# itself, sets MELVIGIL_WINE_DIRECT.
+if [[ -n "${MELVIGIL_WINE_DIRECT:-}" ]]; then
+  exec "$loader" "$@"
+fi
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+# A program started in the background would read /dev/null; it gets our input instead.
+exec 3<&0
+"$loader" "$@" <&3 >"$out" 2>"$err" 3<&- &
+program=$!
+exec 3<&-
+trap 'kill -TERM "$program" 2>/dev/null || true' TERM INT
+tail -q -s 0.1 -n +1 -f --pid="$program" "$out" &
+tail -q -s 0.1 -n +1 -f --pid="$program" "$err" >&2 &
+status=0
+while :; do
+  status=0
+  wait "$program" || status=$?
+  kill -0 "$program" 2>/dev/null || break
+done
+# Each tail passes on what is left once the program has ended, then ends too.
+wait
+exit "$status"

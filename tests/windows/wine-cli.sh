@@ -16,7 +16,7 @@ run=$1
 shift
 exec 3> >(exec sed -u 's/\r$//')
 filter=$!
-"$run" "$@" >&3 3>&- &
+MELVIGIL_WINE_DIRECT=1 "$run" "$@" >&3 3>&- &
 child=$!
 exec 3>&-
 trap 'kill -INT "$child" 2>/dev/null' TERM INT
